@@ -1,0 +1,90 @@
+// The upgrade engine: settings from SpiFlash.ini, the hub table that the ISP
+// library reports, the log text the operator reads, and the operations that
+// scan and upgrade the hubs. Exactly one engine object lives per process
+// (theHubUpgrader); every operation returns true or false and explains a
+// failure in the log text.
+#ifndef TOLVANE_ENGINE_HUBUPGRADER_H
+#define TOLVANE_ENGINE_HUBUPGRADER_H
+
+#include "IspRecords.h"
+#include "UpgraderWindow.h"
+
+#include <cstdint>
+#include <string>
+
+#if defined(__GNUC__)
+#define TOLVANE_PRINTF_LIKE(fmt, args) __attribute__((format(printf, fmt, args)))
+#else
+#define TOLVANE_PRINTF_LIKE(fmt, args)
+#endif
+
+// One hub of the configured chain, from [HUBModule].
+struct HubModule {
+    std::uint8_t depth = 0;
+    std::uint8_t portIndex = 0;
+    char binFile[262] = {}; // wanted image file name, zero-terminated
+    HubModule* pNext = nullptr;
+};
+
+class CHubUpgrader {
+public:
+    static constexpr std::uint32_t kDefaultSettleMs = 2000;
+
+    CHubUpgrader() = default;
+    ~CHubUpgrader();
+    CHubUpgrader(const CHubUpgrader&) = delete;
+    CHubUpgrader& operator=(const CHubUpgrader&) = delete;
+
+    // The scan sequence: library version, settings, filter driver, hub search.
+    bool Initialzation(IUpgraderWindow* dialog);
+    void GetDllInfo();
+    bool LoadSettingFromIni();
+    bool ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric);
+    // True when the hub filter driver is missing.
+    bool IsDriverInstallNeeded();
+    bool SearchHub();
+    void ListDevices();
+
+    // The pause before the enumeration lets freshly attached hubs settle.
+    // Windows keep the default; the command line may shorten it.
+    void SetSettleMs(std::uint32_t milliseconds) { m_nSettleMs = milliseconds; }
+
+    // Log operations.
+    void AppendLog(const char* text);          // 8-bit text, widened
+    void AppendLog(const std::wstring& text);  // wide text, unchanged
+    void ReplaceLog(const char* text);
+    void FormatMsg(const char* format, ...) TOLVANE_PRINTF_LIKE(2, 3);
+    void AppendMsg() { m_strLog += m_strMsg; }
+    void PushLog();
+    // Writes 8-bit text to the process's standard output.
+    static void PrintOut(const char* format, ...) TOLVANE_PRINTF_LIKE(1, 2);
+
+    void ReleaseHubModules();
+
+    IUpgraderWindow* m_pDlg = nullptr;
+    std::wstring m_strLog;
+    std::wstring m_strMsg;
+    IniInfo m_IniInfo{};
+    EnumInfo m_EnumInfo{};
+    std::int32_t m_nStringCompare = 0;
+    std::uint8_t m_nHubNumber = 0;
+    HubModule* m_pHubModule = nullptr;
+    std::int32_t m_nCheckHubFw = 0;
+    std::uint16_t m_wFwVersion = 0;
+
+private:
+    bool ReadTargetIdSection(int usbPart, std::uint32_t& vidPid, std::uint32_t& targetId,
+                             unsigned& entry, bool& overflowReported);
+    bool ReadMiscSection();
+    enum class HubModuleResult { Done, KeyMissing, OpenFailed };
+    HubModuleResult ReadHubModuleSection();
+    bool ReadHubModuleKeys();
+    bool ReadFwCheckSection();
+    void LogSettingsNotFound();
+
+    std::uint32_t m_nSettleMs = kDefaultSettleMs;
+};
+
+extern CHubUpgrader theHubUpgrader;
+
+#endif

@@ -1,0 +1,18 @@
+// What the upgrade engine may do with the window that runs it: replace the
+// text of the log box and move the progress bar. The Windows dialog, the
+// Linux window, the command line and the tests each implement it.
+#ifndef TOLVANE_ENGINE_UPGRADERWINDOW_H
+#define TOLVANE_ENGINE_UPGRADERWINDOW_H
+
+#include <string>
+
+class IUpgraderWindow {
+public:
+    virtual ~IUpgraderWindow() = default;
+    // Replaces the whole content of the log box; shown from its beginning.
+    virtual void SetLogText(const std::wstring& text) = 0;
+    virtual void SetProgressRange(int lower, int upper) = 0;
+    virtual void SetProgressPos(int position) = 0;
+};
+
+#endif

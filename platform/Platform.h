@@ -1,0 +1,48 @@
+// The one seam between Tolvane and the operating system. The build picks the
+// Win32 or the POSIX implementation; nothing else in the engine includes a
+// system header.
+#ifndef TOLVANE_PLATFORM_PLATFORM_H
+#define TOLVANE_PLATFORM_PLATFORM_H
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tolvane::platform {
+
+// A file opened read-only with no sharing restriction. Every read is
+// positioned, so a short or failed read never moves a later one.
+class ReadOnlyFile {
+public:
+    virtual ~ReadOnlyFile() = default;
+    // The size from the end position; false when it cannot be learnt.
+    virtual bool Size(std::uint64_t& size) = 0;
+    // Reads up to length bytes at offset; returns the count read, 0 at the
+    // end of the file or on an error.
+    virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) = 0;
+};
+
+// Opens an 8-bit (multibyte) path; null when it cannot be opened or is a
+// directory.
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path);
+
+// True when subKey under HKEY_LOCAL_MACHINE opens with read access. POSIX
+// builds take the keys from the [Registry] section of the hub bench file.
+bool MachineKeyExists(const std::wstring& subKey);
+
+void SleepMs(std::uint32_t milliseconds);
+
+// 8-bit text to wide text: the ANSI code page on Windows; UTF-8 elsewhere,
+// with every byte that is not valid UTF-8 taken as Latin-1.
+std::wstring WidenAnsi(const std::string& text);
+
+// Wide text to UTF-8, for output on a console or into a pipe.
+std::string WideToUtf8(const std::wstring& text);
+
+// Makes the standard output pass bytes unchanged (no "\n" to "\r\n").
+void SetStdoutBinary();
+
+} // namespace tolvane::platform
+
+#endif

@@ -1,0 +1,54 @@
+// The hub bench file: a description of simulated hubs, registry keys and a
+// library version that stands in for real hardware on machines without hubs.
+#ifndef TOLVANE_SIM_BENCHFILE_H
+#define TOLVANE_SIM_BENCHFILE_H
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tolvane::bench {
+
+struct BenchHub {
+    std::uint16_t vid = 0;
+    std::uint16_t pid = 0;
+    std::uint16_t bcdDevice = 0;
+    std::uint16_t bcdUsb = 0;
+    std::uint8_t depth = 0;
+    std::uint8_t portIndex = 0;
+    std::uint8_t chipVersion = 0;
+    std::uint8_t hubFlags = 0;
+    std::array<std::uint8_t, 46> manufacturer{};
+    std::array<std::uint8_t, 46> product{};
+    std::int32_t updateResult = 0;
+    std::uint32_t updateMs = 0;
+};
+
+struct Bench {
+    std::uint32_t version = 0;
+    std::optional<std::uint8_t> hubCount; // low 8 bits of [Library] HubCount
+    std::vector<std::string> registryKeys; // keys that exist, as written
+    std::vector<BenchHub> hubs;            // [Hub1] upward, up to the first gap
+
+    // Registry key names compare without regard to ASCII letter case.
+    bool HasRegistryKey(const std::string& key) const;
+};
+
+// TOLVANE_BENCH when set, else "HubBench.ini" in the working directory.
+std::string BenchPath();
+
+enum class BenchStatus { Loaded, Missing, Malformed };
+
+// Parses the text of a bench file. On a malformed file returns false with
+// error set to "line N: what is wrong" and leaves bench empty.
+bool ParseBench(const std::string& text, Bench& bench, std::string& error);
+
+// Reads and parses the file at path. Missing: no file, an empty bench.
+// Malformed: error holds "path: line N: ..." and the bench is empty.
+BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error);
+
+} // namespace tolvane::bench
+
+#endif
