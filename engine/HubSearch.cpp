@@ -1,0 +1,66 @@
+#include "HubUpgrader.h"
+
+#include "Platform.h"
+#include "ZQ460API.h"
+
+namespace {
+bool IsListedAsV(std::uint16_t idProduct)
+{
+    return idProduct == 0x0460 || idProduct == 0x0461;
+}
+
+unsigned Nibble(unsigned value, unsigned shift)
+{
+    return (value >> shift) & 0xFu;
+}
+} // namespace
+
+bool CHubUpgrader::FailSearch(const std::string& line)
+{
+    AppendLog(line);
+    PushLog();
+    return false;
+}
+
+bool CHubUpgrader::SearchHub()
+{
+    ReplaceLog("");
+    tolvane::platform::SleepMs(m_nSettleMs);
+    RX_GetEnumInfo(&m_EnumInfo);
+
+    const unsigned hubs = m_EnumInfo.hubCount;
+    const unsigned perSet = m_nHubNumber;
+    if (hubs == 0)
+        return FailSearch("!!!No device found!\r\n");
+    // Hubs come in sets of HUBNumber; without it the count cannot be judged.
+    if (perSet == 0)
+        return FailSearch("!!!Error HUBNumber of [HUBModule] in SpiFlash.ini is 0 or missing!\r\n");
+    // The table has room for 32 hubs; a larger count cannot be listed or served.
+    if (hubs > kMaxHubs)
+        return FailSearch(Format("!!!Error ISP library reported %u hubs, more than the %d it can list!\r\n",
+                                 hubs, kMaxHubs));
+    if (hubs % perSet != 0)
+        return FailSearch("!!!No device found!\r\n");
+    ListDevices();
+    return true;
+}
+
+void CHubUpgrader::ListDevices()
+{
+    const unsigned hubs = m_EnumInfo.hubCount;
+    ReplaceLog(Format("%u device%s found:\r\n", hubs, hubs == 1 ? " " : "s"));
+    PushLog();
+    for (unsigned i = 1; i <= hubs; ++i) {
+        const HubInfo& hub = m_EnumInfo.hubs[i - 1];
+        const unsigned vid = hub.descriptor.idVendor;
+        const unsigned pid = hub.descriptor.idProduct;
+        const unsigned v = hub.descriptor.bcdDevice;
+        if (IsListedAsV(hub.descriptor.idProduct))
+            AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = V%X.%X%X\r\n", i, hub.depth, vid, pid,
+                             Nibble(v, 4), Nibble(v, 0), Nibble(v, 12)));
+        else
+            AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = %X%X%X%X\r\n", i, hub.depth, vid, pid,
+                             Nibble(v, 12), Nibble(v, 8), Nibble(v, 4), Nibble(v, 0)));
+        PushLog();
+    }
+}

@@ -49,17 +49,17 @@ public:
     // Windows keep the default; the command line may shorten it.
     void SetSettleMs(std::uint32_t milliseconds) { m_nSettleMs = milliseconds; }
 
-    // Log operations.
-    void AppendLog(const char* text);          // 8-bit text, widened
-    void AppendLog(const std::wstring& text);  // wide text, unchanged
-    void ReplaceLog(const char* text);
+    // Log operations. 8-bit texts are widened as they enter the log.
+    void AppendLog(const std::string& text);
+    void AppendLog(const std::wstring& text);
+    void ReplaceLog(const std::string& text);
     void FormatMsg(const char* format, ...) TOLVANE_PRINTF_LIKE(2, 3);
     void AppendMsg() { m_strLog += m_strMsg; }
+    // Shows the whole log text in the window's log box.
     void PushLog();
+    static std::string Format(const char* format, ...) TOLVANE_PRINTF_LIKE(1, 2);
     // Writes 8-bit text to the process's standard output.
     static void PrintOut(const char* format, ...) TOLVANE_PRINTF_LIKE(1, 2);
-
-    void ReleaseHubModules();
 
     IUpgraderWindow* m_pDlg = nullptr;
     std::wstring m_strLog;
@@ -73,14 +73,16 @@ public:
     std::uint16_t m_wFwVersion = 0;
 
 private:
-    bool ReadTargetIdSection(int usbPart, std::uint32_t& vidPid, std::uint32_t& targetId,
-                             unsigned& entry, bool& overflowReported);
+    bool ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bool& overflowReported);
     bool ReadMiscSection();
     enum class HubModuleResult { Done, KeyMissing, OpenFailed };
     HubModuleResult ReadHubModuleSection();
     bool ReadHubModuleKeys();
     bool ReadFwCheckSection();
     void LogSettingsNotFound();
+    void BuildHubModules(unsigned count);
+    void ReleaseHubModules();
+    bool FailSearch(const std::string& line);
 
     std::uint32_t m_nSettleMs = kDefaultSettleMs;
 };

@@ -1,0 +1,57 @@
+#include "HubUpgrader.h"
+
+#include "Platform.h"
+#include "ZQ460API.h"
+
+namespace {
+const wchar_t kFilterDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
+}
+
+bool CHubUpgrader::Initialzation(IUpgraderWindow* dialog)
+{
+    m_pDlg = dialog;
+    ReplaceLog("1. Initialzation()\r\n");
+    PushLog();
+
+    GetDllInfo();
+    if (!LoadSettingFromIni())
+        return false;
+    if (IsDriverInstallNeeded())
+        return false;
+
+    // The step lines give way to the search; a passing search leaves only
+    // the device list behind.
+    ReplaceLog("1. Initialzation()  Success\r\n");
+    AppendLog("Start Search HUB\r\n");
+    PushLog();
+    return SearchHub();
+}
+
+void CHubUpgrader::GetDllInfo()
+{
+    AppendLog("\t1.1 GetDllInfo()\t");
+    PushLog();
+
+    std::uint32_t version = 0;
+    RX_GetDllVersion(&version);
+    AppendLog("API Version: " + Format("%x", static_cast<unsigned>(version)) + "\r\n");
+    PushLog();
+}
+
+bool CHubUpgrader::IsDriverInstallNeeded()
+{
+    AppendLog("\t1.3 IsDriverInstallNeeded()");
+    PushLog();
+
+    // Any failure to open the service key, access errors included, means the
+    // filter driver is missing: without it the library cannot reach the hubs.
+    if (tolvane::platform::MachineKeyExists(kFilterDriverKey)) {
+        AppendLog("\t Success\r\n");
+        PushLog();
+        return false;
+    }
+    FormatMsg("!!!Error Filter Driver not found!!\r\n");
+    AppendMsg();
+    PushLog();
+    return true;
+}

@@ -1,0 +1,251 @@
+// SpiFlash.ini: the target-ID table handed to the ISP library, the string
+// comparison switch, the hub chain and the firmware check. Each section is
+// found by a fresh pass over the file, so sections may stand in any order.
+#include "HubUpgrader.h"
+
+#include "Platform.h"
+#include "SettingsText.h"
+#include "ZQ460API.h"
+
+#include <cstring>
+
+namespace {
+const char kSettingsFile[] = "SpiFlash.ini";
+
+bool HasKey(const char* line, const char* key)
+{
+    return std::strchr(line, '=') && std::strstr(line, key);
+}
+} // namespace
+
+void CHubUpgrader::LogSettingsNotFound()
+{
+    FormatMsg("!!!Error %s not found!\r\n", kSettingsFile);
+    AppendMsg();
+    PushLog();
+}
+
+bool CHubUpgrader::LoadSettingFromIni()
+{
+    AppendLog("\t1.2 LoadSettingFromIni()\r\n\t\t");
+    PushLog();
+
+    if (!tolvane::platform::OpenReadOnly(kSettingsFile)) {
+        LogSettingsNotFound();
+        return false;
+    }
+
+    // [TargetID_U3] entries always come first, whatever the order in the file.
+    unsigned count = 0;
+    bool overflowReported = false;
+    for (std::uint8_t usbPart : {std::uint8_t{3}, std::uint8_t{2}}) {
+        if (!ReadTargetIdSection(usbPart, count, overflowReported)) {
+            LogSettingsNotFound();
+            return false;
+        }
+    }
+    m_IniInfo.entryCount = static_cast<std::uint8_t>(count);
+
+    AppendLog("\r\n\t\t");
+    for (unsigned i = 0; i < count; ++i) {
+        const TargetIdEntry& entry = m_IniInfo.entries[i];
+        AppendLog(Format("%08X=%04X %d  ", static_cast<unsigned>(entry.vidPid),
+                         static_cast<unsigned>(entry.targetId), entry.usbPart));
+        PushLog();
+    }
+    AppendLog("\r\n");
+    RX_SetIniInfo(&m_IniInfo);
+
+    if (!ReadMiscSection()) {
+        LogSettingsNotFound();
+        return false;
+    }
+    switch (ReadHubModuleSection()) {
+    case HubModuleResult::OpenFailed:
+        LogSettingsNotFound();
+        return false;
+    case HubModuleResult::KeyMissing:
+        // The chain is incomplete; what was read stands and the firmware
+        // check keeps its earlier values.
+        return true;
+    case HubModuleResult::Done:
+        break;
+    }
+    return ReadFwCheckSection();
+}
+
+bool CHubUpgrader::ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bool& overflowReported)
+{
+    SettingsText file;
+    if (!file.Open(kSettingsFile))
+        return false;
+    const std::string header = Format("[TargetID_U%d]", usbPart);
+    if (!file.FindSection(header.c_str()))
+        return true;
+    AppendLog(Format("%s Found  ", header.c_str()));
+    PushLog();
+
+    while (const char* line = file.NextSectionLine()) {
+        if (!std::strchr(line, '='))
+            continue;
+        std::uint32_t vidPid = 0;
+        std::uint32_t targetId = 0;
+        const char* end = nullptr;
+        // Only a complete "VIDPID=TargetID" line makes an entry: a half-read
+        // line would hand the library an identity nobody wrote.
+        if (!ScanHex(line, vidPid, &end) || *end != '=' || !ScanHex(end + 1, targetId)) {
+            AppendLog(Format("\r\n\t\tWarning !!! %s line ignored, not two hexadecimal numbers: %s\r\n\t\t",
+                             header.c_str(), line));
+            PushLog();
+            continue;
+        }
+        if (count == kMaxTargetIds) {
+            if (!overflowReported) {
+                AppendLog(Format("\r\n\t\tWarning !!! more than %d target IDs in %s, the rest are ignored\r\n\t\t",
+                                 kMaxTargetIds, kSettingsFile));
+                PushLog();
+                overflowReported = true;
+            }
+            continue;
+        }
+        TargetIdEntry& entry = m_IniInfo.entries[count++];
+        entry.vidPid = vidPid;
+        entry.targetId = static_cast<std::uint16_t>(targetId);
+        entry.usbPart = usbPart;
+    }
+    return true;
+}
+
+bool CHubUpgrader::ReadMiscSection()
+{
+    SettingsText file;
+    if (!file.Open(kSettingsFile))
+        return false;
+    if (!file.FindSection("[Misc]"))
+        return true;
+    AppendLog(Format("%s Found  ", "[Misc]"));
+    PushLog();
+    while (const char* line = file.NextSectionLine()) {
+        if (!HasKey(line, "Manufacturer&ProductStringCompare"))
+            continue;
+        ScanDecimal(ValueOf(line), m_nStringCompare);
+        AppendLog(Format("StringCompare:%d  \r\n\t\t", m_nStringCompare));
+        PushLog();
+        break;
+    }
+    return true;
+}
+
+CHubUpgrader::HubModuleResult CHubUpgrader::ReadHubModuleSection()
+{
+    SettingsText file;
+    if (!file.Open(kSettingsFile))
+        return HubModuleResult::OpenFailed;
+    if (!file.FindSection("[HUBModule]"))
+        return HubModuleResult::Done;
+    // Every HUBNumber line rebuilds the chain and reads its keys again.
+    while (const char* line = file.NextSectionLine()) {
+        if (!HasKey(line, "HUBNumber"))
+            continue;
+        std::int32_t number = 0;
+        if (ScanDecimal(ValueOf(line), number))
+            m_nHubNumber = static_cast<std::uint8_t>(number);
+        if (m_nHubNumber >= 1)
+            BuildHubModules(m_nHubNumber);
+        if (m_nHubNumber >= 2 && !ReadHubModuleKeys())
+            return HubModuleResult::KeyMissing;
+    }
+    return HubModuleResult::Done;
+}
+
+void CHubUpgrader::BuildHubModules(unsigned count)
+{
+    HubModule* first = nullptr;
+    HubModule** link = &first;
+    for (unsigned i = 0; i < count; ++i) {
+        *link = new HubModule();
+        link = &(*link)->pNext;
+    }
+    ReleaseHubModules();
+    m_pHubModule = first;
+}
+
+// Hub 1 sits at the root of the chain: only its image name is configured.
+bool CHubUpgrader::ReadHubModuleKeys()
+{
+    HubModule* hub = m_pHubModule;
+    if (ReadHubModuleKey(kSettingsFile, "NO.1HUBWantUpdateBinFile", hub->binFile, false))
+        return false;
+    for (unsigned n = 2; n <= m_nHubNumber; ++n) {
+        hub = hub->pNext;
+        if (ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBDepth", n).c_str(), &hub->depth, true) ||
+            ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBConnectionPortIndex", n).c_str(),
+                             &hub->portIndex, true) ||
+            ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBWantUpdateBinFile", n).c_str(), hub->binFile,
+                             false))
+            return false;
+    }
+    return true;
+}
+
+bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric)
+{
+    SettingsText file;
+    if (!tolvane::platform::OpenReadOnly(fileName) || !file.Open(fileName)) {
+        FormatMsg("!!!Error %s not found!\r\n", fileName);
+        AppendMsg();
+        PushLog();
+        return false;
+    }
+    if (!file.FindSection("HUBModule"))
+        return true;
+    while (const char* line = file.NextSectionLine()) {
+        if (!HasKey(line, key))
+            continue;
+        const char* value = ValueOf(line);
+        if (numeric) {
+            auto* field = static_cast<std::uint8_t*>(destination);
+            std::int32_t number = 0;
+            if (ScanDecimal(value, number))
+                *field = static_cast<std::uint8_t>(number);
+            FormatMsg("%s: %d\r\n", key, *field);
+        } else {
+            auto* field = static_cast<char*>(destination);
+            ScanWord(value, field, sizeof HubModule::binFile);
+            FormatMsg("%s: %s\r\n", key, field);
+        }
+        AppendMsg();
+        PushLog();
+        return false;
+    }
+    return true;
+}
+
+bool CHubUpgrader::ReadFwCheckSection()
+{
+    SettingsText file;
+    if (!file.Open(kSettingsFile)) {
+        PrintOut("!!!Error %s not found!\n", kSettingsFile);
+        return false;
+    }
+    if (!file.FindSection("[HUBFWCheck]"))
+        return true;
+    // These notes go to the standard output, not to the log.
+    PrintOut("%s Found  \n\t\t", "[HUBFWCheck]");
+    while (const char* line = file.NextSectionLine()) {
+        if (!std::strchr(line, '='))
+            continue;
+        const char* value = ValueOf(line);
+        if (std::strstr(line, "CheckHUBFW")) {
+            ScanDecimal(value, m_nCheckHubFw);
+            PrintOut("FWCompare:%d  \n\t\t", m_nCheckHubFw);
+        }
+        if (std::strstr(line, "FWVersion")) {
+            std::uint32_t version = 0;
+            if (ScanHex(value, version))
+                m_wFwVersion = static_cast<std::uint16_t>(version);
+            PrintOut("FWVersion:%d  \n\t\t", m_wFwVersion);
+        }
+    }
+    return true;
+}

@@ -1,0 +1,236 @@
+#include "Platform.h"
+
+#include "BenchFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <ctime>
+#include <limits>
+#include <new>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+static_assert(sizeof(wchar_t) == 4, "the POSIX build takes wchar_t as UTF-32");
+static_assert(sizeof(off_t) >= 8, "hub images and bench files may lie beyond 4 GiB");
+
+namespace tolvane::platform {
+
+namespace {
+
+constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+class PosixFile final : public ReadOnlyFile {
+public:
+    explicit PosixFile(int fd) : m_fd(fd) {}
+    ~PosixFile() override { ::close(m_fd); }
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    bool Size(std::uint64_t& size) override
+    {
+        struct stat info {};
+        if (::fstat(m_fd, &info) != 0 || info.st_size < 0)
+            return false;
+        size = static_cast<std::uint64_t>(info.st_size);
+        return true;
+    }
+
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override
+    {
+        auto* out = static_cast<unsigned char*>(buffer);
+        std::size_t done = 0;
+        while (done < length) {
+            const std::uint64_t at = offset + done;
+            if (at < offset || at > kMaxOffset)
+                break;
+            // pread caps a single call well below SSIZE_MAX anyway; asking for
+            // less keeps the count representable on every libc.
+            const std::size_t want = std::min<std::size_t>(length - done, 1u << 30);
+            const ssize_t got = ::pread(m_fd, out + done, want, static_cast<off_t>(at));
+            if (got < 0) {
+                if (errno == EINTR)
+                    continue;
+                break;
+            }
+            if (got == 0)
+                break;
+            done += static_cast<std::size_t>(got);
+        }
+        return done;
+    }
+
+private:
+    int m_fd;
+};
+
+// Appends one code point as UTF-8; the caller has already replaced anything
+// that cannot be encoded.
+void AppendUtf8(std::string& out, std::uint32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// Length of the well-formed UTF-8 sequence at text[i] and its code point, or
+// 0 when the byte there does not start one. The second-byte ranges follow the
+// Unicode table of well-formed sequences, which is what rules out overlong
+// forms, surrogates and values above U+10FFFF in one place.
+std::size_t DecodeUtf8At(const std::string& text, std::size_t i, std::uint32_t& cp)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t count = 0;
+    unsigned char lo = 0x80;
+    unsigned char hi = 0xBF;
+    if (lead < 0x80) {
+        cp = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        count = 2;
+        cp = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        count = 3;
+        cp = lead & 0x0Fu;
+        if (lead == 0xE0)
+            lo = 0xA0;
+        else if (lead == 0xED)
+            hi = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        count = 4;
+        cp = lead & 0x07u;
+        if (lead == 0xF0)
+            lo = 0x90;
+        else if (lead == 0xF4)
+            hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (text.size() - i < count)
+        return 0;
+    for (std::size_t k = 1; k < count; ++k) {
+        const unsigned char next = byte(i + k);
+        if (next < lo || next > hi)
+            return 0;
+        lo = 0x80;
+        hi = 0xBF;
+        cp = (cp << 6) | (next & 0x3Fu);
+    }
+    return count;
+}
+
+} // namespace
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
+{
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    try {
+        return std::make_unique<PosixFile>(fd);
+    } catch (const std::bad_alloc&) {
+        ::close(fd);
+        return nullptr;
+    }
+}
+
+bool MachineKeyExists(const std::wstring& subKey)
+{
+    try {
+        tolvane::bench::Bench bench;
+        std::string error;
+        // A missing or broken bench means no keys: the simulated library
+        // reports bench trouble itself, so staying quiet here avoids telling
+        // the user twice.
+        if (tolvane::bench::LoadBench(tolvane::bench::BenchPath(), bench, error) !=
+            tolvane::bench::BenchStatus::Loaded)
+            return false;
+        return bench.HasRegistryKey(WideToUtf8(subKey));
+    } catch (...) {
+        return false;
+    }
+}
+
+void SleepMs(std::uint32_t milliseconds)
+{
+    timespec remaining{};
+    remaining.tv_sec = static_cast<time_t>(milliseconds / 1000);
+    remaining.tv_nsec = static_cast<long>(milliseconds % 1000) * 1000000L;
+    while (remaining.tv_sec > 0 || remaining.tv_nsec > 0) {
+        timespec request = remaining;
+        if (::nanosleep(&request, &remaining) == 0 || errno != EINTR)
+            break;
+    }
+}
+
+std::wstring WidenAnsi(const std::string& text)
+{
+    std::wstring out;
+    try {
+        out.reserve(text.size());
+        std::size_t i = 0;
+        while (i < text.size()) {
+            std::uint32_t cp = 0;
+            const std::size_t used = DecodeUtf8At(text, i, cp);
+            if (used == 0) {
+                // Names written by older tools in a legacy code page still
+                // come through readable and nothing is lost.
+                out += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
+                ++i;
+            } else {
+                out += static_cast<wchar_t>(cp);
+                i += used;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        out.clear();
+    }
+    return out;
+}
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    std::string out;
+    try {
+        out.reserve(text.size());
+        for (const wchar_t wc : text) {
+            auto cp = static_cast<std::uint32_t>(wc);
+            if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+                cp = 0xFFFD;
+            AppendUtf8(out, cp);
+        }
+    } catch (const std::bad_alloc&) {
+        out.clear();
+    }
+    return out;
+}
+
+void SetStdoutBinary()
+{
+}
+
+} // namespace tolvane::platform

@@ -1,0 +1,149 @@
+#include "Platform.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <new>
+
+#include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
+
+namespace tolvane::platform {
+
+namespace {
+
+class Win32File final : public ReadOnlyFile {
+public:
+    explicit Win32File(HANDLE handle) : m_handle(handle) {}
+    ~Win32File() override { ::CloseHandle(m_handle); }
+    Win32File(const Win32File&) = delete;
+    Win32File& operator=(const Win32File&) = delete;
+
+    bool Size(std::uint64_t& size) override
+    {
+        LARGE_INTEGER end{};
+        if (!::GetFileSizeEx(m_handle, &end) || end.QuadPart < 0)
+            return false;
+        size = static_cast<std::uint64_t>(end.QuadPart);
+        return true;
+    }
+
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override
+    {
+        auto* out = static_cast<unsigned char*>(buffer);
+        std::size_t done = 0;
+        while (done < length) {
+            const std::uint64_t at = offset + done;
+            if (at < offset || at > static_cast<std::uint64_t>(LLONG_MAX))
+                break;
+            // The offset travels with the call rather than through the shared
+            // file pointer, so one read's failure cannot shift the next.
+            OVERLAPPED where{};
+            where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
+            where.OffsetHigh = static_cast<DWORD>(at >> 32);
+            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+            DWORD got = 0;
+            if (!::ReadFile(m_handle, out + done, want, &got, &where) || got == 0)
+                break;
+            done += got;
+        }
+        return done;
+    }
+
+private:
+    HANDLE m_handle;
+};
+
+} // namespace
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
+{
+    // Full sharing: the image may still be open in the tool that produced it,
+    // and nothing here should stop it being replaced or removed meanwhile.
+    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
+    // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
+    // can block forever and they have no size.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    try {
+        return std::make_unique<Win32File>(handle);
+    } catch (const std::bad_alloc&) {
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+}
+
+bool MachineKeyExists(const std::wstring& subKey)
+{
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    ::RegCloseKey(key);
+    return true;
+}
+
+void SleepMs(std::uint32_t milliseconds)
+{
+    if (milliseconds != 0)
+        ::Sleep(milliseconds);
+}
+
+std::wstring WidenAnsi(const std::string& text)
+{
+    // The conversion APIs count in int; text that long is no path or name.
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
+        return std::wstring();
+    const int inLength = static_cast<int>(text.size());
+    const int outLength = ::MultiByteToWideChar(CP_ACP, 0, text.data(), inLength, nullptr, 0);
+    if (outLength <= 0)
+        return std::wstring();
+    try {
+        std::wstring out(static_cast<std::size_t>(outLength), L'\0');
+        const int written = ::MultiByteToWideChar(CP_ACP, 0, text.data(), inLength, out.data(), outLength);
+        out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::wstring();
+    }
+}
+
+std::string WideToUtf8(const std::wstring& text)
+{
+    if (text.empty() || text.size() > static_cast<std::size_t>(INT_MAX))
+        return std::string();
+    const int inLength = static_cast<int>(text.size());
+    // Without WC_ERR_INVALID_CHARS an unpaired surrogate turns into U+FFFD
+    // instead of failing the whole string.
+    const int outLength =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
+    if (outLength <= 0)
+        return std::string();
+    try {
+        std::string out(static_cast<std::size_t>(outLength), '\0');
+        const int written = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, out.data(),
+                                                  outLength, nullptr, nullptr);
+        out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+        return out;
+    } catch (const std::bad_alloc&) {
+        return std::string();
+    }
+}
+
+void SetStdoutBinary()
+{
+    // Text already buffered was meant for text mode; it goes out first.
+    std::fflush(stdout);
+    _setmode(_fileno(stdout), _O_BINARY);
+}
+
+} // namespace tolvane::platform

@@ -1,0 +1,356 @@
+#include "BenchFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+namespace tolvane::bench {
+namespace {
+
+// Blanks are spaces and tabs only; anything else is part of a name or value.
+constexpr const char* kBlanks = " \t";
+
+std::string Trim(const std::string& text)
+{
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string::npos)
+        return std::string();
+    const std::size_t last = text.find_last_not_of(kBlanks);
+    return text.substr(first, last - first + 1);
+}
+
+// ASCII only: bench files name sections, keys and registry paths in ASCII, and
+// a locale-dependent fold would make the same file mean different things.
+std::string Lower(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+enum class NumberFault { None, Bad, Range };
+
+// Unsigned decimal or 0x-prefixed hexadecimal. Signs are refused so that a
+// typo such as "-1" for a 16-bit field cannot silently wrap.
+NumberFault ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value)
+{
+    unsigned base = 10;
+    std::size_t pos = 0;
+    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        base = 16;
+        pos = 2;
+    }
+    if (pos == text.size())
+        return NumberFault::Bad;
+    bool tooLarge = false;
+    value = 0;
+    for (; pos < text.size(); ++pos) {
+        const char c = text[pos];
+        unsigned digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<unsigned>(c - '0');
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            digit = static_cast<unsigned>(c - 'a' + 10);
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            digit = static_cast<unsigned>(c - 'A' + 10);
+        else
+            return NumberFault::Bad;
+        // Keep scanning after overflow so that "99999x" reports as bad, not as
+        // out of range: the typo is the more useful thing to point at.
+        if (!tooLarge) {
+            value = value * base + digit;
+            tooLarge = value > max;
+        }
+    }
+    return tooLarge ? NumberFault::Range : NumberFault::None;
+}
+
+struct NumberKey {
+    const char* name; // lower case
+    std::uint64_t max;
+    void (*store)(BenchHub&, std::uint64_t);
+};
+
+const NumberKey kHubNumberKeys[] = {
+    {"vid", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.vid = static_cast<std::uint16_t>(v); }},
+    {"pid", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.pid = static_cast<std::uint16_t>(v); }},
+    {"bcddevice", 0xFFFF,
+     [](BenchHub& h, std::uint64_t v) { h.bcdDevice = static_cast<std::uint16_t>(v); }},
+    {"bcdusb", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.bcdUsb = static_cast<std::uint16_t>(v); }},
+    {"depth", 0xFF, [](BenchHub& h, std::uint64_t v) { h.depth = static_cast<std::uint8_t>(v); }},
+    {"portindex", 0xFF,
+     [](BenchHub& h, std::uint64_t v) { h.portIndex = static_cast<std::uint8_t>(v); }},
+    {"chipversion", 0xFF,
+     [](BenchHub& h, std::uint64_t v) { h.chipVersion = static_cast<std::uint8_t>(v); }},
+    {"hubflags", 0xFF, [](BenchHub& h, std::uint64_t v) { h.hubFlags = static_cast<std::uint8_t>(v); }},
+    // Failure codes are negative in practice, and numbers carry no sign, so
+    // the result is written as its 32-bit pattern (0xFFFFFFFF is -1).
+    {"updateresult", 0xFFFFFFFF,
+     [](BenchHub& h, std::uint64_t v) {
+         h.updateResult = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+     }},
+    {"updatems", 0xFFFFFFFF,
+     [](BenchHub& h, std::uint64_t v) { h.updateMs = static_cast<std::uint32_t>(v); }},
+};
+
+enum class SectionKind { None, Library, Registry, Hub };
+
+struct Section {
+    SectionKind kind = SectionKind::None;
+    int hubNumber = 0;        // 1 to 32 for a hub section
+    std::string shownName;    // as written, for messages
+    std::set<std::string> keys; // lower case, to find repeats
+};
+
+// Hub numbers are exactly 1 to 32 without leading zeros, so that [Hub01] and
+// [Hub1] can never both describe the first hub.
+int HubNumberOf(const std::string& lowerName)
+{
+    if (lowerName.size() < 4 || lowerName.size() > 5 || lowerName.compare(0, 3, "hub") != 0)
+        return 0;
+    int number = 0;
+    for (std::size_t i = 3; i < lowerName.size(); ++i) {
+        const char c = lowerName[i];
+        if (c < '0' || c > '9' || (i == 3 && c == '0'))
+            return 0;
+        number = number * 10 + (c - '0');
+    }
+    return number <= 32 ? number : 0;
+}
+
+class Parser {
+public:
+    bool Run(const std::string& text, Bench& bench, std::string& error);
+
+private:
+    bool Fail(const std::string& what);
+    bool OpenSection(const std::string& name);
+    bool TakeKey(const std::string& line, std::size_t equals);
+    bool TakeNumber(const std::string& key, const std::string& value, std::uint64_t max,
+                    std::uint64_t& number);
+
+    std::size_t m_lineNumber = 0;
+    std::string m_error;
+    Section m_section;
+    std::set<std::string> m_seenSections; // lower case
+    Bench m_bench;
+    std::map<int, BenchHub> m_hubs; // by hub number, gaps included
+};
+
+bool Parser::Fail(const std::string& what)
+{
+    m_error = "line " + std::to_string(m_lineNumber) + ": " + what;
+    return false;
+}
+
+bool Parser::OpenSection(const std::string& name)
+{
+    const std::string lower = Lower(name);
+    Section next;
+    next.shownName = name;
+    if (lower == "library") {
+        next.kind = SectionKind::Library;
+    } else if (lower == "registry") {
+        next.kind = SectionKind::Registry;
+    } else if (const int number = HubNumberOf(lower); number != 0) {
+        next.kind = SectionKind::Hub;
+        next.hubNumber = number;
+    } else {
+        return Fail("unknown section [" + name + "]");
+    }
+    if (!m_seenSections.insert(lower).second)
+        return Fail("repeated section [" + name + "]");
+    if (next.kind == SectionKind::Hub)
+        m_hubs[next.hubNumber] = BenchHub();
+    m_section = std::move(next);
+    return true;
+}
+
+bool Parser::TakeNumber(const std::string& key, const std::string& value, std::uint64_t max,
+                        std::uint64_t& number)
+{
+    switch (ParseNumber(value, max, number)) {
+    case NumberFault::Bad:
+        return Fail("bad number '" + value + "' for " + key);
+    case NumberFault::Range:
+        return Fail(key + " " + value + " is out of range (at most " + std::to_string(max) + ")");
+    case NumberFault::None:
+        break;
+    }
+    return true;
+}
+
+bool Parser::TakeKey(const std::string& line, std::size_t equals)
+{
+    const std::string key = Trim(line.substr(0, equals));
+    const std::string rawValue = line.substr(equals + 1);
+    const std::string value = Trim(rawValue);
+    if (key.empty())
+        return Fail("empty key name");
+    if (m_section.kind == SectionKind::None)
+        return Fail("key '" + key + "' outside a section");
+    const std::string lower = Lower(key);
+    const std::string unknown = "unknown key '" + key + "' in [" + m_section.shownName + "]";
+
+    // Check the name before recording it, so an unknown key repeated is
+    // reported as unknown rather than as repeated.
+    const NumberKey* hubKey = nullptr;
+    bool isString = false;
+    if (m_section.kind == SectionKind::Library) {
+        if (lower != "version" && lower != "hubcount")
+            return Fail(unknown);
+    } else if (m_section.kind == SectionKind::Hub) {
+        isString = lower == "manufacturer" || lower == "product";
+        for (const NumberKey& candidate : kHubNumberKeys) {
+            if (lower == candidate.name)
+                hubKey = &candidate;
+        }
+        if (!isString && hubKey == nullptr)
+            return Fail(unknown);
+    }
+    if (!m_section.keys.insert(lower).second)
+        return Fail("repeated key '" + key + "' in [" + m_section.shownName + "]");
+
+    std::uint64_t number = 0;
+    switch (m_section.kind) {
+    case SectionKind::Library:
+        if (!TakeNumber(key, value, 0xFFFFFFFF, number))
+            return false;
+        if (lower == "version")
+            m_bench.version = static_cast<std::uint32_t>(number);
+        else
+            m_bench.hubCount = static_cast<std::uint8_t>(number & 0xFF);
+        return true;
+    case SectionKind::Registry:
+        if (!TakeNumber(key, value, 0xFFFFFFFF, number))
+            return false;
+        if (number != 0)
+            m_bench.registryKeys.push_back(key);
+        return true;
+    case SectionKind::Hub: {
+        BenchHub& hub = m_hubs[m_section.hubNumber];
+        if (isString) {
+            // Strings go to the library byte for byte, blanks included, so a
+            // bench can reproduce the padding real hubs report.
+            auto& field = lower == "manufacturer" ? hub.manufacturer : hub.product;
+            field.fill(0);
+            std::memcpy(field.data(), rawValue.data(), std::min(rawValue.size(), field.size()));
+            return true;
+        }
+        if (!TakeNumber(key, value, hubKey->max, number))
+            return false;
+        hubKey->store(hub, number);
+        return true;
+    }
+    case SectionKind::None:
+        break;
+    }
+    return true;
+}
+
+bool Parser::Run(const std::string& text, Bench& bench, std::string& error)
+{
+    std::size_t start = 0;
+    // Editors on Windows like to begin UTF-8 files with a byte order mark.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++m_lineNumber;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == ';')
+            continue;
+        bool ok = false;
+        if (trimmed[0] == '[') {
+            if (trimmed.back() != ']')
+                ok = Fail("expected a [section] or key=value line");
+            else
+                ok = OpenSection(Trim(trimmed.substr(1, trimmed.size() - 2)));
+        } else if (const std::size_t equals = line.find('='); equals != std::string::npos) {
+            ok = TakeKey(line, equals);
+        } else {
+            ok = Fail("expected a [section] or key=value line");
+        }
+        if (!ok) {
+            error = m_error;
+            bench = Bench();
+            return false;
+        }
+    }
+
+    for (int number = 1; m_hubs.count(number) != 0; ++number)
+        m_bench.hubs.push_back(m_hubs[number]);
+    bench = std::move(m_bench);
+    error.clear();
+    return true;
+}
+
+} // namespace
+
+bool Bench::HasRegistryKey(const std::string& key) const
+{
+    const std::string wanted = Lower(key);
+    for (const std::string& present : registryKeys) {
+        if (Lower(present) == wanted)
+            return true;
+    }
+    return false;
+}
+
+std::string BenchPath()
+{
+    const char* fromEnvironment = std::getenv("TOLVANE_BENCH");
+    if (fromEnvironment != nullptr && fromEnvironment[0] != '\0')
+        return fromEnvironment;
+    return "HubBench.ini";
+}
+
+bool ParseBench(const std::string& text, Bench& bench, std::string& error)
+{
+    Parser parser;
+    return parser.Run(text, bench, error);
+}
+
+BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
+{
+    bench = Bench();
+    error.clear();
+    const std::filesystem::path file = std::filesystem::u8path(path);
+    std::error_code ignored;
+    if (!std::filesystem::exists(file, ignored))
+        return BenchStatus::Missing;
+
+    // A file that is there but cannot be read is reported rather than taken
+    // as no bench: silently running without the hubs it describes would
+    // send whoever wrote it looking in the wrong place.
+    std::ifstream in;
+    if (!std::filesystem::is_directory(file, ignored))
+        in.open(file, std::ios::binary);
+    if (!in) {
+        error = path + ": cannot read the file";
+        return BenchStatus::Malformed;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string parseError;
+    if (!ParseBench(text, bench, parseError)) {
+        error = path + ": " + parseError;
+        return BenchStatus::Malformed;
+    }
+    return BenchStatus::Loaded;
+}
+
+} // namespace tolvane::bench

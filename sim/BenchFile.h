@@ -46,7 +46,8 @@ enum class BenchStatus { Loaded, Missing, Malformed };
 bool ParseBench(const std::string& text, Bench& bench, std::string& error);
 
 // Reads and parses the file at path. Missing: no file, an empty bench.
-// Malformed: error holds "path: line N: ..." and the bench is empty.
+// Malformed: error holds "path: line N: ..." (or "path: cannot read the
+// file" for one that exists but cannot be read) and the bench is empty.
 BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error);
 
 } // namespace tolvane::bench

@@ -1,0 +1,80 @@
+#include "Bench.h"
+#include "RunProcess.h"
+#include "ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const char kIni[] = "[TargetID_U3]\r\n3C5E0460=0D12\r\n[Misc]\r\nManufacturer&ProductStringCompare=0\r\n"
+                    "[HUBModule]\r\nHUBNumber=1\r\n[HUBFWCheck]\r\nCheckHUBFW=1\r\nFWVersion=219\r\n";
+
+class CliTest : public testing::Test {
+protected:
+    ProcessResult Cli(std::vector<std::string> args) { return RunProgram("tolvane-cli", args); }
+    ScratchDir dir;
+};
+} // namespace
+
+TEST_F(CliTest, ScanPrintsEngineOutputThenTheFinalLog)
+{
+    dir.Write("site/SpiFlash.ini", kIni);
+    WriteBench(dir, HubSection(1, 0x3C5E, 0x0460, 0x9021, 1) + HubSection(2, 0x05E3, 0x0610, 0x0A0B, 2));
+    SetEnv("TOLVANE_BENCH", (dir.Path() / "HubBench.ini").string());
+    const ProcessResult result = Cli({"-C", "site", "scan", "--settle-ms", "0"});
+    SetEnv("TOLVANE_BENCH", "");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
+                          "2 devices found:\r\n"
+                          "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                          "(2)Depth2, V/PID = 05E3/0610, FW Version = 0A0B\r\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(CliTest, FailedScanExitsWithOneAndShowsWhereItStopped)
+{
+    dir.Write("SpiFlash.ini", kIni);
+    WriteBench(dir, HubSection(1, 0x3C5E, 0x0460, 0x9021, 1), false);
+    const ProcessResult result = Cli({"scan", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
+                          "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
+                          "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  \r\n"
+                          "\t\t3C5E0460=0D12 3  \r\n[Misc] Found  StringCompare:0  \r\n\t\t"
+                          "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n");
+}
+
+TEST_F(CliTest, EmptyFolderFailsOnTheSettingsFile)
+{
+    const ProcessResult result = Cli({"-C", dir.Path().string(), "scan", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
+                          "\t1.2 LoadSettingFromIni()\r\n\t\t!!!Error SpiFlash.ini not found!\r\n");
+}
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndPrintNothingOnStandardOutput)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"upgrade-all"},
+        {"scan", "--settle-ms"},
+        {"scan", "--settle-ms", "-5"},
+        {"scan", "--settle-ms", "600001"},
+        {"scan", "extra"},
+        {"-C"},
+        {"-C", "no-such-folder", "scan"},
+    };
+    for (const auto& args : wrong) {
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_EQ(result.out, "") << testing::PrintToString(args);
+        EXPECT_NE(result.err.find("tolvane-cli: "), std::string::npos) << testing::PrintToString(args);
+    }
+}
+
+TEST_F(CliTest, HelpDescribesTheCommandLine)
+{
+    const ProcessResult result = Cli({"--help"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("tolvane-cli [-C DIR] scan [--settle-ms N]"), std::string::npos);
+    EXPECT_EQ(result.err, "");
+}

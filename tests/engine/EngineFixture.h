@@ -1,0 +1,47 @@
+// A fresh engine per test, run in a scratch folder against the simulated ISP
+// library, with a window that records every push.
+#ifndef TOLVANE_TESTS_ENGINEFIXTURE_H
+#define TOLVANE_TESTS_ENGINEFIXTURE_H
+
+#include "Bench.h"
+#include "HubUpgrader.h"
+#include "Platform.h"
+#include "ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class RecordingWindow : public IUpgraderWindow {
+public:
+    void SetLogText(const std::wstring& text) override { pushes.push_back(tolvane::platform::WideToUtf8(text)); }
+    void SetProgressRange(int lower, int upper) override { ranges.emplace_back(lower, upper); }
+    void SetProgressPos(int position) override { positions.push_back(position); }
+
+    std::string Last() const { return pushes.empty() ? std::string() : pushes.back(); }
+
+    std::vector<std::string> pushes;
+    std::vector<std::pair<int, int>> ranges;
+    std::vector<int> positions;
+};
+
+class EngineTest : public testing::Test {
+protected:
+    EngineTest() { engine->SetSettleMs(0); }
+
+    void WriteIni(const std::string& text) { dir.Write("SpiFlash.ini", text); }
+    std::string Log() const { return tolvane::platform::WideToUtf8(engine->m_strLog); }
+    bool Load()
+    {
+        engine->m_pDlg = &window;
+        return engine->LoadSettingFromIni();
+    }
+
+    ScratchDir dir;
+    std::unique_ptr<CHubUpgrader> engine = std::make_unique<CHubUpgrader>();
+    RecordingWindow window;
+};
+
+#endif
