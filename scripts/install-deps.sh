@@ -1,37 +1,47 @@
 #!/usr/bin/env bash
-# Installs every Debian 12 package that building and testing Tolvane needs:
-# the native toolchain and GoogleTest, the MinGW-w64 cross compilers, Wine
-# (64-bit and 32-bit, for the 64-bit program and the 32-bit launcher), Xvfb
-# and fonts for the windows, and Qt 6 for the Linux window.
-# Safe to run again: it installs only what is missing. Needs root.
+# Installs the Debian 12 packages that Tolvane needs, and only those missing.
+#   native  the native build and its tests: compiler, CMake, GoogleTest
+#   all     (default) also the MinGW-w64 cross compilers, Wine (64-bit and, for
+#           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows, Qt 6
+# Safe to run again. Needs root (it runs apt-get).
 set -euo pipefail
 
-packages=(
-  build-essential cmake ninja-build pkg-config git zip unzip
-  libgtest-dev googletest
+group=${1:-all}
+native=(build-essential cmake pkg-config git libgtest-dev googletest)
+cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
-  wine wine64 wine32:i386 winbind
+  wine wine64 wine32:i386
   xvfb xauth x11-utils fonts-liberation fonts-dejavu-core
   qt6-base-dev qt6-base-dev-tools libgl-dev
+  zip unzip
 )
+case "$group" in
+  native) packages=("${native[@]}") ;;
+  all) packages=("${native[@]}" "${cross[@]}") ;;
+  *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
+esac
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'
+}
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  dpkg --add-architecture i386
-  need_update=1
-fi
 if [ "${#missing[@]}" -eq 0 ]; then
-  echo "install-deps: all packages present"
+  echo "install-deps: all $group packages present"
   exit 0
+fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: run as root to install: ${missing[*]}" >&2
+  exit 1
 fi
 
 echo "install-deps: installing ${missing[*]}"
-if [ "$(id -u)" -ne 0 ]; then
-  echo "install-deps: run as root (missing packages: ${missing[*]})" >&2
-  exit 1
+# Wine's 32-bit half comes from the i386 architecture.
+if [ "$group" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
 apt-get update -qq

@@ -340,7 +340,7 @@ BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
     std::ifstream in;
     if (!std::filesystem::is_directory(file, ignored))
         in.open(file, std::ios::binary);
-    if (!in) {
+    if (!in.is_open() || !in) {
         error = path + ": cannot read the file";
         return BenchStatus::Malformed;
     }
