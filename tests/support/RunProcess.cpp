@@ -1,5 +1,7 @@
 #include "RunProcess.h"
 
+#include "ProgramFolder.h"
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,13 +24,6 @@ std::string Slurp(const fs::path& file)
 }
 
 #ifdef _WIN32
-fs::path ProgramFolder()
-{
-    wchar_t buffer[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-    return fs::path(std::wstring(buffer, length)).parent_path();
-}
-
 std::wstring QuoteArg(const std::wstring& arg)
 {
     std::wstring quoted = L"\"";
@@ -68,11 +63,6 @@ int Spawn(const fs::path& exe, const std::vector<std::string>& args, const fs::p
     return static_cast<int>(exitCode);
 }
 #else
-fs::path ProgramFolder()
-{
-    return fs::read_symlink("/proc/self/exe").parent_path();
-}
-
 int Spawn(const fs::path& exe, const std::vector<std::string>& args, const fs::path& out, const fs::path& err)
 {
     std::vector<std::string> words{exe.string()};

@@ -1,5 +1,7 @@
 #include "ScratchDir.h"
 
+#include "ProgramFolder.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -20,9 +22,11 @@ std::string TestFolderName()
 }
 } // namespace
 
+// Scratch folders live in the build tree (bin/../testwork), wherever the test
+// program was started from.
 ScratchDir::ScratchDir() : m_previous(fs::current_path())
 {
-    m_path = m_previous / TestFolderName();
+    m_path = ProgramFolder().parent_path() / "testwork" / TestFolderName();
     fs::remove_all(m_path);
     fs::create_directories(m_path);
     fs::current_path(m_path);

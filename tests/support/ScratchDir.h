@@ -8,7 +8,8 @@
 
 class ScratchDir {
 public:
-    // Named after the running test; emptied if it exists.
+    // Named after the running test, below the build's testwork folder;
+    // emptied if it exists.
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
