@@ -4,6 +4,7 @@
 
 const char kCliUsage[] =
     "Usage: tolvane-cli [-C DIR] scan [--settle-ms N]\n"
+    "       tolvane-cli [-C DIR] upgrade [--settle-ms N]\n"
     "       tolvane-cli --help\n"
     "\n"
     "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
@@ -12,6 +13,9 @@ const char kCliUsage[] =
     "Commands:\n"
     "  scan            what the \"Scan Device\" button runs: read SpiFlash.ini,\n"
     "                  check the hub filter driver, search and list the hubs\n"
+    "  upgrade         what the \"Start Upgrade\" button runs: the scan, then an\n"
+    "                  image from Bin written into every hub that needs one;\n"
+    "                  a progress bar on standard error when it is a terminal\n"
     "\n"
     "Options:\n"
     "  -C DIR          change to DIR first; SpiFlash.ini and Bin are read there\n"
@@ -21,8 +25,8 @@ const char kCliUsage[] =
     "\n"
     "Output: whatever the upgrader writes to the standard output while it runs,\n"
     "then the final text of the log box, in UTF-8 with its \"\\r\\n\" line ends.\n"
-    "Exit status: 0 when the sequence succeeded, 1 when it failed, 2 for a\n"
-    "usage error.\n";
+    "Exit status: 0 when the sequence succeeded (for upgrade: every hub was\n"
+    "programmed), 1 when it failed, 2 for a usage error.\n";
 
 namespace {
 bool ParseMilliseconds(const char* text, std::uint32_t& value)
@@ -65,6 +69,9 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
             }
         } else if (std::strcmp(word, "scan") == 0 && !haveCommand) {
             options.command = CliCommand::Scan;
+            haveCommand = true;
+        } else if (std::strcmp(word, "upgrade") == 0 && !haveCommand) {
+            options.command = CliCommand::Upgrade;
             haveCommand = true;
         } else {
             error = std::string("unexpected argument '") + word + "'";

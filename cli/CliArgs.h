@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-enum class CliCommand { Help, Scan };
+enum class CliCommand { Help, Scan, Upgrade };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;

@@ -1,6 +1,7 @@
 // tolvane-cli: the upgrader's button sequences on the command line, for
 // benches, scripts and machines without a display.
 #include "CliArgs.h"
+#include "ConsoleWindow.h"
 #include "HubUpgrader.h"
 #include "Platform.h"
 
@@ -10,23 +11,15 @@
 #include <system_error>
 
 namespace {
-// The log box of the command line: it keeps the text that was pushed last.
-class ConsoleWindow : public IUpgraderWindow {
-public:
-    void SetLogText(const std::wstring& text) override { m_log = text; }
-    void SetProgressRange(int, int) override {}
-    void SetProgressPos(int) override {}
-    const std::wstring& LogText() const { return m_log; }
-
-private:
-    std::wstring m_log;
-};
-
-bool RunScan(CHubUpgrader& upgrader, ConsoleWindow& window)
+// What the two buttons run: both texts emptied, the scan sequence, and for an
+// upgrade the run itself only after a passing scan.
+bool RunSequence(CliCommand command, CHubUpgrader& upgrader, ConsoleWindow& window)
 {
     upgrader.m_strLog.clear();
     upgrader.m_strMsg.clear();
-    return upgrader.Initialzation(&window);
+    if (!upgrader.Initialzation(&window))
+        return false;
+    return command != CliCommand::Upgrade || upgrader.RunUpgrade(&window);
 }
 } // namespace
 
@@ -54,8 +47,9 @@ int main(int argc, char** argv)
 
     tolvane::platform::SetStdoutBinary();
     theHubUpgrader.SetSettleMs(options.settleMs);
-    ConsoleWindow window;
-    const bool passed = RunScan(theHubUpgrader, window);
+    ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
+    const bool passed = RunSequence(options.command, theHubUpgrader, window);
+    window.FinishProgress();
 
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     std::fwrite(log.data(), 1, log.size(), stdout);

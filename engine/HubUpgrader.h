@@ -9,6 +9,7 @@
 #include "IspRecords.h"
 #include "UpgraderWindow.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -26,9 +27,21 @@ struct HubModule {
     HubModule* pNext = nullptr;
 };
 
+class FirmwareImage;
+
+// Two hub models (vendor 0x3C5E, products 0x0460 and 0x0461) skip the string
+// and compatibility tests and compare their firmware with FWVersion.
+inline bool IsSpecialHubModel(std::uint32_t vidPid)
+{
+    return vidPid == 0x3C5E0460 || vidPid == 0x3C5E0461;
+}
+
 class CHubUpgrader {
 public:
     static constexpr std::uint32_t kDefaultSettleMs = 2000;
+    // The caller's buffer for an image path: the folder, a name of up to 259
+    // characters and the terminating zero fit with room to spare.
+    static constexpr std::size_t kImagePathSize = 272;
 
     CHubUpgrader() = default;
     ~CHubUpgrader();
@@ -45,6 +58,12 @@ public:
     bool SearchHub();
     void ListDevices();
 
+    // The upgrade: every hub of the table, from the last entry to the first.
+    bool RunUpgrade(IUpgraderWindow* dialog);
+    // Writes the path of the first image in the image folder that fits the
+    // hub into path (kImagePathSize bytes); path is untouched on false.
+    bool SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* path);
+
     // The pause before the enumeration lets freshly attached hubs settle.
     // Windows keep the default; the command line may shorten it.
     void SetSettleMs(std::uint32_t milliseconds) { m_nSettleMs = milliseconds; }
@@ -55,6 +74,12 @@ public:
     void ReplaceLog(const std::string& text);
     void FormatMsg(const char* format, ...) TOLVANE_PRINTF_LIKE(2, 3);
     void AppendMsg() { m_strLog += m_strMsg; }
+    // Appends m_strMsg and shows the log: how every message reaches the box.
+    void LogMsg()
+    {
+        AppendMsg();
+        PushLog();
+    }
     // Shows the whole log text in the window's log box.
     void PushLog();
     static std::string Format(const char* format, ...) TOLVANE_PRINTF_LIKE(1, 2);
@@ -83,6 +108,16 @@ private:
     void BuildHubModules(unsigned count);
     void ReleaseHubModules();
     bool FailSearch(const std::string& line);
+
+    std::string WantedImageName(const HubInfo& hub);
+    const TargetIdEntry* FindTargetId(std::uint32_t vidPid) const;
+    bool ImageFits(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, const std::string& wanted,
+                   const std::wstring& name, std::string& imagePath);
+    bool PassesStringTest(const FirmwareImage& image, const HubInfo& hub) const;
+    void UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded);
+    void LogHubCurrent(unsigned hubNumber);
+    void LogHubFailed(unsigned hubNumber);
+    void SetProgressPos(int position);
 
     std::uint32_t m_nSettleMs = kDefaultSettleMs;
 };

@@ -51,7 +51,6 @@ bool CHubUpgrader::IsDriverInstallNeeded()
         return false;
     }
     FormatMsg("!!!Error Filter Driver not found!!\r\n");
-    AppendMsg();
-    PushLog();
+    LogMsg();
     return true;
 }

@@ -21,8 +21,7 @@ bool HasKey(const char* line, const char* key)
 void CHubUpgrader::LogSettingsNotFound()
 {
     FormatMsg("!!!Error %s not found!\r\n", kSettingsFile);
-    AppendMsg();
-    PushLog();
+    LogMsg();
 }
 
 bool CHubUpgrader::LoadSettingFromIni()
@@ -193,8 +192,7 @@ bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void*
     SettingsText file;
     if (!tolvane::platform::OpenReadOnly(fileName) || !file.Open(fileName)) {
         FormatMsg("!!!Error %s not found!\r\n", fileName);
-        AppendMsg();
-        PushLog();
+        LogMsg();
         return false;
     }
     if (!file.FindSection("HUBModule"))
@@ -214,8 +212,7 @@ bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void*
             ScanWord(value, field, sizeof HubModule::binFile);
             FormatMsg("%s: %s\r\n", key, field);
         }
-        AppendMsg();
-        PushLog();
+        LogMsg();
         return false;
     }
     return true;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tolvane::platform {
 
@@ -42,6 +43,25 @@ std::string WideToUtf8(const std::wstring& text);
 
 // Makes the standard output pass bytes unchanged (no "\n" to "\r\n").
 void SetStdoutBinary();
+
+// True when the standard error stream is an interactive terminal or console.
+bool IsStderrTerminal();
+
+// The image folder below the working directory, with its separator, as the
+// engine names it in paths and in the log: ".\\Bin\\" on Windows, "./Bin/" elsewhere.
+extern const char kImageFolder[];
+extern const char kPathSeparator;
+
+// Lists the entries of folder whose names end in extension, files and
+// directories alike: on Windows as the wildcard search yields them; elsewhere
+// with the extension in any letter case, in the order of the upper-cased
+// names, byte by byte. False when the listing cannot start: the folder is
+// missing or nothing matches.
+bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names);
+
+// A listed name as an 8-bit path component, converted whole; false when a
+// character has no 8-bit form.
+bool NarrowName(const std::wstring& name, std::string& narrow);
 
 } // namespace tolvane::platform
 

@@ -9,6 +9,7 @@
 #include <limits>
 #include <new>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -231,6 +232,71 @@ std::string WideToUtf8(const std::wstring& text)
 
 void SetStdoutBinary()
 {
+}
+
+bool IsStderrTerminal()
+{
+    return ::isatty(2) == 1;
+}
+
+const char kImageFolder[] = "./Bin/";
+const char kPathSeparator = '/';
+
+namespace {
+std::string Upper(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z')
+            c = static_cast<char>(c - 'a' + 'A');
+    }
+    return text;
+}
+
+bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix)
+{
+    return name.size() >= suffix.size() && Upper(name.substr(name.size() - suffix.size())) == Upper(suffix);
+}
+} // namespace
+
+bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
+{
+    names.clear();
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    std::vector<std::pair<std::string, std::string>> found; // upper-cased, as stored
+    try {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (EndsWithIgnoringCase(name, extension))
+                found.emplace_back(Upper(name), name);
+        }
+        ::closedir(dir);
+        dir = nullptr;
+        // The directory's own order differs between file systems; a fixed one
+        // makes the same folder give the same choice on every machine.
+        std::sort(found.begin(), found.end());
+        for (const auto& entry : found)
+            names.push_back(WidenAnsi(entry.second));
+    } catch (const std::bad_alloc&) {
+        if (dir)
+            ::closedir(dir);
+        names.clear();
+        return false;
+    }
+    return !names.empty();
+}
+
+bool NarrowName(const std::wstring& name, std::string& narrow)
+{
+    narrow.clear();
+    for (const wchar_t wc : name) {
+        const auto cp = static_cast<std::uint32_t>(wc);
+        if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            return false;
+        AppendUtf8(narrow, cp);
+    }
+    return true;
 }
 
 } // namespace tolvane::platform

@@ -146,4 +146,65 @@ void SetStdoutBinary()
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+bool IsStderrTerminal()
+{
+    // Only a console has a console mode; files, pipes and NUL do not.
+    DWORD mode = 0;
+    return ::GetConsoleMode(::GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+const char kImageFolder[] = ".\\Bin\\";
+const char kPathSeparator = '\\';
+
+bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
+{
+    names.clear();
+    const std::wstring pattern = WidenAnsi(folder + "*" + extension);
+    WIN32_FIND_DATAW entry{};
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    try {
+        do {
+            names.emplace_back(entry.cFileName);
+        } while (::FindNextFileW(search, &entry));
+    } catch (const std::bad_alloc&) {
+        names.clear();
+    }
+    ::FindClose(search);
+    return !names.empty();
+}
+
+bool NarrowName(const std::wstring& name, std::string& narrow)
+{
+    narrow.clear();
+    if (name.empty() || name.size() > static_cast<std::size_t>(INT_MAX))
+        return false;
+    const int inLength = static_cast<int>(name.size());
+    // File names go to CreateFileA, which reads them in the ANSI code page: a
+    // character without an exact form there would name another file or none.
+    // The UTF-8 code page takes no default-character check, but fails on
+    // characters it cannot encode instead.
+    const bool utf8 = ::GetACP() == CP_UTF8;
+    const DWORD flags = utf8 ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
+    BOOL usedDefault = FALSE;
+    BOOL* checkDefault = utf8 ? nullptr : &usedDefault;
+    const int outLength =
+        ::WideCharToMultiByte(CP_ACP, flags, name.data(), inLength, nullptr, 0, nullptr, checkDefault);
+    if (outLength <= 0 || usedDefault)
+        return false;
+    try {
+        narrow.assign(static_cast<std::size_t>(outLength), '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    const int written = ::WideCharToMultiByte(CP_ACP, flags, name.data(), inLength, narrow.data(), outLength,
+                                              nullptr, checkDefault);
+    if (written != outLength || usedDefault || narrow.find('\0') != std::string::npos) {
+        narrow.clear();
+        return false;
+    }
+    return true;
+}
+
 } // namespace tolvane::platform

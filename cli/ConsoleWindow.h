@@ -1,0 +1,32 @@
+// The window of the command line: it keeps the log text that was pushed last
+// and, on an interactive terminal, draws the progress bar on standard error.
+#ifndef TOLVANE_CLI_CONSOLEWINDOW_H
+#define TOLVANE_CLI_CONSOLEWINDOW_H
+
+#include "UpgraderWindow.h"
+
+#include <cstdio>
+#include <string>
+
+class ConsoleWindow : public IUpgraderWindow {
+public:
+    // bar: where to draw the progress bar, or null for none.
+    explicit ConsoleWindow(std::FILE* bar) : m_bar(bar) {}
+
+    void SetLogText(const std::wstring& text) override { m_log = text; }
+    void SetProgressRange(int lower, int upper) override;
+    void SetProgressPos(int position) override;
+    // Ends the bar's line, if one was drawn.
+    void FinishProgress();
+
+    const std::wstring& LogText() const { return m_log; }
+
+private:
+    std::FILE* m_bar;
+    std::wstring m_log;
+    int m_lower = 0;
+    int m_upper = 100;
+    bool m_drawn = false;
+};
+
+#endif

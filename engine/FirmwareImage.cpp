@@ -1,0 +1,61 @@
+#include "FirmwareImage.h"
+
+#include "Platform.h"
+
+FirmwareImage::FirmwareImage() = default;
+FirmwareImage::~FirmwareImage() = default;
+
+bool FirmwareImage::Open(const std::string& path)
+{
+    Close();
+    m_file = tolvane::platform::OpenReadOnly(path);
+    if (!m_file || !m_file->Size(m_size)) {
+        Close();
+        return false;
+    }
+    m_headerBytes = m_file->ReadAt(0, m_header, sizeof m_header);
+    return true;
+}
+
+void FirmwareImage::Close()
+{
+    m_file.reset();
+    m_size = 0;
+    m_headerBytes = 0;
+}
+
+std::uint16_t FirmwareImage::TargetId() const
+{
+    return static_cast<std::uint16_t>(m_header[0] << 8 | m_header[1]);
+}
+
+bool FirmwareImage::IsLegal() const
+{
+    if (!HasTargetId() || TargetId() != image_format::kSizeCheckedTarget)
+        return true;
+    // Without its flags byte the file is shorter than either legal size.
+    return HasFlags() && m_size == Layout().legalSize;
+}
+
+std::size_t FirmwareImage::ReadField(std::uint64_t offset, std::uint8_t* out, std::size_t length) const
+{
+    return m_file ? m_file->ReadAt(offset, out, length) : 0;
+}
+
+bool FirmwareImage::ReadWord(std::uint64_t offset, std::uint16_t& value) const
+{
+    std::uint8_t bytes[2];
+    if (ReadField(offset, bytes, sizeof bytes) != sizeof bytes)
+        return false;
+    value = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+    return true;
+}
+
+bool FirmwareImage::ReadFirmwareVersion(std::uint16_t& version) const
+{
+    std::uint16_t word = 0;
+    if (!HasFlags() || !ReadWord(Layout().versionWord, word))
+        return false;
+    version = image_format::FirmwareVersion(word, Flags());
+    return true;
+}

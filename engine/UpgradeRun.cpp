@@ -1,0 +1,122 @@
+// The upgrade run: for every hub of the table, from the last entry to the
+// first, skip it when its firmware is current, choose its image, and have the
+// ISP library program it. The run never stops early and never retries.
+#include "HubUpgrader.h"
+
+#include "FirmwareImage.h"
+#include "Platform.h"
+#include "ZQ460API.h"
+
+#include <cstring>
+
+namespace {
+// The three digits that the device list shows as V2.19: bits 4 to 7, 0 to 3
+// and 12 to 15 of the version word.
+std::uint16_t PackedVersion(std::uint16_t v)
+{
+    return static_cast<std::uint16_t>((v & 0x00FFu) << 4 | v >> 12);
+}
+
+const char* FileNameOf(const char* path)
+{
+    const char* separator = std::strrchr(path, tolvane::platform::kPathSeparator);
+    return separator ? separator + 1 : path;
+}
+} // namespace
+
+void CHubUpgrader::SetProgressPos(int position)
+{
+    if (m_pDlg)
+        m_pDlg->SetProgressPos(position);
+}
+
+void CHubUpgrader::LogHubCurrent(unsigned hubNumber)
+{
+    AppendLog(Format("Device(%u) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n",
+                     hubNumber));
+    PushLog();
+}
+
+void CHubUpgrader::LogHubFailed(unsigned hubNumber)
+{
+    FormatMsg("!!!Error Device(%u):=> Upgrade failed\r\n", hubNumber);
+    LogMsg();
+}
+
+bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
+{
+    m_pDlg = dialog;
+    if (m_pDlg)
+        m_pDlg->SetProgressRange(0, 100);
+    SetProgressPos(0);
+
+    const unsigned hubs = m_EnumInfo.hubCount;
+    // Only a passing scan leads here, and it guarantees 1 to 32 hubs; anything
+    // else would divide by zero or address entries the table does not have.
+    if (hubs == 0 || hubs > kMaxHubs) {
+        AppendLog("!!!Error no hub table to upgrade, scan first!\r\n");
+        PushLog();
+        return false;
+    }
+    const int step = static_cast<int>(100 / (2 * hubs));
+    int position = 0;
+    unsigned upgraded = 0;
+    for (unsigned entry = hubs; entry-- > 0;)
+        UpgradeHub(entry, step, position, upgraded);
+
+    if (upgraded != hubs)
+        return false;
+    SetProgressPos(100);
+    return true;
+}
+
+void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded)
+{
+    const HubInfo& hub = m_EnumInfo.hubs[entry];
+    const unsigned hubNumber = entry + 1;
+    const std::uint32_t vidPid = static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 | hub.descriptor.idProduct;
+    const std::uint16_t version = hub.descriptor.bcdDevice;
+    const bool special = IsSpecialHubModel(vidPid);
+
+    if (m_nCheckHubFw != 0 && special && PackedVersion(version) == m_wFwVersion) {
+        LogHubCurrent(hubNumber);
+        return;
+    }
+    char path[kImagePathSize] = {};
+    if (!SelectImage(vidPid, hub, path)) {
+        m_strMsg = tolvane::platform::WidenAnsi(
+            "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n");
+        LogMsg();
+        LogHubFailed(hubNumber);
+        return;
+    }
+    if (m_nCheckHubFw != 0 && !special) {
+        // An image whose version cannot be read cannot be shown to differ
+        // from the hub's: programming it blind could put back the firmware
+        // the check exists to keep, so the hub is reported as failed.
+        FirmwareImage image;
+        std::uint16_t imageVersion = 0;
+        if (!image.Open(path) || !image.ReadFirmwareVersion(imageVersion)) {
+            LogHubFailed(hubNumber);
+            return;
+        }
+        if (imageVersion == version) {
+            LogHubCurrent(hubNumber);
+            return;
+        }
+    }
+
+    AppendLog(Format("ISP in device(%u) is being upgraded.\r\n", hubNumber));
+    PushLog();
+    position += step;
+    SetProgressPos(position);
+    if (RX_UpdateISP(static_cast<std::uint8_t>(entry), path, 0) != 0) {
+        LogHubFailed(hubNumber);
+        return;
+    }
+    FormatMsg("Device(%u): %s\r\n   =>Upgrade successful\r\n", hubNumber, FileNameOf(path));
+    LogMsg();
+    ++upgraded;
+    position += step;
+    SetProgressPos(position);
+}
