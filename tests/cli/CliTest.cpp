@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "ImageWriter.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
 
@@ -77,4 +78,95 @@ TEST_F(CliTest, HelpDescribesTheCommandLine)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("tolvane-cli [-C DIR] scan [--settle-ms N]"), std::string::npos);
     EXPECT_EQ(result.err, "");
+}
+
+namespace {
+const char kUpgradeIni[] = "[TargetID_U3]\n3C5E0460=0D12\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n"
+                           "[HUBFWCheck]\nCheckHUBFW=%d\nFWVersion=219\n";
+
+std::string UpgradeIni(int check)
+{
+    char text[200];
+    std::snprintf(text, sizeof text, kUpgradeIni, check);
+    return text;
+}
+
+std::string Notes(int check)
+{
+    return "[HUBFWCheck] Found  \n\t\tFWCompare:" + std::to_string(check) + "  \n\t\tFWVersion:537  \n\t\t";
+}
+
+void WriteImageFile(const ScratchDir& dir, const std::string& name, std::uint16_t target, std::uint8_t flags,
+                    std::uint16_t version)
+{
+    ImageSpec spec;
+    spec.targetId = target;
+    spec.imageFlags = flags;
+    spec.versionWord = version;
+    std::string bytes;
+    std::string error;
+    ASSERT_TRUE(BuildImage(spec, bytes, error)) << error;
+    dir.Write("Bin/" + name, bytes);
+}
+
+const std::string kTwoHubs = HubSection(1, 0x3C5E, 0x0460, 0x8011, 1, "ChipVersion=0xB2\nHubFlags=0x30\n") +
+                             HubSection(2, 0x05E3, 0x0610, 0x0654, 2, "ChipVersion=0x10\n");
+} // namespace
+
+TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
+{
+    dir.Write("SpiFlash.ini", UpgradeIni(0));
+    WriteBench(dir, kTwoHubs);
+    WriteImageFile(dir, "HUB460.BIN", 0x0D12, 0x08, 0x9021);
+    WriteImageFile(dir, "GL.BIN", 0x0D13, 0x00, 0x0655);
+
+    ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, Notes(0) + "2 devices found:\r\n"
+                                     "(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
+                                     "(2)Depth2, V/PID = 05E3/0610, FW Version = 0654\r\n"
+                                     "ISP in device(2) is being upgraded.\r\n"
+                                     "Device(2): GL.BIN\r\n   =>Upgrade successful\r\n"
+                                     "ISP in device(1) is being upgraded.\r\n"
+                                     "Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n");
+    EXPECT_EQ(result.err, ""); // no progress bar without a terminal
+
+    const std::string newList = "2 devices found:\r\n"
+                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                                "(2)Depth2, V/PID = 05E3/0610, FW Version = 0655\r\n";
+    result = Cli({"scan", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, Notes(0) + newList);
+
+    // With the check on, both hubs are now current: nothing is programmed,
+    // and an upgrade that programmed nothing is not a success.
+    dir.Write("SpiFlash.ini", UpgradeIni(1));
+    result = Cli({"upgrade", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, Notes(1) + newList +
+                              "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
+                              "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n");
+}
+
+TEST_F(CliTest, UpgradeWithAFailingHubExitsWithOne)
+{
+    dir.Write("SpiFlash.ini", UpgradeIni(0));
+    WriteBench(dir, kTwoHubs + HubSection(3, 0x05E3, 0x0610, 0x0654, 2, "ChipVersion=0x10\nUpdateResult=7\n"));
+    WriteImageFile(dir, "HUB460.BIN", 0x0D12, 0x08, 0x9021);
+    WriteImageFile(dir, "GL.BIN", 0x0D13, 0x00, 0x0655);
+    const ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string tail = "ISP in device(3) is being upgraded.\r\n!!!Error Device(3):=> Upgrade failed\r\n"
+                             "ISP in device(2) is being upgraded.\r\n";
+    EXPECT_NE(result.out.find(tail), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n"), std::string::npos);
+}
+
+TEST_F(CliTest, UpgradeStopsAfterAFailedScan)
+{
+    dir.Write("SpiFlash.ini", UpgradeIni(0));
+    WriteBench(dir, "");
+    const ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, Notes(0) + "!!!No device found!\r\n");
 }

@@ -5,6 +5,7 @@
 
 #include "Bench.h"
 #include "HubUpgrader.h"
+#include "ImageWriter.h"
 #include "Platform.h"
 #include "ScratchDir.h"
 
@@ -32,6 +33,13 @@ protected:
     EngineTest() { engine->SetSettleMs(0); }
 
     void WriteIni(const std::string& text) { dir.Write("SpiFlash.ini", text); }
+    void WriteImage(const std::string& name, const ImageSpec& spec)
+    {
+        std::string bytes;
+        std::string error;
+        ASSERT_TRUE(BuildImage(spec, bytes, error)) << error;
+        dir.Write("Bin/" + name, bytes);
+    }
     std::string Log() const { return tolvane::platform::WideToUtf8(engine->m_strLog); }
     bool Load()
     {
