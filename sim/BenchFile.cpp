@@ -1,6 +1,7 @@
 #include "BenchFile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -33,6 +34,34 @@ std::string Lower(std::string text)
             c = static_cast<char>(c - 'A' + 'a');
     }
     return text;
+}
+
+// Calls take(lineNumber, line) for every line that is neither blank nor a
+// comment, with its line end removed; stops at the first false take.
+template <typename Take>
+bool ForEachLine(const std::string& text, Take take)
+{
+    std::size_t start = 0;
+    // Editors on Windows like to begin UTF-8 files with a byte order mark.
+    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        start = 3;
+    std::size_t lineNumber = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++lineNumber;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const std::string trimmed = Trim(line);
+        if (trimmed.empty() || trimmed[0] == ';')
+            continue;
+        if (!take(lineNumber, line))
+            return false;
+    }
+    return true;
 }
 
 enum class NumberFault { None, Bad, Range };
@@ -257,39 +286,22 @@ bool Parser::TakeKey(const std::string& line, std::size_t equals)
 
 bool Parser::Run(const std::string& text, Bench& bench, std::string& error)
 {
-    std::size_t start = 0;
-    // Editors on Windows like to begin UTF-8 files with a byte order mark.
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0)
-        start = 3;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        ++m_lineNumber;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-
+    const bool ok = ForEachLine(text, [this](std::size_t number, const std::string& line) {
+        m_lineNumber = number;
         const std::string trimmed = Trim(line);
-        if (trimmed.empty() || trimmed[0] == ';')
-            continue;
-        bool ok = false;
         if (trimmed[0] == '[') {
             if (trimmed.back() != ']')
-                ok = Fail("expected a [section] or key=value line");
-            else
-                ok = OpenSection(Trim(trimmed.substr(1, trimmed.size() - 2)));
-        } else if (const std::size_t equals = line.find('='); equals != std::string::npos) {
-            ok = TakeKey(line, equals);
-        } else {
-            ok = Fail("expected a [section] or key=value line");
+                return Fail("expected a [section] or key=value line");
+            return OpenSection(Trim(trimmed.substr(1, trimmed.size() - 2)));
         }
-        if (!ok) {
-            error = m_error;
-            bench = Bench();
-            return false;
-        }
+        if (const std::size_t equals = line.find('='); equals != std::string::npos)
+            return TakeKey(line, equals);
+        return Fail("expected a [section] or key=value line");
+    });
+    if (!ok) {
+        error = m_error;
+        bench = Bench();
+        return false;
     }
 
     for (int number = 1; m_hubs.count(number) != 0; ++number)
@@ -325,18 +337,20 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error)
     return parser.Run(text, bench, error);
 }
 
-BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
+namespace {
+
+// Missing when nothing is at path; Malformed, with error set, when something
+// is there that cannot be read.
+BenchStatus ReadText(const std::string& path, std::string& text, std::string& error)
 {
-    bench = Bench();
-    error.clear();
     const std::filesystem::path file = std::filesystem::u8path(path);
     std::error_code ignored;
     if (!std::filesystem::exists(file, ignored))
         return BenchStatus::Missing;
 
     // A file that is there but cannot be read is reported rather than taken
-    // as no bench: silently running without the hubs it describes would
-    // send whoever wrote it looking in the wrong place.
+    // as absent: silently running without what it describes would send
+    // whoever wrote it looking in the wrong place.
     std::ifstream in;
     if (!std::filesystem::is_directory(file, ignored))
         in.open(file, std::ios::binary);
@@ -344,13 +358,142 @@ BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
         error = path + ": cannot read the file";
         return BenchStatus::Malformed;
     }
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return BenchStatus::Loaded;
+}
+
+} // namespace
+
+BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
+{
+    bench = Bench();
+    error.clear();
+    std::string text;
+    const BenchStatus status = ReadText(path, text, error);
+    if (status != BenchStatus::Loaded)
+        return status;
     std::string parseError;
     if (!ParseBench(text, bench, parseError)) {
         error = path + ": " + parseError;
         return BenchStatus::Malformed;
     }
     return BenchStatus::Loaded;
+}
+
+std::string StatePath(const std::string& benchPath)
+{
+    return benchPath + ".state";
+}
+
+bool ParseState(const std::string& text, HubFirmware& firmware, std::string& error)
+{
+    HubFirmware parsed;
+    std::string fault;
+    const bool ok = ForEachLine(text, [&](std::size_t number, const std::string& line) {
+        const std::string where = "line " + std::to_string(number) + ": ";
+        const std::size_t equals = line.find('=');
+        if (equals == std::string::npos) {
+            fault = where + "expected a HubN=version line";
+            return false;
+        }
+        const std::string key = Trim(line.substr(0, equals));
+        const std::string value = Trim(line.substr(equals + 1));
+        const int hub = HubNumberOf(Lower(key));
+        if (hub == 0) {
+            fault = where + "unknown key '" + key + "'";
+            return false;
+        }
+        std::uint64_t version = 0;
+        switch (ParseNumber(value, 0xFFFF, version)) {
+        case NumberFault::Bad:
+            fault = where + "bad number '" + value + "' for " + key;
+            return false;
+        case NumberFault::Range:
+            fault = where + key + " " + value + " is out of range (at most 65535)";
+            return false;
+        case NumberFault::None:
+            break;
+        }
+        if (!parsed.emplace(hub, static_cast<std::uint16_t>(version)).second) {
+            fault = where + "repeated key '" + key + "'";
+            return false;
+        }
+        return true;
+    });
+    if (!ok) {
+        error = fault;
+        firmware.clear();
+        return false;
+    }
+    firmware = std::move(parsed);
+    error.clear();
+    return true;
+}
+
+std::string FormatState(const HubFirmware& firmware)
+{
+    std::string text = "; Firmware programmed into the simulated hubs, as bcdDevice.\n"
+                       "; Delete this file to return the hubs to the bench.\n";
+    for (const auto& [hub, version] : firmware) {
+        char line[32];
+        std::snprintf(line, sizeof line, "Hub%d=0x%04X\n", hub, static_cast<unsigned>(version));
+        text += line;
+    }
+    return text;
+}
+
+BenchStatus LoadState(const std::string& path, HubFirmware& firmware, std::string& error)
+{
+    firmware.clear();
+    error.clear();
+    std::string text;
+    const BenchStatus status = ReadText(path, text, error);
+    if (status != BenchStatus::Loaded)
+        return status;
+    std::string parseError;
+    if (!ParseState(text, firmware, parseError)) {
+        error = path + ": " + parseError;
+        return BenchStatus::Malformed;
+    }
+    return BenchStatus::Loaded;
+}
+
+bool SaveState(const std::string& path, const HubFirmware& firmware, std::string& error)
+{
+    namespace fs = std::filesystem;
+    const fs::path target = fs::u8path(path);
+    fs::path temporary = target;
+    temporary += ".new";
+    const std::string text = FormatState(firmware);
+
+    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
+    // Only a file this call created may be removed again: whatever else sits
+    // under that name belongs to someone else.
+    const bool created = out.is_open();
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    std::error_code failure;
+    if (!created || !out) {
+        error = path + ".new: cannot write the file";
+    } else {
+        // libstdc++ replaces an existing target on Windows too (MoveFileExW
+        // with MOVEFILE_REPLACE_EXISTING), so one call serves both systems.
+        fs::rename(temporary, target, failure);
+        if (!failure)
+            return true;
+        error = path + ": cannot replace the file: " + failure.message();
+    }
+    if (created)
+        fs::remove(temporary, failure);
+    return false;
+}
+
+void ApplyState(const HubFirmware& firmware, Bench& bench)
+{
+    for (const auto& [hub, version] : firmware) {
+        if (static_cast<std::size_t>(hub) <= bench.hubs.size())
+            bench.hubs[static_cast<std::size_t>(hub) - 1].bcdDevice = version;
+    }
 }
 
 } // namespace tolvane::bench

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,6 +50,34 @@ bool ParseBench(const std::string& text, Bench& bench, std::string& error);
 // Malformed: error holds "path: line N: ..." (or "path: cannot read the
 // file" for one that exists but cannot be read) and the bench is empty.
 BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error);
+
+// What programming has left on the hubs: the firmware version each programmed
+// hub now reports as bcdDevice, by hub number (1 to 32, as in [HubN]). Kept
+// in the state file beside the bench, one "HubN=0xVVVV" line per hub, with
+// comments, blanks and case as loose as in the bench. Deleting the file
+// returns every hub to what the bench says.
+using HubFirmware = std::map<int, std::uint16_t>;
+
+// benchPath plus ".state".
+std::string StatePath(const std::string& benchPath);
+
+// Same contract as ParseBench: on an error, "line N: ..." and an empty map.
+bool ParseState(const std::string& text, HubFirmware& firmware, std::string& error);
+
+std::string FormatState(const HubFirmware& firmware);
+
+// Same contract as LoadBench.
+BenchStatus LoadState(const std::string& path, HubFirmware& firmware, std::string& error);
+
+// Replaces the file at path in one step, through path + ".new", so that a
+// reader or an interrupted run sees either the old records or the new ones.
+// On failure returns false with error set and leaves the old file as it was.
+bool SaveState(const std::string& path, const HubFirmware& firmware, std::string& error);
+
+// Puts the recorded firmware in place of the bench's bcdDevice. Records for
+// hubs the bench no longer has are left out: the bench may have been edited
+// since they were written.
+void ApplyState(const HubFirmware& firmware, Bench& bench);
 
 } // namespace tolvane::bench
 

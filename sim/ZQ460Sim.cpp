@@ -1,17 +1,27 @@
 // Stand-in for the hub maker's ISP library: answers from the hub bench file
 // instead of from hardware, with the same exports and record layout.
 #include "BenchFile.h"
+#include "ImageFormat.h"
 #include "ZQ460API.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <thread>
 
 namespace {
 
 using tolvane::bench::Bench;
 using tolvane::bench::BenchHub;
+using tolvane::bench::BenchStatus;
+using tolvane::bench::HubFirmware;
+
+// RX_UpdateISP's own failures; a hub's UpdateResult is returned as it is.
+constexpr int32_t kNoSuchHub = 1;
+constexpr int32_t kUnreadableImage = 2;
+constexpr int32_t kNotRecorded = 3;
 
 // The real library keeps the caller's target-ID table and consults it while
 // programming, so the simulation keeps it the same way.
@@ -29,6 +39,64 @@ Bench CurrentBench()
         bench = Bench();
     }
     return bench;
+}
+
+// A malformed state file is reported and ignored like a malformed bench, so
+// the bench's own values hold.
+HubFirmware CurrentFirmware(const std::string& benchPath)
+{
+    HubFirmware firmware;
+    std::string error;
+    if (tolvane::bench::LoadState(tolvane::bench::StatePath(benchPath), firmware, error) ==
+        BenchStatus::Malformed)
+        std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
+    return firmware;
+}
+
+// The hubs as they stand now: the bench, with what programming has changed.
+Bench CurrentHubs()
+{
+    Bench bench = CurrentBench();
+    // Without hubs no record could matter; the state file is then not read,
+    // so that it adds no message to a malformed bench's.
+    if (!bench.hubs.empty())
+        tolvane::bench::ApplyState(CurrentFirmware(tolvane::bench::BenchPath()), bench);
+    return bench;
+}
+
+std::size_t EntriesWritten(const Bench& bench)
+{
+    return std::min<std::size_t>(bench.hubs.size(), kMaxHubs);
+}
+
+// The firmware version the image carries, or false when the file cannot be
+// read or ends before its version word. The path is taken as the real
+// library takes it: 8-bit, relative to the working directory.
+bool ReadImageVersion(const char* path, std::uint16_t& version)
+{
+    // C streams rather than iostreams: libstdc++ iostreams throw on a read
+    // error (a folder opened as a file on Linux), with an exception type
+    // that a catch for std::ios_base::failure may miss.
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    std::string bytes;
+    char chunk[4096];
+    std::size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) != 0)
+        bytes.append(chunk, got);
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed || bytes.size() <= image_format::kFlagsOffset)
+        return false;
+    const auto flags = static_cast<std::uint8_t>(bytes[image_format::kFlagsOffset]);
+    const std::uint64_t at = image_format::LayoutOf(flags).versionWord;
+    if (bytes.size() < at + 2)
+        return false;
+    const auto low = static_cast<std::uint8_t>(bytes[at]);
+    const auto high = static_cast<std::uint8_t>(bytes[at + 1]);
+    version = image_format::FirmwareVersion(static_cast<std::uint16_t>(low | high << 8), flags);
+    return true;
 }
 
 void WriteEntry(const BenchHub& hub, std::size_t index, HubInfo& entry)
@@ -83,8 +151,8 @@ extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
     if (enumInfo == nullptr)
         return 1;
     try {
-        const Bench bench = CurrentBench();
-        const std::size_t written = std::min<std::size_t>(bench.hubs.size(), kMaxHubs);
+        const Bench bench = CurrentHubs();
+        const std::size_t written = EntriesWritten(bench);
         enumInfo->hubCount = bench.hubCount.value_or(static_cast<uint8_t>(written));
         for (std::size_t i = 0; i < written; ++i)
             WriteEntry(bench.hubs[i], i, enumInfo->hubs[i]);
@@ -96,9 +164,39 @@ extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
 
 extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* imagePath, int32_t reserved)
 {
-    static_cast<void>(hubIndex);
-    static_cast<void>(imagePath);
     static_cast<void>(reserved);
-    // Programming is not simulated yet; refuse rather than pretend success.
-    return 1;
+    try {
+        const Bench bench = CurrentBench();
+        if (hubIndex >= EntriesWritten(bench))
+            return kNoSuchHub;
+        const BenchHub& hub = bench.hubs[hubIndex];
+        if (hub.updateResult != 0)
+            return hub.updateResult;
+        std::uint16_t version = 0;
+        if (imagePath == nullptr || !ReadImageVersion(imagePath, version))
+            return kUnreadableImage;
+
+        // A state file that does not read is somebody's edit: refuse rather
+        // than write over it, and leave the hub as it was.
+        const std::string statePath = tolvane::bench::StatePath(tolvane::bench::BenchPath());
+        HubFirmware firmware;
+        std::string error;
+        if (tolvane::bench::LoadState(statePath, firmware, error) == BenchStatus::Malformed) {
+            std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
+            return kNotRecorded;
+        }
+
+        std::this_thread::sleep_for(std::chrono::milliseconds(hub.updateMs));
+
+        firmware[hubIndex + 1] = version;
+        if (!tolvane::bench::SaveState(statePath, firmware, error)) {
+            std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
+            return kNotRecorded;
+        }
+    } catch (...) {
+        // The hub may or may not have been programmed; either way the caller
+        // must not take it as done.
+        return kNotRecorded;
+    }
+    return 0;
 }

@@ -99,13 +99,13 @@ std::string Notes(int check)
 void WriteImageFile(const ScratchDir& dir, const std::string& name, std::uint16_t target, std::uint8_t flags,
                     std::uint16_t version)
 {
-    ImageSpec spec;
-    spec.targetId = target;
-    spec.imageFlags = flags;
-    spec.versionWord = version;
+    ImageParams params;
+    params.targetId = target;
+    params.imageFlags = flags;
+    params.versionWord = version;
     std::string bytes;
     std::string error;
-    ASSERT_TRUE(BuildImage(spec, bytes, error)) << error;
+    ASSERT_TRUE(BuildImage(params, bytes, error)) << error;
     dir.Write("Bin/" + name, bytes);
 }
 

@@ -33,11 +33,11 @@ protected:
     EngineTest() { engine->SetSettleMs(0); }
 
     void WriteIni(const std::string& text) { dir.Write("SpiFlash.ini", text); }
-    void WriteImage(const std::string& name, const ImageSpec& spec)
+    void WriteImage(const std::string& name, const ImageParams& params)
     {
         std::string bytes;
         std::string error;
-        ASSERT_TRUE(BuildImage(spec, bytes, error)) << error;
+        ASSERT_TRUE(BuildImage(params, bytes, error)) << error;
         dir.Write("Bin/" + name, bytes);
     }
     std::string Log() const { return tolvane::platform::WideToUtf8(engine->m_strLog); }

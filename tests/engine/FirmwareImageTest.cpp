@@ -12,11 +12,11 @@ struct SizeCase {
     bool legal;
 };
 
-std::string Bytes(const ImageSpec& spec)
+std::string Bytes(const ImageParams& params)
 {
     std::string bytes;
     std::string error;
-    EXPECT_TRUE(BuildImage(spec, bytes, error)) << error;
+    EXPECT_TRUE(BuildImage(params, bytes, error)) << error;
     return bytes;
 }
 } // namespace
@@ -32,11 +32,11 @@ TEST(FirmwareImage, SizeRuleAppliesOnlyToTarget0D12)
         {0x0D13, 0x00, 0, true},
     };
     for (const SizeCase& c : cases) {
-        ImageSpec spec;
-        spec.targetId = c.target;
-        spec.imageFlags = c.flags;
-        spec.size = c.size;
-        dir.Write("x.bin", Bytes(spec));
+        ImageParams params;
+        params.targetId = c.target;
+        params.imageFlags = c.flags;
+        params.size = c.size;
+        dir.Write("x.bin", Bytes(params));
         FirmwareImage image;
         ASSERT_TRUE(image.Open("x.bin"));
         EXPECT_EQ(image.Size(), c.size);
@@ -67,11 +67,11 @@ TEST(FirmwareImage, ShortFilesHaveAbsentHeaderBytes)
 TEST(FirmwareImage, VersionComesFromTheLayoutsWordPlusItsStep)
 {
     ScratchDir dir;
-    ImageSpec a;
+    ImageParams a;
     a.imageFlags = 0x28; // layout A, step 2
     a.versionWord = 0x1234;
     dir.Write("a.bin", Bytes(a));
-    ImageSpec b;
+    ImageParams b;
     b.imageFlags = 0x30; // layout B, step 3
     b.versionWord = 0xFFFE;
     dir.Write("b.bin", Bytes(b));
@@ -89,14 +89,14 @@ TEST(FirmwareImage, VersionComesFromTheLayoutsWordPlusItsStep)
 TEST(FirmwareImage, FieldsAreReadAsStoredAndCutAtTheEnd)
 {
     ScratchDir dir;
-    ImageSpec spec;
-    spec.manufacturer = std::string("Line\r\nEnd\x1A", 10);
-    dir.Write("b.bin", Bytes(spec));
+    ImageParams params;
+    params.manufacturer = std::string("Line\r\nEnd\x1A", 10);
+    dir.Write("b.bin", Bytes(params));
     FirmwareImage image;
     ASSERT_TRUE(image.Open("b.bin"));
     std::uint8_t field[46] = {};
     EXPECT_EQ(image.ReadField(image.Layout().manufacturer, field, sizeof field), 46u);
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 10), spec.manufacturer);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(field), 10), params.manufacturer);
     // The second product field of a layout-B image runs past the end.
     EXPECT_EQ(image.ReadField(image.Layout().product2, field, sizeof field), 36u);
     EXPECT_EQ(image.ReadField(image.Size() + 5, field, sizeof field), 0u);

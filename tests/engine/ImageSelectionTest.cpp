@@ -33,12 +33,12 @@ std::string ImagePath(const std::string& name)
     return tolvane::platform::kImageFolder + name;
 }
 
-ImageSpec Image(std::uint16_t target, std::uint8_t flags)
+ImageParams Image(std::uint16_t target, std::uint8_t flags)
 {
-    ImageSpec spec;
-    spec.targetId = target;
-    spec.imageFlags = flags;
-    return spec;
+    ImageParams params;
+    params.targetId = target;
+    params.imageFlags = flags;
+    return params;
 }
 
 class SelectImageTest : public EngineTest {
@@ -106,7 +106,7 @@ TEST_F(SelectImageTest, MissingOrEmptyFolderIsASearchError)
 TEST_F(SelectImageTest, IllegalAndUnopenableEntriesAreReportedOnEveryCall)
 {
     Settings(kIni);
-    ImageSpec bad = Image(0x0D12, 0x00);
+    ImageParams bad = Image(0x0D12, 0x00);
     bad.size = 100;
     WriteImage("AA.BIN", bad);
     dir.Write("Bin/AB.BIN/inside.txt", "a folder, not an image");
@@ -165,11 +165,11 @@ TEST_F(SelectImageTest, DeeperChainsMatchDepthAndPortExceptAtTheRoot)
 TEST_F(SelectImageTest, StringTestComparesTheLeadingBytesOnly)
 {
     Settings(std::string(kIni) + "[Misc]\nManufacturer&ProductStringCompare=1\n");
-    ImageSpec spec = Image(0x0D14, 0x08);
-    spec.manufacturer = std::string(30, 'M') + "image tail";
-    spec.product1 = "Other";
-    spec.product2 = std::string(36, 'P') + "tail";
-    WriteImage("S.BIN", spec);
+    ImageParams params = Image(0x0D14, 0x08);
+    params.manufacturer = std::string(30, 'M') + "image tail";
+    params.product1 = "Other";
+    params.product2 = std::string(36, 'P') + "tail";
+    WriteImage("S.BIN", params);
 
     HubInfo hub = MakeHub(0x05E3, 0x0620, 0xB2, 0x00);
     SetText(hub.manufacturer, std::string(30, 'M') + "hub tail");
@@ -216,14 +216,14 @@ TEST_F(SelectImageTest, CompatibilityTable)
     };
     Settings(kIni);
     for (const Case& c : cases) {
-        ImageSpec spec = Image(0x0D13, c.flags);
-        spec.size = c.size;
+        ImageParams params = Image(0x0D13, c.flags);
+        params.size = c.size;
         if (c.marker) {
-            spec.markerWord = 0x9010;
+            params.markerWord = 0x9010;
             if (!image_format::IsLayoutA(c.flags))
-                spec.versionWord = 0x9010;
+                params.versionWord = 0x9010;
         }
-        WriteImage("T.BIN", spec);
+        WriteImage("T.BIN", params);
         const bool chosen = Select(MakeHub(0x05E3, 0x0610, c.chip, c.hubFlags)) == ImagePath("T.BIN");
         EXPECT_EQ(chosen, c.fits) << "flags " << int(c.flags) << " hub flags " << int(c.hubFlags) << " chip "
                                   << int(c.chip) << " marker " << c.marker << " size " << c.size;

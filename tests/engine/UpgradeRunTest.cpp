@@ -8,13 +8,13 @@ std::string PlainHub(int n)
     return HubSection(n, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n");
 }
 
-ImageSpec PlainImage(std::uint16_t versionWord = 0x0200, std::uint8_t flags = 0x00)
+ImageParams PlainImage(std::uint16_t versionWord = 0x0200, std::uint8_t flags = 0x00)
 {
-    ImageSpec spec;
-    spec.targetId = 0x0D13;
-    spec.imageFlags = flags;
-    spec.versionWord = versionWord;
-    return spec;
+    ImageParams params;
+    params.targetId = 0x0D13;
+    params.imageFlags = flags;
+    params.versionWord = versionWord;
+    return params;
 }
 
 class UpgradeTest : public EngineTest {
@@ -128,7 +128,7 @@ TEST_F(UpgradeTest, WithoutTheCheckEveryHubGoesToTheLibrary)
 {
     WriteIni(std::string(kIni) + "[HUBFWCheck]\nCheckHUBFW=0\nFWVersion=219\n");
     WriteBench(dir, HubSection(1, 0x3C5E, 0x0460, 0x9021, 1, "ChipVersion=0xB2\nHubFlags=0x30\n"));
-    ImageSpec special;
+    ImageParams special;
     special.imageFlags = 0x08;
     WriteImage("HUB.BIN", special);
     testing::internal::CaptureStdout();
@@ -141,7 +141,7 @@ TEST_F(UpgradeTest, ImageWhoseVersionCannotBeReadIsNotProgrammed)
 {
     WriteIni(std::string(kIni) + "[HUBFWCheck]\nCheckHUBFW=1\n");
     WriteBench(dir, PlainHub(1));
-    ImageSpec shortImage = PlainImage();
+    ImageParams shortImage = PlainImage();
     shortImage.size = 100; // legal for its target, but ends before the version word
     WriteImage("GL.BIN", shortImage);
     testing::internal::CaptureStdout();

@@ -181,3 +181,55 @@ TEST(BenchFile, PathComesFromEnvironmentUnlessUnsetOrEmpty)
     BenchVariable empty("");
     EXPECT_EQ(BenchPath(), "HubBench.ini");
 }
+
+TEST(BenchState, ReadsLooseLinesAndReadsBackWhatItWrites)
+{
+    HubFirmware firmware;
+    std::string error;
+    ASSERT_TRUE(ParseState("\xEF\xBB\xBF; programmed\r\n\r\n  hub2 = 0x9022 \r\nHUB32=65535\r\nHub1=0", firmware,
+                           error))
+        << error;
+    EXPECT_EQ(firmware, (HubFirmware{{1, 0}, {2, 0x9022}, {32, 0xFFFF}}));
+
+    HubFirmware again;
+    ASSERT_TRUE(ParseState(FormatState(firmware), again, error)) << error;
+    EXPECT_EQ(again, firmware);
+}
+
+TEST(BenchState, RejectsEachMalformedLineAndKeepsNoRecords)
+{
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"Hub1=1\nHub2", "line 2: expected a HubN=version line"},
+        {"[Hub1]", "line 1: expected a HubN=version line"},
+        {"Hub0=1", "line 1: unknown key 'Hub0'"},
+        {"Hub33=1", "line 1: unknown key 'Hub33'"},
+        {"Hub01=1", "line 1: unknown key 'Hub01'"},
+        {"BcdDevice=1", "line 1: unknown key 'BcdDevice'"},
+        {"Hub1=-1", "line 1: bad number '-1' for Hub1"},
+        {"Hub1=", "line 1: bad number '' for Hub1"},
+        {"Hub1=0x10000", "line 1: Hub1 0x10000 is out of range (at most 65535)"},
+        {"Hub1=1\r\nhub1=1", "line 2: repeated key 'hub1'"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        HubFirmware firmware{{5, 5}};
+        std::string error;
+        EXPECT_FALSE(ParseState(c.text, firmware, error));
+        EXPECT_EQ(error, c.error);
+        EXPECT_TRUE(firmware.empty());
+    }
+}
+
+TEST(BenchState, ReplacesOnlyTheBcdDeviceOfHubsTheBenchHas)
+{
+    Bench bench = Parse("[Hub1]\nVid=1\nBcdDevice=0x1111\n[Hub2]\nBcdDevice=0x2222\n");
+    ApplyState({{2, 0x9022}, {3, 0x9033}}, bench);
+    ASSERT_EQ(bench.hubs.size(), 2u);
+    EXPECT_EQ(bench.hubs[0].bcdDevice, 0x1111);
+    EXPECT_EQ(bench.hubs[0].vid, 1);
+    EXPECT_EQ(bench.hubs[1].bcdDevice, 0x9022);
+    EXPECT_EQ(StatePath("lab/HubBench.ini"), "lab/HubBench.ini.state");
+}
