@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
-# Builds the command-line front end and scans the demo bench: the settings
-# file and the simulated hubs in demo/.
+# Builds the command line front end and runs a whole cycle on the demo bench:
+# scan, upgrade, and a rescan that lists the new firmware versions. It works
+# on a copy of demo/ in build/demo, so it can be run again and again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh native
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tolvane-cli ZQ460API >/dev/null
+cmake --build --preset linux --target tolvane-cli tolvane-mkimage ZQ460API >/dev/null
 
-echo "== tolvane-cli -C demo scan"
-build/linux/bin/tolvane-cli -C demo scan
+work=build/demo
+rm -rf "$work"
+mkdir -p "$work/Bin"
+cp demo/SpiFlash.ini demo/HubBench.ini "$work/"
+bin=build/linux/bin
+"$bin/tolvane-mkimage" "$work/Bin/HUB460.BIN" --target 0x0D12 --flags 0x08 --version 0x9021 \
+  --manufacturer "Tolvane Demo" --product "USB3.2 Hub"
+"$bin/tolvane-mkimage" "$work/Bin/HUB0610.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 \
+  --manufacturer "Tolvane Demo" --product "USB2.0 Hub"
+
+for step in scan upgrade scan; do
+  echo "== tolvane-cli -C $work $step"
+  "$bin/tolvane-cli" -C "$work" "$step" --settle-ms 500
+  echo
+done
