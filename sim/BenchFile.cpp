@@ -362,22 +362,29 @@ BenchStatus ReadText(const std::string& path, std::string& text, std::string& er
     return BenchStatus::Loaded;
 }
 
-} // namespace
-
-BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
+// Reads the file at path and parses it; a parse error names the file.
+template <typename Result, typename Parser>
+BenchStatus LoadParsed(const std::string& path, Result& result, std::string& error, Parser parse)
 {
-    bench = Bench();
+    result = Result();
     error.clear();
     std::string text;
     const BenchStatus status = ReadText(path, text, error);
     if (status != BenchStatus::Loaded)
         return status;
     std::string parseError;
-    if (!ParseBench(text, bench, parseError)) {
+    if (!parse(text, result, parseError)) {
         error = path + ": " + parseError;
         return BenchStatus::Malformed;
     }
     return BenchStatus::Loaded;
+}
+
+} // namespace
+
+BenchStatus LoadBench(const std::string& path, Bench& bench, std::string& error)
+{
+    return LoadParsed(path, bench, error, ParseBench);
 }
 
 std::string StatePath(const std::string& benchPath)
@@ -444,18 +451,7 @@ std::string FormatState(const HubFirmware& firmware)
 
 BenchStatus LoadState(const std::string& path, HubFirmware& firmware, std::string& error)
 {
-    firmware.clear();
-    error.clear();
-    std::string text;
-    const BenchStatus status = ReadText(path, text, error);
-    if (status != BenchStatus::Loaded)
-        return status;
-    std::string parseError;
-    if (!ParseState(text, firmware, parseError)) {
-        error = path + ": " + parseError;
-        return BenchStatus::Malformed;
-    }
-    return BenchStatus::Loaded;
+    return LoadParsed(path, firmware, error, ParseState);
 }
 
 bool SaveState(const std::string& path, const HubFirmware& firmware, std::string& error)
