@@ -1,0 +1,218 @@
+#include "Bench.h"
+#include "ImageWriter.h"
+#include "ScratchDir.h"
+#include "TolvaneDlg.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+std::string ColourName(const ColourRef* colour)
+{
+    if (!colour)
+        return "current";
+    switch (*colour) {
+    case kLampRed:
+        return "red";
+    case kLampGreen:
+        return "green";
+    case kLampYellow:
+        return "yellow";
+    default:
+        return "other";
+    }
+}
+
+// Records every window operation in order; the state it keeps is what a
+// person would see.
+class RecordingDialog : public CTolvaneDlg {
+public:
+    explicit RecordingDialog(CHubUpgrader& upgrader) : CTolvaneDlg(upgrader) {}
+
+    void SetLogText(const std::wstring&) override { calls.push_back("log"); }
+    void SetProgressRange(int lower, int upper) override
+    {
+        calls.push_back("range " + std::to_string(lower) + "-" + std::to_string(upper));
+    }
+    void SetProgressPos(int position) override
+    {
+        progress = position;
+        calls.push_back("progress " + std::to_string(position));
+    }
+    void EnableControl(int id, bool enable) override
+    {
+        (id == IDC_START_UPGRADE ? startEnabled : scanEnabled) = enable;
+        calls.push_back((enable ? "enable " : "disable ") + std::to_string(id));
+    }
+    void ShowPressed(int id, bool pressed) override
+    {
+        calls.push_back((pressed ? "press " : "release ") + std::to_string(id));
+    }
+    void FillLamp(const ColourRef* colour) override
+    {
+        if (colour)
+            lamp = ColourName(colour);
+        calls.push_back("lamp " + ColourName(colour));
+    }
+    void ShowCompletedMessage(const std::wstring& text) override
+    {
+        boxText = text;
+        calls.push_back("box");
+    }
+
+    // Only the calls that are not log pushes or progress moves.
+    std::vector<std::string> Steps() const
+    {
+        std::vector<std::string> steps;
+        for (const std::string& call : calls) {
+            if (call != "log" && call.rfind("progress", 0) != 0 && call.rfind("range", 0) != 0)
+                steps.push_back(call);
+        }
+        return steps;
+    }
+
+    std::vector<std::string> calls;
+    std::string lamp = "none";
+    bool startEnabled = true;
+    bool scanEnabled = true;
+    int progress = -1;
+    std::wstring boxText;
+};
+
+const char kIni[] = "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n";
+
+class DialogLogicTest : public testing::Test {
+protected:
+    DialogLogicTest()
+    {
+        bUpgradeReady = 0;
+        engine->SetSettleMs(0);
+        dir.Write("SpiFlash.ini", kIni);
+        ImageParams image;
+        image.targetId = 0x0D13;
+        std::string bytes;
+        std::string error;
+        EXPECT_TRUE(BuildImage(image, bytes, error)) << error;
+        dir.Write("Bin/GL.BIN", bytes);
+    }
+
+    void Hubs(const std::string& more = "")
+    {
+        WriteBench(dir, HubSection(1, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n" + more));
+    }
+    void NoHubs() { WriteBench(dir, ""); }
+
+    ScratchDir dir;
+    std::unique_ptr<CHubUpgrader> engine = std::make_unique<CHubUpgrader>();
+    RecordingDialog dialog{*engine};
+};
+
+using Steps = std::vector<std::string>;
+} // namespace
+
+TEST_F(DialogLogicTest, StartUpScanThatPassesMakesTheUpgradeReady)
+{
+    Hubs();
+    dialog.InitDialogLogic();
+    EXPECT_EQ(dialog.Steps(), (Steps{"disable 1001", "press 1000", "lamp yellow", "enable 1001", "lamp green",
+                                     "release 1000"}));
+    EXPECT_EQ(dialog.calls[2], "progress 0"); // the bar is reset before the lamp turns yellow
+    EXPECT_EQ(dialog.lamp, "green");
+    EXPECT_TRUE(dialog.startEnabled);
+    EXPECT_EQ(bUpgradeReady, 1);
+}
+
+TEST_F(DialogLogicTest, FailedScanKeepsAnEarlierReadiness)
+{
+    NoHubs();
+    dialog.InitDialogLogic();
+    EXPECT_EQ(dialog.lamp, "red");
+    EXPECT_FALSE(dialog.startEnabled);
+    EXPECT_EQ(bUpgradeReady, 0);
+
+    Hubs();
+    dialog.OnScanDevice();
+    NoHubs();
+    dialog.calls.clear();
+    dialog.OnScanDevice();
+    EXPECT_EQ(dialog.Steps(), (Steps{"press 1000", "lamp yellow", "lamp red", "release 1000"}));
+    EXPECT_TRUE(dialog.startEnabled);
+    EXPECT_EQ(bUpgradeReady, 1);
+
+    // The upgrade scans again first; failing there too, it ends red and off.
+    dialog.OnStartUpgrade();
+    EXPECT_EQ(dialog.lamp, "red");
+    EXPECT_FALSE(dialog.startEnabled);
+    EXPECT_TRUE(dialog.scanEnabled);
+    EXPECT_EQ(bUpgradeReady, 0);
+}
+
+TEST_F(DialogLogicTest, StartUpgradeWithoutAPassingScanIsIgnoredCompletely)
+{
+    Hubs();
+    dialog.OnStartUpgrade();
+    EXPECT_TRUE(dialog.calls.empty());
+    EXPECT_EQ(dialog.lamp, "none");
+}
+
+TEST_F(DialogLogicTest, SuccessfulUpgradeShowsTheBoxThenResetsTheBar)
+{
+    Hubs();
+    dialog.InitDialogLogic();
+    dialog.calls.clear();
+    dialog.OnStartUpgrade();
+    EXPECT_EQ(dialog.Steps(), (Steps{"press 1001", "disable 1001", "disable 1000", "lamp yellow", "lamp green", "box",
+                                     "enable 1000", "release 1001", "disable 1001"}));
+    EXPECT_EQ(dialog.boxText, L"Upgrade is completed.\r\nPlease power cycle the hub.");
+    // The bar stands at 100 while the box is open and goes back to 0 after.
+    const auto box = std::find(dialog.calls.begin(), dialog.calls.end(), "box");
+    EXPECT_EQ(*(box - 2), "progress 100");
+    EXPECT_EQ(*(box - 1), "lamp green");
+    EXPECT_EQ(*(box + 1), "progress 0");
+    EXPECT_FALSE(dialog.startEnabled);
+    EXPECT_EQ(bUpgradeReady, 0);
+
+    dialog.calls.clear();
+    dialog.OnStartUpgrade(); // a new upgrade needs a new passing scan
+    EXPECT_TRUE(dialog.calls.empty());
+}
+
+TEST_F(DialogLogicTest, FailedRunLeavesTheBarWhereItStopped)
+{
+    Hubs("UpdateResult=4\n");
+    dialog.InitDialogLogic();
+    dialog.calls.clear();
+    dialog.OnStartUpgrade();
+    EXPECT_EQ(dialog.Steps(), (Steps{"press 1001", "disable 1001", "disable 1000", "lamp yellow", "lamp red",
+                                     "disable 1001", "enable 1000", "release 1001", "disable 1001"}));
+    EXPECT_EQ(dialog.progress, 50);
+    EXPECT_EQ(dialog.lamp, "red");
+}
+
+TEST_F(DialogLogicTest, FailedScanInsideTheUpgradeSkipsTheRun)
+{
+    Hubs();
+    dialog.InitDialogLogic();
+    NoHubs();
+    dialog.calls.clear();
+    dialog.OnStartUpgrade();
+    EXPECT_EQ(std::count(dialog.calls.begin(), dialog.calls.end(), "range 0-100"), 0);
+    EXPECT_EQ(dialog.lamp, "red");
+    EXPECT_FALSE(dialog.startEnabled);
+}
+
+TEST_F(DialogLogicTest, LampStatesByNumber)
+{
+    dialog.SetLamp(2);
+    dialog.SetLamp(0);
+    dialog.SetLamp(1);
+    dialog.SetLamp(7);
+    dialog.RepaintLamp();
+    EXPECT_EQ(dialog.calls, (Steps{"lamp yellow", "lamp red", "lamp green", "lamp current", "lamp current"}));
+    EXPECT_EQ(dialog.lamp, "green");
+}

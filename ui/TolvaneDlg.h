@@ -1,0 +1,55 @@
+// The main dialog's logic, the same on every platform: the automatic scan,
+// the two buttons, the status lamp and the rule that an upgrade needs a
+// passing scan. It drives the window only through the operations below; the
+// Windows dialog and the Qt window implement them.
+#ifndef TOLVANE_UI_TOLVANEDLG_H
+#define TOLVANE_UI_TOLVANEDLG_H
+
+#include "HubUpgrader.h"
+#include "LampColours.h"
+#include "UpgraderWindow.h"
+
+#include <cstdint>
+#include <string>
+
+// Set by a passing scan, cleared by every upgrade attempt: "Start Upgrade"
+// runs only right after a scan found hubs. One per process.
+extern unsigned char bUpgradeReady;
+
+extern const wchar_t kUpgradeCompletedText[];
+
+class CTolvaneDlg : public IUpgraderWindow {
+public:
+    explicit CTolvaneDlg(CHubUpgrader& upgrader = theHubUpgrader) : m_upgrader(upgrader) {}
+
+    // The part of the dialog's initialisation that is not the toolkit's:
+    // "Start Upgrade" off, then a scan, before the window is first shown.
+    void InitDialogLogic();
+    void OnScanDevice();
+    void OnStartUpgrade();
+    // 0 red (failure), 1 green (ready), 2 yellow (busy); any other number
+    // fills the lamp again with its current colour.
+    void SetLamp(std::uint8_t state);
+    // After the window's own painting: the lamp keeps its colour.
+    void RepaintLamp() { FillLamp(nullptr); }
+
+protected:
+    ~CTolvaneDlg() override = default;
+
+    virtual void EnableControl(int id, bool enable) = 0;
+    // The pressed look of a push button, without clicking it.
+    virtual void ShowPressed(int id, bool pressed) = 0;
+    // Fills the lamp at once, outside the paint cycle; null: with the colour
+    // it has now.
+    virtual void FillLamp(const ColourRef* colour) = 0;
+    // The success box: the text, an empty title, one OK button; returns when
+    // the operator has closed it.
+    virtual void ShowCompletedMessage(const std::wstring& text) = 0;
+
+private:
+    void FillLampWith(ColourRef colour) { FillLamp(&colour); }
+
+    CHubUpgrader& m_upgrader;
+};
+
+#endif
