@@ -3,6 +3,8 @@
 #include "Platform.h"
 #include "ZQ460API.h"
 
+#include <algorithm>
+
 namespace {
 bool IsListedAsV(std::uint16_t idProduct)
 {
@@ -24,6 +26,7 @@ bool CHubUpgrader::FailSearch(const std::string& line)
 
 bool CHubUpgrader::SearchHub()
 {
+    m_bScanPassed = false;
     ReplaceLog("");
     tolvane::platform::SleepMs(m_nSettleMs);
     RX_GetEnumInfo(&m_EnumInfo);
@@ -41,6 +44,7 @@ bool CHubUpgrader::SearchHub()
                                  hubs, kMaxHubs));
     if (hubs % perSet != 0)
         return FailSearch("!!!No device found!\r\n");
+    m_bScanPassed = true;
     ListDevices();
     return true;
 }
@@ -50,7 +54,10 @@ void CHubUpgrader::ListDevices()
     const unsigned hubs = m_EnumInfo.hubCount;
     ReplaceLog(Format("%u device%s found:\r\n", hubs, hubs == 1 ? " " : "s"));
     PushLog();
-    for (unsigned i = 1; i <= hubs; ++i) {
+    // The count is the library's word; the table ends at its 32nd entry
+    // whatever the count says.
+    const unsigned listed = std::min<unsigned>(hubs, kMaxHubs);
+    for (unsigned i = 1; i <= listed; ++i) {
         const HubInfo& hub = m_EnumInfo.hubs[i - 1];
         const unsigned vid = hub.descriptor.idVendor;
         const unsigned pid = hub.descriptor.idProduct;

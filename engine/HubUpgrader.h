@@ -28,6 +28,7 @@ struct HubModule {
 };
 
 class FirmwareImage;
+class HubModuleLines;
 
 // Two hub models (vendor 0x3C5E, products 0x0460 and 0x0461) skip the string
 // and compatibility tests and compare their firmware with FWVersion.
@@ -102,7 +103,9 @@ private:
     bool ReadMiscSection();
     enum class HubModuleResult { Done, KeyMissing, OpenFailed };
     HubModuleResult ReadHubModuleSection();
-    bool ReadHubModuleKeys();
+    bool ReadHubModuleKeys(HubModuleLines& keys, unsigned count);
+    // True when key is present; its value then fills destination and is logged.
+    bool TakeHubModuleKey(HubModuleLines& keys, const std::string& key, void* destination, bool numeric);
     bool ReadFwCheckSection();
     void LogSettingsNotFound();
     void BuildHubModules(unsigned count);
@@ -120,6 +123,9 @@ private:
     void SetProgressPos(int position);
 
     std::uint32_t m_nSettleMs = kDefaultSettleMs;
+    // The hub table is that of the latest scan, and that scan passed. A run
+    // uses it up: programmed hubs restart and enumerate anew.
+    bool m_bScanPassed = false;
 };
 
 extern CHubUpgrader theHubUpgrader;

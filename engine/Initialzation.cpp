@@ -10,6 +10,7 @@ const wchar_t kFilterDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\zq460f
 bool CHubUpgrader::Initialzation(IUpgraderWindow* dialog)
 {
     m_pDlg = dialog;
+    m_bScanPassed = false;
     ReplaceLog("1. Initialzation()\r\n");
     PushLog();
 

@@ -12,6 +12,10 @@
 namespace {
 const char kSettingsFile[] = "SpiFlash.ini";
 
+// Every warning shows the whole log again; a file of nothing but broken
+// lines would otherwise keep the window busy for hours.
+constexpr unsigned kMaxIgnoredLinesShown = 10;
+
 bool HasKey(const char* line, const char* key)
 {
     return std::strchr(line, '=') && std::strstr(line, key);
@@ -84,6 +88,7 @@ bool CHubUpgrader::ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bo
     AppendLog(Format("%s Found  ", header.c_str()));
     PushLog();
 
+    unsigned ignored = 0;
     while (const char* line = file.NextSectionLine()) {
         if (!std::strchr(line, '='))
             continue;
@@ -93,9 +98,15 @@ bool CHubUpgrader::ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bo
         // Only a complete "VIDPID=TargetID" line makes an entry: a half-read
         // line would hand the library an identity nobody wrote.
         if (!ScanHex(line, vidPid, &end) || *end != '=' || !ScanHex(end + 1, targetId)) {
-            AppendLog(Format("\r\n\t\tWarning !!! %s line ignored, not two hexadecimal numbers: %s\r\n\t\t",
-                             header.c_str(), line));
-            PushLog();
+            ++ignored;
+            if (ignored <= kMaxIgnoredLinesShown) {
+                AppendLog(Format("\r\n\t\tWarning !!! %s line ignored, not two hexadecimal numbers: %s\r\n\t\t",
+                                 header.c_str(), line));
+                PushLog();
+            } else if (ignored == kMaxIgnoredLinesShown + 1) {
+                AppendLog(Format("\r\n\t\tWarning !!! %s more lines ignored, not shown\r\n\t\t", header.c_str()));
+                PushLog();
+            }
             continue;
         }
         if (count == kMaxTargetIds) {
@@ -138,11 +149,17 @@ bool CHubUpgrader::ReadMiscSection()
 CHubUpgrader::HubModuleResult CHubUpgrader::ReadHubModuleSection()
 {
     SettingsText file;
-    if (!file.Open(kSettingsFile))
+    HubModuleLines keys;
+    if (!file.Open(kSettingsFile) || !keys.Read(kSettingsFile))
         return HubModuleResult::OpenFailed;
     if (!file.FindSection("[HUBModule]"))
         return HubModuleResult::Done;
-    // Every HUBNumber line rebuilds the chain and reads its keys again.
+    // Every HUBNumber line rebuilds the chain and reads its keys again, so
+    // the chain of the last line that sets one stands, unless a line before
+    // it lacks a key and ends the section there. Only that chain is built
+    // and logged: the others would vanish at once, and a file that repeats
+    // HUBNumber thousands of times would flood the log.
+    unsigned chain = 0;
     while (const char* line = file.NextSectionLine()) {
         if (!HasKey(line, "HUBNumber"))
             continue;
@@ -150,10 +167,15 @@ CHubUpgrader::HubModuleResult CHubUpgrader::ReadHubModuleSection()
         if (ScanDecimal(ValueOf(line), number))
             m_nHubNumber = static_cast<std::uint8_t>(number);
         if (m_nHubNumber >= 1)
-            BuildHubModules(m_nHubNumber);
-        if (m_nHubNumber >= 2 && !ReadHubModuleKeys())
-            return HubModuleResult::KeyMissing;
+            chain = m_nHubNumber;
+        if (m_nHubNumber >= 2 && !keys.HasKeysOfHubs(m_nHubNumber))
+            break;
     }
+    if (chain == 0)
+        return HubModuleResult::Done;
+    BuildHubModules(chain);
+    if (chain >= 2 && !ReadHubModuleKeys(keys, chain))
+        return HubModuleResult::KeyMissing;
     return HubModuleResult::Done;
 }
 
@@ -170,18 +192,17 @@ void CHubUpgrader::BuildHubModules(unsigned count)
 }
 
 // Hub 1 sits at the root of the chain: only its image name is configured.
-bool CHubUpgrader::ReadHubModuleKeys()
+bool CHubUpgrader::ReadHubModuleKeys(HubModuleLines& keys, unsigned count)
 {
     HubModule* hub = m_pHubModule;
-    if (ReadHubModuleKey(kSettingsFile, "NO.1HUBWantUpdateBinFile", hub->binFile, false))
+    if (!TakeHubModuleKey(keys, HubModuleLines::KeysOfHub(1)[0], hub->binFile, false))
         return false;
-    for (unsigned n = 2; n <= m_nHubNumber; ++n) {
+    for (unsigned n = 2; n <= count; ++n) {
         hub = hub->pNext;
-        if (ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBDepth", n).c_str(), &hub->depth, true) ||
-            ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBConnectionPortIndex", n).c_str(),
-                             &hub->portIndex, true) ||
-            ReadHubModuleKey(kSettingsFile, Format("NO.%uHUBWantUpdateBinFile", n).c_str(), hub->binFile,
-                             false))
+        const std::vector<std::string> names = HubModuleLines::KeysOfHub(n);
+        if (!TakeHubModuleKey(keys, names[0], &hub->depth, true) ||
+            !TakeHubModuleKey(keys, names[1], &hub->portIndex, true) ||
+            !TakeHubModuleKey(keys, names[2], hub->binFile, false))
             return false;
     }
     return true;
@@ -189,32 +210,32 @@ bool CHubUpgrader::ReadHubModuleKeys()
 
 bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric)
 {
-    SettingsText file;
-    if (!tolvane::platform::OpenReadOnly(fileName) || !file.Open(fileName)) {
+    HubModuleLines keys;
+    if (!tolvane::platform::OpenReadOnly(fileName) || !keys.Read(fileName)) {
         FormatMsg("!!!Error %s not found!\r\n", fileName);
         LogMsg();
         return false;
     }
-    if (!file.FindSection("HUBModule"))
-        return true;
-    while (const char* line = file.NextSectionLine()) {
-        if (!HasKey(line, key))
-            continue;
-        const char* value = ValueOf(line);
-        if (numeric) {
-            auto* field = static_cast<std::uint8_t*>(destination);
-            std::int32_t number = 0;
-            if (ScanDecimal(value, number))
-                *field = static_cast<std::uint8_t>(number);
-            FormatMsg("%s: %d\r\n", key, *field);
-        } else {
-            auto* field = static_cast<char*>(destination);
-            ScanWord(value, field, sizeof HubModule::binFile);
-            FormatMsg("%s: %s\r\n", key, field);
-        }
-        LogMsg();
+    return !TakeHubModuleKey(keys, key, destination, numeric);
+}
+
+bool CHubUpgrader::TakeHubModuleKey(HubModuleLines& keys, const std::string& key, void* destination, bool numeric)
+{
+    const char* value = keys.Find(key);
+    if (!value)
         return false;
+    if (numeric) {
+        auto* field = static_cast<std::uint8_t*>(destination);
+        std::int32_t number = 0;
+        if (ScanDecimal(value, number))
+            *field = static_cast<std::uint8_t>(number);
+        FormatMsg("%s: %d\r\n", key.c_str(), *field);
+    } else {
+        auto* field = static_cast<char*>(destination);
+        ScanWord(value, field, sizeof HubModule::binFile);
+        FormatMsg("%s: %s\r\n", key.c_str(), field);
     }
+    LogMsg();
     return true;
 }
 

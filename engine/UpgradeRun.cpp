@@ -53,7 +53,10 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
     const unsigned hubs = m_EnumInfo.hubCount;
     // Only a passing scan leads here, and it guarantees 1 to 32 hubs; anything
     // else would divide by zero or address entries the table does not have.
-    if (hubs == 0 || hubs > kMaxHubs) {
+    // A failed scan may have left any table behind, or an older one.
+    const bool scanned = m_bScanPassed;
+    m_bScanPassed = false;
+    if (!scanned || hubs == 0 || hubs > kMaxHubs) {
         AppendLog("!!!Error no hub table to upgrade, scan first!\r\n");
         PushLog();
         return false;
@@ -90,20 +93,20 @@ void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned&
         LogHubFailed(hubNumber);
         return;
     }
-    if (m_nCheckHubFw != 0 && !special) {
-        // An image whose version cannot be read cannot be shown to differ
-        // from the hub's: programming it blind could put back the firmware
-        // the check exists to keep, so the hub is reported as failed.
-        FirmwareImage image;
-        std::uint16_t imageVersion = 0;
-        if (!image.Open(path) || !image.ReadFirmwareVersion(imageVersion)) {
-            LogHubFailed(hubNumber);
-            return;
-        }
-        if (imageVersion == version) {
-            LogHubCurrent(hubNumber);
-            return;
-        }
+    // An image that ends before its version word is cut short, whatever the
+    // selection let through (only the size-checked target has a size rule),
+    // and with the firmware check its version could not be shown to differ
+    // from the hub's. It never reaches the library; the hub has failed.
+    FirmwareImage image;
+    std::uint16_t imageVersion = 0;
+    if (!image.Open(path) || !image.ReadFirmwareVersion(imageVersion)) {
+        LogHubFailed(hubNumber);
+        return;
+    }
+    image.Close();
+    if (m_nCheckHubFw != 0 && !special && imageVersion == version) {
+        LogHubCurrent(hubNumber);
+        return;
     }
 
     AppendLog(Format("ISP in device(%u) is being upgraded.\r\n", hubNumber));

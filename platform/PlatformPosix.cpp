@@ -140,14 +140,18 @@ std::size_t DecodeUtf8At(const std::string& text, std::size_t i, std::uint32_t& 
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
 {
+    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
+    // come; the type is only known once the file is open.
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return nullptr;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }

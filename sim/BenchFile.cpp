@@ -127,7 +127,60 @@ const NumberKey kHubNumberKeys[] = {
      }},
     {"updatems", 0xFFFFFFFF,
      [](BenchHub& h, std::uint64_t v) { h.updateMs = static_cast<std::uint32_t>(v); }},
+    {"failafterms", 0xFFFFFFFF,
+     [](BenchHub& h, std::uint64_t v) { h.failAfterMs = static_cast<std::uint32_t>(v); }},
 };
+
+struct LibraryKey {
+    const char* name; // lower case
+    std::uint64_t max;
+    void (*store)(Bench&, std::uint64_t);
+};
+
+const LibraryKey kLibraryKeys[] = {
+    {"version", 0xFFFFFFFF, [](Bench& b, std::uint64_t v) { b.version = static_cast<std::uint32_t>(v); }},
+    // Any 32-bit count is taken, and only its low byte reaches the record,
+    // so that a bench can reproduce a library that miscounts.
+    {"hubcount", 0xFFFFFFFF,
+     [](Bench& b, std::uint64_t v) { b.hubCount = static_cast<std::uint8_t>(v & 0xFF); }},
+    {"garbagefill", 0xFF, [](Bench& b, std::uint64_t v) { b.garbageFill = static_cast<std::uint8_t>(v); }},
+    {"versionuntouched", 1, [](Bench& b, std::uint64_t v) { b.versionUntouched = v != 0; }},
+};
+
+// A string value with its escapes decoded: \xNN for any byte (a zero, or one
+// a text editor cannot show) and \\ for a backslash. Any other backslash is
+// refused, so that a typo cannot silently become bytes.
+bool DecodeEscapes(const std::string& raw, std::string& decoded, std::string& fault)
+{
+    const auto digit = [&raw](std::size_t at) {
+        if (at >= raw.size())
+            return -1;
+        const char c = raw[at];
+        if (c >= '0' && c <= '9')
+            return c - '0';
+        if (c >= 'a' && c <= 'f')
+            return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F')
+            return c - 'A' + 10;
+        return -1;
+    };
+    decoded.clear();
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        if (raw[i] != '\\') {
+            decoded += raw[i];
+        } else if (i + 1 < raw.size() && raw[i + 1] == '\\') {
+            decoded += '\\';
+            ++i;
+        } else if (i + 1 < raw.size() && raw[i + 1] == 'x' && digit(i + 2) >= 0 && digit(i + 3) >= 0) {
+            decoded += static_cast<char>(digit(i + 2) * 16 + digit(i + 3));
+            i += 3;
+        } else {
+            fault = raw.substr(i, std::min<std::size_t>(4, raw.size() - i));
+            return false;
+        }
+    }
+    return true;
+}
 
 enum class SectionKind { None, Library, Registry, Hub };
 
@@ -231,9 +284,14 @@ bool Parser::TakeKey(const std::string& line, std::size_t equals)
     // Check the name before recording it, so an unknown key repeated is
     // reported as unknown rather than as repeated.
     const NumberKey* hubKey = nullptr;
+    const LibraryKey* libraryKey = nullptr;
     bool isString = false;
     if (m_section.kind == SectionKind::Library) {
-        if (lower != "version" && lower != "hubcount")
+        for (const LibraryKey& candidate : kLibraryKeys) {
+            if (lower == candidate.name)
+                libraryKey = &candidate;
+        }
+        if (libraryKey == nullptr)
             return Fail(unknown);
     } else if (m_section.kind == SectionKind::Hub) {
         isString = lower == "manufacturer" || lower == "product";
@@ -250,12 +308,9 @@ bool Parser::TakeKey(const std::string& line, std::size_t equals)
     std::uint64_t number = 0;
     switch (m_section.kind) {
     case SectionKind::Library:
-        if (!TakeNumber(key, value, 0xFFFFFFFF, number))
+        if (!TakeNumber(key, value, libraryKey->max, number))
             return false;
-        if (lower == "version")
-            m_bench.version = static_cast<std::uint32_t>(number);
-        else
-            m_bench.hubCount = static_cast<std::uint8_t>(number & 0xFF);
+        libraryKey->store(m_bench, number);
         return true;
     case SectionKind::Registry:
         if (!TakeNumber(key, value, 0xFFFFFFFF, number))
@@ -268,9 +323,13 @@ bool Parser::TakeKey(const std::string& line, std::size_t equals)
         if (isString) {
             // Strings go to the library byte for byte, blanks included, so a
             // bench can reproduce the padding real hubs report.
+            std::string bytes;
+            std::string fault;
+            if (!DecodeEscapes(rawValue, bytes, fault))
+                return Fail("bad escape '" + fault + "' in " + key + " (\\xNN or \\\\)");
             auto& field = lower == "manufacturer" ? hub.manufacturer : hub.product;
             field.fill(0);
-            std::memcpy(field.data(), rawValue.data(), std::min(rawValue.size(), field.size()));
+            std::memcpy(field.data(), bytes.data(), std::min(bytes.size(), field.size()));
             return true;
         }
         if (!TakeNumber(key, value, hubKey->max, number))

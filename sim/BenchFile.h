@@ -25,11 +25,17 @@ struct BenchHub {
     std::array<std::uint8_t, 46> product{};
     std::int32_t updateResult = 0;
     std::uint32_t updateMs = 0;
+    // Set: programming starts, runs this long and then breaks off.
+    std::optional<std::uint32_t> failAfterMs;
 };
 
 struct Bench {
     std::uint32_t version = 0;
     std::optional<std::uint8_t> hubCount; // low 8 bits of [Library] HubCount
+    // Set: every byte of a written entry that the engine does not read holds
+    // this value instead of zero, as a library's private data would.
+    std::optional<std::uint8_t> garbageFill;
+    bool versionUntouched = false; // RX_GetDllVersion stores nothing
     std::vector<std::string> registryKeys; // keys that exist, as written
     std::vector<BenchHub> hubs;            // [Hub1] upward, up to the first gap
 

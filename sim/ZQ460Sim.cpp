@@ -22,6 +22,7 @@ using tolvane::bench::HubFirmware;
 constexpr int32_t kNoSuchHub = 1;
 constexpr int32_t kUnreadableImage = 2;
 constexpr int32_t kNotRecorded = 3;
+constexpr int32_t kBrokeOff = 4;
 
 // The real library keeps the caller's target-ID table and consults it while
 // programming, so the simulation keeps it the same way.
@@ -99,11 +100,15 @@ bool ReadImageVersion(const char* path, std::uint16_t& version)
     return true;
 }
 
-void WriteEntry(const BenchHub& hub, std::size_t index, HubInfo& entry)
+// Every byte that no field below sets keeps fill: the library's own data, the
+// descriptor fields the engine never reads, and the padding after the name.
+void WriteEntry(const BenchHub& hub, std::size_t index, std::uint8_t fill, HubInfo& entry)
 {
-    std::memset(&entry, 0, sizeof entry);
+    std::memset(&entry, fill, sizeof entry);
     const std::string name = "SIM\\HUB" + std::to_string(index + 1);
-    std::memcpy(entry.libraryData0, name.data(), std::min(name.size(), sizeof entry.libraryData0 - 1));
+    const std::size_t nameLength = std::min(name.size(), sizeof entry.libraryData0 - 1);
+    std::memcpy(entry.libraryData0, name.data(), nameLength);
+    entry.libraryData0[nameLength] = 0;
 
     entry.descriptor.bLength = sizeof(UsbDeviceDescriptor);
     entry.descriptor.bDescriptorType = 1; // device descriptor
@@ -131,7 +136,9 @@ extern "C" ZQ460API_EXPORT int RX_GetDllVersion(uint32_t* version)
     if (version == nullptr)
         return 1;
     try {
-        *version = CurrentBench().version;
+        const Bench bench = CurrentBench();
+        if (!bench.versionUntouched)
+            *version = bench.version;
     } catch (...) {
         return 1;
     }
@@ -155,7 +162,7 @@ extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
         const std::size_t written = EntriesWritten(bench);
         enumInfo->hubCount = bench.hubCount.value_or(static_cast<uint8_t>(written));
         for (std::size_t i = 0; i < written; ++i)
-            WriteEntry(bench.hubs[i], i, enumInfo->hubs[i]);
+            WriteEntry(bench.hubs[i], i, bench.garbageFill.value_or(0), enumInfo->hubs[i]);
     } catch (...) {
         return 1;
     }
@@ -170,11 +177,17 @@ extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* im
         if (hubIndex >= EntriesWritten(bench))
             return kNoSuchHub;
         const BenchHub& hub = bench.hubs[hubIndex];
-        if (hub.updateResult != 0)
+        if (hub.updateResult != 0 && !hub.failAfterMs)
             return hub.updateResult;
         std::uint16_t version = 0;
         if (imagePath == nullptr || !ReadImageVersion(imagePath, version))
             return kUnreadableImage;
+        if (hub.failAfterMs) {
+            // Nothing is recorded, so a rescan shows the version the hub had:
+            // the simulation does not model a half-written flash.
+            std::this_thread::sleep_for(std::chrono::milliseconds(*hub.failAfterMs));
+            return hub.updateResult != 0 ? hub.updateResult : kBrokeOff;
+        }
 
         // A state file that does not read is somebody's edit: refuse rather
         // than write over it, and leave the hub as it was.

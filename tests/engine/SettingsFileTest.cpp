@@ -59,10 +59,10 @@ TEST_F(EngineTest, FullSettingsFileFillsEveryValueAndLogsWhatItRead)
 
     const IniInfo& ini = engine->m_IniInfo;
     ASSERT_EQ(ini.entryCount, 3);
-    EXPECT_EQ(ini.entries[0].vidPid, 0x3C5E0460u);
-    EXPECT_EQ(ini.entries[1].targetId, 0x2345);
+    EXPECT_EQ(+ini.entries[0].vidPid, 0x3C5E0460u);
+    EXPECT_EQ(+ini.entries[1].targetId, 0x2345);
     EXPECT_EQ(ini.entries[1].usbPart, 3);
-    EXPECT_EQ(ini.entries[2].vidPid, 0x3C5E0461u);
+    EXPECT_EQ(+ini.entries[2].vidPid, 0x3C5E0461u);
     EXPECT_EQ(ini.entries[2].usbPart, 2);
     EXPECT_EQ(engine->m_nStringCompare, 1);
     EXPECT_EQ(engine->m_nHubNumber, 3);
@@ -145,7 +145,7 @@ TEST_F(EngineTest, SettingsAbsentFromTheFileKeepEarlierValues)
     EXPECT_TRUE(Load());
     testing::internal::GetCapturedStdout();
     EXPECT_EQ(engine->m_IniInfo.entryCount, 1);
-    EXPECT_EQ(engine->m_IniInfo.entries[0].vidPid, 0x11112222u);
+    EXPECT_EQ(+engine->m_IniInfo.entries[0].vidPid, 0x11112222u);
     EXPECT_EQ(engine->m_nStringCompare, 1); // "abc" does not scan
     EXPECT_NE(Log().find("StringCompare:1  "), std::string::npos);
     EXPECT_EQ(engine->m_nHubNumber, 3);
@@ -193,7 +193,7 @@ TEST_F(EngineTest, TargetIdTableKeepsItsFirstHundredEntries)
     WriteIni(ini);
     EXPECT_TRUE(Load());
     EXPECT_EQ(engine->m_IniInfo.entryCount, 100);
-    EXPECT_EQ(engine->m_IniInfo.entries[99].vidPid, 0x10000063u);
+    EXPECT_EQ(+engine->m_IniInfo.entries[99].vidPid, 0x10000063u);
     const std::string log = Log();
     const std::string warning =
         "\r\n\t\tWarning !!! more than 100 target IDs in SpiFlash.ini, the rest are ignored\r\n\t\t";
@@ -206,7 +206,7 @@ TEST_F(EngineTest, TargetIdLineThatDoesNotScanTakesNoEntry)
     WriteIni("[TargetID_U3]\nVIDPID=TargetID\n3C5E0460 = 0D12\n3C5E0461=0D13\n");
     EXPECT_TRUE(Load());
     ASSERT_EQ(engine->m_IniInfo.entryCount, 1);
-    EXPECT_EQ(engine->m_IniInfo.entries[0].vidPid, 0x3C5E0461u);
+    EXPECT_EQ(+engine->m_IniInfo.entries[0].vidPid, 0x3C5E0461u);
     EXPECT_EQ(Log(), "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  "
                      "\r\n\t\tWarning !!! [TargetID_U3] line ignored, not two hexadecimal numbers: "
                      "VIDPID=TargetID\r\n\t\t"

@@ -233,3 +233,56 @@ TEST(BenchState, ReplacesOnlyTheBcdDeviceOfHubsTheBenchHas)
     EXPECT_EQ(bench.hubs[1].bcdDevice, 0x9022);
     EXPECT_EQ(StatePath("lab/HubBench.ini"), "lab/HubBench.ini.state");
 }
+
+TEST(BenchFile, FaultKeysAreOptionalAndTakeTheirValues)
+{
+    const Bench plain = Parse("[Library]\nVersion=1\n[Hub1]\n");
+    EXPECT_FALSE(plain.garbageFill.has_value());
+    EXPECT_FALSE(plain.versionUntouched);
+    EXPECT_FALSE(plain.hubs[0].failAfterMs.has_value());
+
+    const Bench faulty = Parse("[Library]\nGarbageFill=0xA5\nVersionUntouched=1\n"
+                               "[Hub1]\nFailAfterMs=0\n[Hub2]\nfailafterms=250\n");
+    EXPECT_EQ(faulty.garbageFill, std::optional<std::uint8_t>(0xA5));
+    EXPECT_TRUE(faulty.versionUntouched);
+    EXPECT_EQ(faulty.hubs[0].failAfterMs, std::optional<std::uint32_t>(0));
+    EXPECT_EQ(faulty.hubs[1].failAfterMs, std::optional<std::uint32_t>(250));
+    EXPECT_FALSE(Parse("[Library]\nVersionUntouched=0\n").versionUntouched);
+}
+
+TEST(BenchFile, StringEscapesGiveAnyByteAndFillAllFortySixWithoutAZero)
+{
+    std::string ff;
+    for (int i = 0; i < 46; ++i)
+        ff += "\\xfF";
+    const Bench bench = Parse("[Hub1]\nManufacturer=\\x00A\\\\x\\x7e \nProduct=" + ff + "\\x01\n");
+    EXPECT_EQ(Text(bench.hubs[0].manufacturer), std::string("\0A\\x~ ", 6) + std::string(40, '\0'));
+    EXPECT_EQ(Text(bench.hubs[0].product), std::string(46, '\xFF'));
+}
+
+TEST(BenchFile, RejectsBadFaultValuesAndEscapes)
+{
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"[Library]\nGarbageFill=256", "line 2: GarbageFill 256 is out of range (at most 255)"},
+        {"[Library]\nVersionUntouched=2", "line 2: VersionUntouched 2 is out of range (at most 1)"},
+        {"[Library]\nGarbageFill=0xA5\ngarbagefill=1", "line 3: repeated key 'garbagefill' in [Library]"},
+        {"[Hub1]\nFailAfterMs=-1", "line 2: bad number '-1' for FailAfterMs"},
+        {"[Hub1]\nFailAfterMs=4294967296", "line 2: FailAfterMs 4294967296 is out of range (at most 4294967295)"},
+        {"[Hub1]\nProduct=a\\qb", "line 2: bad escape '\\qb' in Product (\\xNN or \\\\)"},
+        {"[Hub1]\nProduct=\\x4", "line 2: bad escape '\\x4' in Product (\\xNN or \\\\)"},
+        {"[Hub1]\nManufacturer=end\\", "line 2: bad escape '\\' in Manufacturer (\\xNN or \\\\)"},
+        {"[Registry]\nGarbageFill=1\n[Hub1]\nGarbageFill=1", "line 4: unknown key 'GarbageFill' in [Hub1]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        Bench bench;
+        std::string error;
+        EXPECT_FALSE(ParseBench(c.text, bench, error));
+        EXPECT_EQ(error, c.error);
+        EXPECT_FALSE(bench.garbageFill.has_value());
+        EXPECT_TRUE(bench.hubs.empty());
+    }
+}

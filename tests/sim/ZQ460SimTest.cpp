@@ -163,3 +163,40 @@ TEST(ZQ460Sim, RefusesNullPointers)
     IniInfo ini{};
     EXPECT_EQ(RX_SetIniInfo(&ini), 0);
 }
+
+TEST(ZQ460Sim, GarbageFillTakesEveryByteTheEngineDoesNotRead)
+{
+    ScratchDir dir;
+    dir.Write("HubBench.ini", "[Library]\nGarbageFill=0x5C\n[Hub1]\nVid=0x2109\nPid=0x0817\nBcdDevice=0x9123\n"
+                              "BcdUSB=0x0320\nPortIndex=3\nDepth=4\nChipVersion=5\nHubFlags=6\n"
+                              "Manufacturer=Acme\nProduct=\\x00\n");
+    auto record = PatternRecord();
+    ASSERT_EQ(RX_GetEnumInfo(record.get()), 0);
+    ASSERT_EQ(record->hubCount, 1);
+    const std::uint8_t* entry = EntryBytes(*record, 0);
+    EXPECT_STREQ(reinterpret_cast<const char*>(entry), "SIM\\HUB1");
+    EXPECT_EQ(entry[255], 18);
+    EXPECT_EQ(Word(entry, 263), 0x2109u);
+    EXPECT_EQ(entry[532], 6);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry + 533), 46), "Acme" + std::string(42, '\0'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry + 579), 46), std::string(46, '\0'));
+    std::size_t garbage = 0;
+    std::size_t expected = 0;
+    for (std::size_t i = 9; i < sizeof(HubInfo); ++i) {
+        const bool field = i == 255 || i == 256 || (i >= 257 && i < 259) || (i >= 263 && i < 269) ||
+                           (i >= 529 && i < 625);
+        expected += field ? 0u : 1u;
+        garbage += !field && entry[i] == 0x5C ? 1u : 0u;
+    }
+    EXPECT_EQ(garbage, expected);
+    EXPECT_EQ(UntouchedAfter(*record, 1), sizeof(EnumInfo) - 1 - sizeof(HubInfo));
+}
+
+TEST(ZQ460Sim, VersionUntouchedLeavesTheCallersVariable)
+{
+    ScratchDir dir;
+    dir.Write("HubBench.ini", "[Library]\nVersion=7\nVersionUntouched=1\n");
+    std::uint32_t version = 0xDEADBEEF;
+    EXPECT_EQ(RX_GetDllVersion(&version), 0);
+    EXPECT_EQ(version, 0xDEADBEEFu);
+}

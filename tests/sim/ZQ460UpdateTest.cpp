@@ -242,3 +242,28 @@ TEST(ZQ460Update, TakesTheHubsUpdateTime)
     EXPECT_GE(took, std::chrono::milliseconds(50));
     EXPECT_LT(took, std::chrono::seconds(2));
 }
+
+TEST(ZQ460Update, AHubThatFailsPartWayTakesItsTimeAndRecordsNothing)
+{
+    ScratchDir dir;
+    dir.Write("HubBench.ini", "[Hub1]\nBcdDevice=0x1111\nFailAfterMs=60\n"
+                              "[Hub2]\nBcdDevice=0x2222\nFailAfterMs=0\nUpdateResult=0xFFFFFFF0\n"
+                              "[Hub3]\nFailAfterMs=5000\n");
+    dir.Write("Bin/A.BIN", Image(0x08, kVersionA, 0x9022));
+
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Program(0, "A.BIN"), 4);
+    auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_GE(took, std::chrono::milliseconds(60));
+    EXPECT_LT(took, std::chrono::seconds(2));
+    EXPECT_EQ(Program(1, "A.BIN"), -16);
+
+    // The image is read before programming starts, so a bad one fails at once.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Program(2, "NONE.BIN"), 2);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+
+    EXPECT_FALSE(fs::exists("HubBench.ini.state"));
+    EXPECT_EQ(BcdDevice(0), 0x1111u);
+    EXPECT_EQ(BcdDevice(1), 0x2222u);
+}
