@@ -1,0 +1,289 @@
+#include "QtWindowFixture.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QMessageBox>
+#include <QScrollBar>
+#include <QTest>
+#include <QTimer>
+
+#include <optional>
+#include <vector>
+
+namespace {
+// Closes every message box as soon as its event loop runs and remembers it,
+// together with what the window showed behind it at that moment.
+class BoxWatcher {
+public:
+    struct Box {
+        QString title;
+        QString text;
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QMessageBox::StandardButtons buttons;
+        int buttonCount = 0;
+        int progressBehind = -1;
+        QColor lampBehind;
+    };
+
+    BoxWatcher(QProgressBar* progress, CLampWidget* lamp)
+    {
+        QObject::connect(&m_timer, &QTimer::timeout, [this, progress, lamp] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<QMessageBox*>(window);
+                if (!box || !box->isVisible())
+                    continue;
+                Box seen;
+                seen.title = box->windowTitle();
+                seen.text = box->text();
+                seen.icon = box->icon();
+                seen.buttons = box->standardButtons();
+                seen.buttonCount = static_cast<int>(box->buttons().size());
+                seen.progressBehind = progress->value();
+                seen.lampBehind = SurfacePixel(lamp);
+                boxes.push_back(seen);
+                if (QAbstractButton* ok = box->button(QMessageBox::Ok))
+                    QTest::mouseClick(ok, Qt::LeftButton);
+                else
+                    box->reject();
+            }
+        });
+        m_timer.start(10);
+    }
+
+    std::vector<Box> boxes;
+
+private:
+    QTimer m_timer;
+};
+
+// Samples the lamp on the window's surface each time the logic fills it,
+// that is while a handler still holds the thread and nothing else has been
+// painted since.
+class ProbeDialog : public CQtTolvaneDlg {
+public:
+    using CQtTolvaneDlg::CQtTolvaneDlg;
+
+    std::vector<QColor> lampOnSurface;
+
+protected:
+    void FillLamp(const ColourRef* colour) override
+    {
+        CQtTolvaneDlg::FillLamp(colour);
+        if (isVisible())
+            lampOnSurface.push_back(SurfacePixel(GetDlgItem(IDC_LAMP)));
+    }
+};
+} // namespace
+
+TEST_F(QtWindowTest, PassingStartUpScanShowsTheHubsAndReadiesTheUpgrade)
+{
+    Hubs();
+    Show();
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+    EXPECT_TRUE(LogBox()->toPlainText().contains(QStringLiteral("V/PID = 05E3/0610")));
+    EXPECT_FALSE(LogBox()->toPlainText().contains(QLatin1Char('\r')));
+    EXPECT_TRUE(StartButton()->isEnabled());
+    EXPECT_TRUE(ScanButton()->isEnabled());
+    EXPECT_FALSE(ScanButton()->isDown());
+    EXPECT_EQ(Progress()->value(), 0);
+    EXPECT_EQ(LampPixel(), LampColour(kLampGreen));
+    EXPECT_EQ(bUpgradeReady, 1);
+}
+
+TEST_F(QtWindowTest, FailingStartUpScanShowsRedAndKeepsTheUpgradeOff)
+{
+    NoHubs();
+    Show();
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+    EXPECT_FALSE(LogBox()->toPlainText().isEmpty());
+    EXPECT_FALSE(StartButton()->isEnabled());
+    EXPECT_TRUE(ScanButton()->isEnabled());
+    EXPECT_EQ(LampPixel(), LampColour(kLampRed));
+    EXPECT_EQ(bUpgradeReady, 0);
+
+    // The operator attaches a hub and scans again by hand.
+    Hubs();
+    QTest::mouseClick(ScanButton(), Qt::LeftButton);
+    EXPECT_TRUE(StartButton()->isEnabled());
+    EXPECT_EQ(LampPixel(), LampColour(kLampGreen));
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+}
+
+TEST_F(QtWindowTest, ScanRunsOnceAndBeforeTheWindowFirstAppears)
+{
+    Hubs();
+    struct ShowSpy : QObject {
+        bool eventFilter(QObject*, QEvent* event) override
+        {
+            if (event->type() == QEvent::Show) {
+                ++shows;
+                lampAtShow = lamp->Colour();
+                logAtShow = log->toPlainText();
+            }
+            return false;
+        }
+        CLampWidget* lamp = nullptr;
+        QPlainTextEdit* log = nullptr;
+        int shows = 0;
+        std::optional<ColourRef> lampAtShow;
+        QString logAtShow;
+    } spy;
+    spy.lamp = Lamp();
+    spy.log = LogBox();
+    Dialog().installEventFilter(&spy);
+
+    Show();
+    ASSERT_EQ(spy.shows, 1);
+    EXPECT_EQ(spy.lampAtShow, std::optional<ColourRef>(kLampGreen));
+    EXPECT_EQ(spy.logAtShow, EngineLog());
+
+    // Showing the window again is no new start: the hub is gone, yet the
+    // window still reports the first scan.
+    Dialog().hide();
+    NoHubs();
+    Show();
+    EXPECT_EQ(LampPixel(), LampColour(kLampGreen));
+    EXPECT_TRUE(StartButton()->isEnabled());
+}
+
+TEST_F(QtWindowTest, SuccessfulUpgradeShowsTheBoxThenEndsGreenWithTheBarReset)
+{
+    Hubs();
+    Show();
+    BoxWatcher watcher(Progress(), Lamp());
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    const BoxWatcher::Box& box = watcher.boxes.front();
+    EXPECT_EQ(box.text, QStringLiteral("Upgrade is completed.\nPlease power cycle the hub."));
+    EXPECT_TRUE(box.title.isEmpty()) << box.title.toStdString();
+    EXPECT_EQ(box.icon, QMessageBox::NoIcon);
+    EXPECT_EQ(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    EXPECT_EQ(box.buttonCount, 1);
+    EXPECT_EQ(box.progressBehind, 100);
+    EXPECT_EQ(box.lampBehind, LampColour(kLampGreen));
+
+    EXPECT_EQ(Progress()->value(), 0);
+    EXPECT_EQ(LampPixel(), LampColour(kLampGreen));
+    EXPECT_FALSE(StartButton()->isEnabled());
+    EXPECT_FALSE(StartButton()->isDown());
+    EXPECT_TRUE(ScanButton()->isEnabled());
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+    EXPECT_NE(dir.Read("HubBench.ini.state").find("Hub1=0x0200"), std::string::npos);
+    EXPECT_EQ(bUpgradeReady, 0);
+}
+
+TEST_F(QtWindowTest, FailedUpgradeEndsRedWithTheBarWhereItStoppedAndNoBox)
+{
+    Hubs("UpdateResult=4\n");
+    Show();
+    BoxWatcher watcher(Progress(), Lamp());
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+    EXPECT_TRUE(watcher.boxes.empty());
+    EXPECT_EQ(Progress()->value(), 50);
+    EXPECT_EQ(LampPixel(), LampColour(kLampRed));
+    EXPECT_FALSE(StartButton()->isEnabled());
+    EXPECT_TRUE(ScanButton()->isEnabled());
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+    EXPECT_TRUE(dir.Read("HubBench.ini.state").empty());
+}
+
+TEST_F(QtWindowTest, LampShowsEveryStateOnTheSurfaceWhileTheHandlerRuns)
+{
+    Hubs();
+    ProbeDialog probe(*engine);
+    auto* lamp = qobject_cast<CLampWidget*>(probe.GetDlgItem(IDC_LAMP));
+    auto* start = qobject_cast<QPushButton*>(probe.GetDlgItem(IDC_START_UPGRADE));
+    auto* progress = qobject_cast<QProgressBar*>(probe.GetDlgItem(IDC_PROGRESS));
+
+    // Before any scan the lamp is plain dialog background.
+    EXPECT_EQ(GrabbedPixel(lamp, lamp->rect().center()), probe.palette().color(QPalette::Window));
+
+    probe.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&probe));
+    probe.lampOnSurface.clear();
+    BoxWatcher watcher(progress, lamp);
+    QTest::mouseClick(start, Qt::LeftButton);
+
+    EXPECT_EQ(probe.lampOnSurface, (std::vector<QColor>{LampColour(kLampYellow), LampColour(kLampGreen)}));
+    ASSERT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(watcher.boxes.front().lampBehind, LampColour(kLampGreen));
+
+    // The whole lamp is filled, to its corners.
+    const QImage image = lamp->grab().toImage();
+    for (const QPoint corner : {QPoint(0, 0), QPoint(image.width() - 1, image.height() - 1)})
+        EXPECT_EQ(image.pixelColor(corner), LampColour(kLampGreen));
+}
+
+TEST_F(QtWindowTest, LongLogIsShownFromItsFirstLine)
+{
+    std::string bench;
+    for (int n = 1; n <= 32; ++n)
+        bench += HubSection(n, 0x05E3, 0x0610, 0x0100, 1 + n % 5, "ChipVersion=0x10\n");
+    WriteBench(dir, bench);
+    Show();
+
+    QPlainTextEdit* log = LogBox();
+    EXPECT_EQ(log->toPlainText(), EngineLog());
+    EXPECT_GT(log->verticalScrollBar()->maximum(), 0);
+    EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+    EXPECT_EQ(log->cursorForPosition(QPoint(2, 2)).blockNumber(), 0);
+    EXPECT_EQ(log->textCursor().position(), 0);
+}
+
+TEST_F(QtWindowTest, ControlsSitAtTheirDialogUnitsInTheDialogFont)
+{
+    NoHubs();
+    CQtTolvaneDlg& dialog = Dialog();
+    const QFontInfo face(dialog.font());
+    EXPECT_TRUE(face.family() == QStringLiteral("Times New Roman") || face.family() == QStringLiteral("Liberation Serif"))
+        << face.family().toStdString();
+    EXPECT_TRUE(face.bold());
+    EXPECT_EQ(face.pointSize(), 12);
+    EXPECT_EQ(QFontInfo(LogBox()->font()).family(), face.family());
+
+    const QFontMetrics metrics(dialog.font());
+    const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int unitX = (alphabet / 26 + 1) / 2;
+    const int unitY = metrics.height();
+    ASSERT_GT(unitX, 0);
+    const auto px = [unitX](int units) { return (units * unitX + 2) / 4; };
+    const auto py = [unitY](int units) { return (units * unitY + 4) / 8; };
+
+    EXPECT_EQ(dialog.size(), QSize(px(172), py(115)));
+    EXPECT_EQ(StartButton()->geometry(), QRect(px(108), py(5), px(60), py(20)));
+    EXPECT_EQ(Lamp()->geometry(), QRect(px(25), py(7), px(16), py(16)));
+    EXPECT_EQ(LogBox()->geometry(), QRect(px(4), py(29), px(165), py(67)));
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("USB3 Hub FW Upgrade Tool V2.8"));
+}
+
+TEST_F(QtWindowTest, IconAndLogoComeFromTheProgramsOwnArtwork)
+{
+    NoHubs();
+    CQtTolvaneDlg& dialog = Dialog();
+    EXPECT_TRUE(dialog.windowIcon().availableSizes().contains(QSize(32, 32)));
+    auto* logo = qobject_cast<QLabel*>(dialog.GetDlgItem(IDC_LOGO));
+    ASSERT_NE(logo, nullptr);
+    const QPixmap pixmap = logo->pixmap();
+    ASSERT_FALSE(pixmap.isNull());
+    EXPECT_EQ(pixmap.size(), QSize(32, 32));
+}
+
+TEST_F(QtWindowTest, ProgressBarKeepsItsPositionInsideTheRangeAsWindowsDoes)
+{
+    NoHubs();
+    CQtTolvaneDlg& window = Dialog();
+    window.SetProgressRange(0, 10);
+    window.SetProgressPos(25);
+    EXPECT_EQ(Progress()->value(), 10);
+    window.SetProgressRange(0, 4);
+    EXPECT_EQ(Progress()->value(), 4);
+    window.SetProgressRange(6, 8);
+    EXPECT_EQ(Progress()->value(), 6);
+    window.SetProgressPos(-3);
+    EXPECT_EQ(Progress()->value(), 6);
+}

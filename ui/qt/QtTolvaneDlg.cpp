@@ -1,0 +1,231 @@
+#include "QtTolvaneDlg.h"
+
+#include "LampWidget.h"
+#include "resource.h"
+
+#include <QFontInfo>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+
+#include <algorithm>
+
+const char kTolvaneTitle[] = "USB3 Hub FW Upgrade Tool V2.8";
+
+// The artwork sits in this static library and nothing else refers to it, so
+// without this reference the linker would leave it out of the program.
+static void LoadArtwork()
+{
+    Q_INIT_RESOURCE(Tolvane);
+}
+
+namespace {
+const QString kPreferredFace = QStringLiteral("Times New Roman");
+const QString kFallbackFace = QStringLiteral("Liberation Serif");
+
+// Qt keeps paragraphs apart with "\n"; the engine's "\r\n" would leave a
+// stray carriage return in every line.
+QString FromWindowsText(const std::wstring& text)
+{
+    QString converted = QString::fromStdWString(text);
+    converted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return converted;
+}
+
+bool IsEnter(const QKeyEvent* key)
+{
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    return (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && modifiers == Qt::NoModifier;
+}
+} // namespace
+
+QFont TolvaneDialogFont()
+{
+    QFont font(kPreferredFace, 12, QFont::Bold);
+    // Font matching would quietly substitute any face; pick the serif whose
+    // widths the dialog units were laid out for instead.
+    if (QFontInfo(font).family().compare(kPreferredFace, Qt::CaseInsensitive) != 0)
+        font.setFamily(kFallbackFace);
+    return font;
+}
+
+CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(parent), CTolvaneDlg(upgrader)
+{
+    LoadArtwork();
+    setWindowTitle(QString::fromLatin1(kTolvaneTitle));
+    setWindowIcon(QIcon(QStringLiteral(":/Tolvane.ico")));
+    setFont(TolvaneDialogFont());
+    m_units = BaseUnitsOf(font());
+    setFixedSize(DialogSize(m_units, 172, 115));
+
+    // Created in the template's order, which is also the tab order.
+    m_scan = new QPushButton(QStringLiteral("Scan Device"), this);
+    m_scan->setGeometry(DialogRect(m_units, 45, 5, 60, 20));
+    m_start = new QPushButton(QStringLiteral("Start Upgrade"), this);
+    m_start->setGeometry(DialogRect(m_units, 108, 5, 60, 20));
+    // Enter is dealt out in keyPressEvent. Qt would otherwise mark the first
+    // button for good as the one Enter presses, where Windows marks the
+    // focused one and leaves OK the default.
+    m_scan->setAutoDefault(false);
+    m_start->setAutoDefault(false);
+
+    m_log = new QPlainTextEdit(this);
+    m_log->setGeometry(DialogRect(m_units, 4, 29, 165, 67));
+    m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // In a Windows dialog Tab leaves a multi-line edit box, and Enter is the
+    // dialog's OK rather than a new line.
+    m_log->setTabChangesFocus(true);
+    // The engine lines up its log with tabs; a Windows edit box stops every
+    // 32 dialog units.
+    m_log->setTabStopDistance(MulDiv(32, m_units.x, 4));
+    m_log->installEventFilter(this);
+
+    m_logo = new QLabel(this);
+    m_logo->setGeometry(DialogRect(m_units, 4, 5, 20, 20));
+    m_logo->setAlignment(Qt::AlignCenter);
+    m_logo->setPixmap(QPixmap(QStringLiteral(":/Logo.bmp")));
+
+    m_progress = new QProgressBar(this);
+    m_progress->setGeometry(DialogRect(m_units, 4, 102, 163, 6));
+    m_progress->setTextVisible(false);
+    m_progress->setRange(0, 100);
+    m_progress->setValue(0);
+
+    m_lamp = new CLampWidget(this);
+    m_lamp->setGeometry(DialogRect(m_units, 25, 7, 16, 16));
+
+    connect(m_scan, &QPushButton::clicked, this, [this] { OnScanDevice(); });
+    connect(m_start, &QPushButton::clicked, this, [this] { OnStartUpgrade(); });
+}
+
+CQtTolvaneDlg::~CQtTolvaneDlg() = default;
+
+QWidget* CQtTolvaneDlg::GetDlgItem(int id) const
+{
+    switch (id) {
+    case IDC_SCAN_DEVICE:
+        return m_scan;
+    case IDC_START_UPGRADE:
+        return m_start;
+    case IDC_LOG:
+        return m_log;
+    case IDC_LOGO:
+        return m_logo;
+    case IDC_PROGRESS:
+        return m_progress;
+    case IDC_LAMP:
+        return m_lamp;
+    default:
+        return nullptr;
+    }
+}
+
+QPushButton* CQtTolvaneDlg::Button(int id) const
+{
+    return qobject_cast<QPushButton*>(GetDlgItem(id));
+}
+
+void CQtTolvaneDlg::setVisible(bool visible)
+{
+    if (visible && !m_initialised) {
+        m_initialised = true;
+        InitDialogLogic();
+    }
+    QDialog::setVisible(visible);
+}
+
+// The engine pushes its log, bar and lamp from inside a handler that holds
+// the thread for seconds; painting them at once lets the operator follow the
+// run instead of seeing only its end.
+void CQtTolvaneDlg::SetLogText(const std::wstring& text)
+{
+    m_log->setPlainText(FromWindowsText(text));
+    // The newest line is at the end, yet the box shows the run from its
+    // first line, as the Windows edit box does after its text is replaced.
+    m_log->moveCursor(QTextCursor::Start);
+    m_log->verticalScrollBar()->setValue(0);
+    m_log->horizontalScrollBar()->setValue(0);
+    m_log->repaint();
+}
+
+void CQtTolvaneDlg::SetProgressRange(int lower, int upper)
+{
+    // A Windows progress bar keeps its position inside a new range; Qt's
+    // would empty itself.
+    const int position = m_progress->value();
+    m_progress->setRange(lower, upper);
+    m_progress->setValue(std::clamp(position, lower, std::max(lower, upper)));
+    m_progress->repaint();
+}
+
+void CQtTolvaneDlg::SetProgressPos(int position)
+{
+    // Qt ignores a value outside the range where Windows clamps it.
+    m_progress->setValue(std::clamp(position, m_progress->minimum(), m_progress->maximum()));
+    m_progress->repaint();
+}
+
+void CQtTolvaneDlg::EnableControl(int id, bool enable)
+{
+    if (QWidget* control = GetDlgItem(id))
+        control->setEnabled(enable);
+}
+
+void CQtTolvaneDlg::ShowPressed(int id, bool pressed)
+{
+    if (QPushButton* button = Button(id)) {
+        button->setDown(pressed);
+        button->repaint();
+    }
+}
+
+void CQtTolvaneDlg::FillLamp(const ColourRef* colour)
+{
+    if (colour)
+        m_lamp->Fill(*colour);
+    else
+        m_lamp->Refill();
+}
+
+void CQtTolvaneDlg::ShowCompletedMessage(const std::wstring& text)
+{
+    QMessageBox box(this);
+    box.setWindowTitle(QString());
+    box.setIcon(QMessageBox::NoIcon);
+    box.setTextFormat(Qt::PlainText);
+    box.setText(FromWindowsText(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void CQtTolvaneDlg::keyPressEvent(QKeyEvent* event)
+{
+    // As in Windows, a focused push button takes Enter; anywhere else Enter
+    // is the dialog's OK, which ends the program.
+    if (IsEnter(event)) {
+        auto* button = qobject_cast<QPushButton*>(focusWidget());
+        if (button && button->isEnabled())
+            button->click();
+        else
+            accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool CQtTolvaneDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_log && event->type() == QEvent::KeyPress && IsEnter(static_cast<QKeyEvent*>(event))) {
+        accept();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}

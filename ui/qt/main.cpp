@@ -1,0 +1,9 @@
+// Tolvane on Linux: the upgrade window, working on SpiFlash.ini, Bin/ and the
+// hub bench in the working directory.
+#include "TolvaneApp.h"
+
+int main(int argc, char** argv)
+{
+    CTolvaneApp app(argc, argv);
+    return app.Run();
+}
