@@ -1,0 +1,226 @@
+// Tolvane.exe as the operator meets it: started in a folder with settings, a
+// bench and images, worked through its dialog from this process. Every
+// start waits out the real 2000 ms settle pause, so the cases are few and
+// each follows a whole story.
+#include "Bench.h"
+#include "ImageWriter.h"
+#include "LampColours.h"
+#include "PngFile.h"
+#include "ProgramFolder.h"
+#include "ScratchDir.h"
+#include "WindowDriver.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+namespace fs = std::filesystem;
+
+namespace {
+// Wine's start, the settle pause and the scan; an upgrade scans again first.
+constexpr DWORD kStartMs = 30000;
+constexpr DWORD kUpgradeMs = 60000;
+constexpr DWORD kQuickMs = 10000;
+
+const wchar_t kCompletedText[] = L"Upgrade is completed.\r\nPlease power cycle the hub.";
+const char kIni[] = "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n";
+
+std::string Image(const ImageParams& params)
+{
+    std::string bytes;
+    std::string error;
+    EXPECT_TRUE(BuildImage(params, bytes, error)) << error;
+    return bytes;
+}
+
+std::string ReadSource(const char* relative)
+{
+    std::ifstream in(fs::u8path(TOLVANE_SOURCE_DIR) / fs::u8path(relative), std::ios::binary);
+    EXPECT_TRUE(in.good()) << "cannot read " << relative;
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Hub(int n, unsigned depth, const std::string& more = "")
+{
+    return HubSection(n, 0x05E3, 0x0610, 0x0100, depth, "ChipVersion=0x10\nUpdateMs=200\n" + more);
+}
+
+void SetUserValue(const wchar_t* key, const wchar_t* name, const wchar_t* value)
+{
+    const DWORD bytes = static_cast<DWORD>((wcslen(value) + 1) * sizeof(wchar_t));
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, name, REG_SZ, value, bytes);
+}
+
+// Without a window manager Wine's windows have no caption unless Wine draws
+// it itself; and the dialog's Times New Roman is best stood in for by the
+// font with the same metrics, so the layout matches Windows.
+void PrepareWineForPictures()
+{
+    if (!RunsUnderWine())
+        return;
+    SetUserValue(L"Software\\Wine\\X11 Driver", L"Decorated", L"N");
+    SetUserValue(L"Software\\Wine\\Fonts\\Replacements", L"Times New Roman", L"Liberation Serif");
+}
+
+class TolvaneWindowTest : public testing::Test {
+protected:
+    TolvaneWindowTest()
+    {
+        dir.Write("SpiFlash.ini", kIni);
+        ImageParams image;
+        image.targetId = 0x0D13;
+        image.versionWord = 0x0655;
+        dir.Write("Bin/GL.BIN", Image(image));
+    }
+
+    // Starts Tolvane.exe in the scratch folder and waits for its dialog,
+    // which shows only once the start-up scan has returned.
+    void Start()
+    {
+        const std::string problem = DisplayProblem();
+        ASSERT_EQ(problem, "");
+        const fs::path exe = ProgramFolder() / "Tolvane.exe";
+        process = std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"", dir.Path());
+        ASSERT_TRUE(process->Started()) << "cannot start " << exe.string();
+        const HWND dialog = WaitForDialog(process->Id(), kStartMs);
+        ASSERT_NE(dialog, nullptr) << "no dialog within " << kStartMs << " ms";
+        window = std::make_unique<DialogDriver>(dialog);
+    }
+
+    // Ends the dialog with message and expects the program to end with it.
+    void ExpectEndsWith(UINT message, WPARAM wParam)
+    {
+        PostMessageW(window->Dialog(), message, wParam, 0);
+        const std::optional<DWORD> code = process->WaitForExit(kQuickMs);
+        ASSERT_TRUE(code.has_value()) << "the program still runs after the dialog was ended";
+        EXPECT_EQ(*code, 0u);
+    }
+
+    ScratchDir dir;
+    std::unique_ptr<ChildProcess> process;
+    std::unique_ptr<DialogDriver> window;
+};
+} // namespace
+
+TEST_F(TolvaneWindowTest, PassingStartUpScanThenASuccessfulUpgrade)
+{
+    WriteBench(dir, Hub(1, 1) + Hub(2, 2));
+    ASSERT_NO_FATAL_FAILURE(Start());
+
+    const std::wstring list = L"2 devices found:\r\n"
+                              L"(1)Depth1, V/PID = 05E3/0610, FW Version = 0100\r\n"
+                              L"(2)Depth2, V/PID = 05E3/0610, FW Version = 0100\r\n";
+    EXPECT_EQ(window->Text(IDC_LOG), list);
+    EXPECT_TRUE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_EQ(window->ProgressPos(), 0);
+    EXPECT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+
+    window->PressLater(IDC_START_UPGRADE);
+    const HWND box = window->WaitForOwnedBox(kUpgradeMs);
+    ASSERT_NE(box, nullptr) << "no success box";
+    EXPECT_EQ(CaptionOf(box), L"");
+    EXPECT_EQ(MessageBoxText(box), kCompletedText);
+    // While the box is open the run stands finished but not yet tidied up.
+    EXPECT_EQ(window->ProgressPos(), 100);
+    EXPECT_FALSE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_FALSE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+    EXPECT_EQ(window->Text(IDC_LOG), list + L"ISP in device(2) is being upgraded.\r\n"
+                                            L"Device(2): GL.BIN\r\n   =>Upgrade successful\r\n"
+                                            L"ISP in device(1) is being upgraded.\r\n"
+                                            L"Device(1): GL.BIN\r\n   =>Upgrade successful\r\n");
+
+    ASSERT_TRUE(window->CloseBox(box, kQuickMs));
+    EXPECT_EQ(window->ProgressPos(), 0);
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_FALSE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_EQ(window->LampColour(), kLampGreen);
+    const std::string state = dir.Read("HubBench.ini.state");
+    EXPECT_NE(state.find("Hub1=0x0655"), std::string::npos) << state;
+    EXPECT_NE(state.find("Hub2=0x0655"), std::string::npos) << state;
+
+    ExpectEndsWith(WM_COMMAND, IDCANCEL);
+}
+
+TEST_F(TolvaneWindowTest, FailingStartUpScanThenARescanWithTheDriverInstalled)
+{
+    WriteBench(dir, Hub(1, 1), false);
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_NE(window->Text(IDC_LOG).find(L"!!!Error Filter Driver not found!!\r\n"), std::wstring::npos)
+        << window->Text(IDC_LOG).c_str();
+    EXPECT_FALSE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_TRUE(window->WaitForLamp(kLampRed, kQuickMs)) << std::hex << window->LampColour();
+
+    WriteBench(dir, Hub(1, 1), true);
+    ASSERT_TRUE(window->Press(IDC_SCAN_DEVICE, kStartMs));
+    EXPECT_EQ(window->Text(IDC_LOG), L"1 device  found:\r\n(1)Depth1, V/PID = 05E3/0610, FW Version = 0100\r\n");
+    EXPECT_TRUE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+
+    ExpectEndsWith(WM_SYSCOMMAND, SC_CLOSE);
+}
+
+TEST_F(TolvaneWindowTest, FailedUpgradeOpensNoBoxAndNeedsANewScan)
+{
+    WriteBench(dir, Hub(1, 1, "UpdateResult=4\n"));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(window->Enabled(IDC_START_UPGRADE));
+
+    // The handler returns on its own only when it opens no box.
+    ASSERT_TRUE(window->Press(IDC_START_UPGRADE, kUpgradeMs)) << "the upgrade did not return; a box is open?";
+    const std::wstring log = window->Text(IDC_LOG);
+    EXPECT_NE(log.find(L"ISP in device(1) is being upgraded.\r\n!!!Error Device(1):=> Upgrade failed\r\n"),
+              std::wstring::npos)
+        << log.c_str();
+    EXPECT_EQ(window->ProgressPos(), 50);
+    EXPECT_FALSE(window->Enabled(IDC_START_UPGRADE));
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_TRUE(window->WaitForLamp(kLampRed, kQuickMs)) << std::hex << window->LampColour();
+    EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
+
+    // A command that reaches the disabled button anyway changes nothing.
+    ASSERT_TRUE(window->Press(IDC_START_UPGRADE, kQuickMs));
+    EXPECT_EQ(window->Text(IDC_LOG), log);
+    EXPECT_EQ(window->ProgressPos(), 50);
+
+    ExpectEndsWith(WM_COMMAND, IDOK);
+}
+
+// The picture for the README: the demo bench right after the start-up scan.
+TEST_F(TolvaneWindowTest, ScreenshotOfTheDemoBench)
+{
+    dir.Write("SpiFlash.ini", ReadSource("demo/SpiFlash.ini"));
+    dir.Write("HubBench.ini", ReadSource("demo/HubBench.ini"));
+    // The demo bench names the filter driver's key for Linux; here the key
+    // is the real registry's.
+    SetFilterDriverKey(true);
+    PrepareWineForPictures();
+
+    ASSERT_NO_FATAL_FAILURE(Start());
+    EXPECT_EQ(window->Text(IDC_LOG), L"3 devices found:\r\n"
+                                     L"(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
+                                     L"(2)Depth2, V/PID = 3C5E/0460, FW Version = V2.18\r\n"
+                                     L"(3)Depth2, V/PID = 05E3/0610, FW Version = 0654\r\n");
+    ASSERT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+    // Let the controls finish painting before the picture is taken.
+    ASSERT_TRUE(window->WaitUntilResponsive(kQuickMs));
+    Sleep(500);
+
+    ScreenCapture capture;
+    ASSERT_TRUE(CaptureWindow(window->Dialog(), capture));
+    RECT lamp{};
+    GetWindowRect(window->Item(IDC_LAMP), &lamp);
+    EXPECT_EQ(capture.At({(lamp.left + lamp.right) / 2, (lamp.top + lamp.bottom) / 2}), kLampGreen);
+
+    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
+    fs::create_directories(folder);
+    EXPECT_TRUE(WritePng(folder / "tolvane-windows.png", capture.width, capture.height, capture.rgb));
+
+    ExpectEndsWith(WM_COMMAND, IDCANCEL);
+}

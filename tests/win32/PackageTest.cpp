@@ -1,0 +1,137 @@
+// The Windows kits as they leave the build, unpacked by the package_layout
+// test: the 32-bit branch turns the user away, the release kit's a.bat runs
+// the dialog and waits for it, and the demo kit goes all the way from the
+// launcher through an upgrade. Each test works on a copy of the kit.
+#include "ProgramFolder.h"
+#include "ScratchDir.h"
+#include "WindowDriver.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr DWORD kStartMs = 60000; // cmd.exe, the program, the settle pause and the scan
+constexpr DWORD kUpgradeMs = 60000;
+constexpr DWORD kQuickMs = 10000;
+
+std::wstring Quoted(const fs::path& path)
+{
+    return L"\"" + path.wstring() + L"\"";
+}
+
+std::wstring Cmd()
+{
+    wchar_t folder[MAX_PATH] = {};
+    GetSystemDirectoryW(folder, MAX_PATH);
+    return Quoted(fs::path(folder) / L"cmd.exe");
+}
+
+std::string Slurp(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+class KitTest : public testing::Test {
+protected:
+    ~KitTest() override { EndStrayDialogs(); }
+
+    // A copy of an unpacked kit ("release" or "demo") in the scratch folder.
+    fs::path CopyKit(const char* kit)
+    {
+        EXPECT_EQ(DisplayProblem(), "");
+        const fs::path unpacked = ProgramFolder().parent_path() / "testwork" / "kits" / kit;
+        EXPECT_TRUE(fs::exists(unpacked / "TolvaneEndUser.exe")) << unpacked.string() << " is not unpacked";
+        const fs::path copy = dir.Path() / kit;
+        fs::copy(unpacked, copy, fs::copy_options::recursive);
+        return copy;
+    }
+
+    fs::path Output() const { return dir.Path().parent_path() / (dir.Path().filename().wstring() + L".out"); }
+
+    ScratchDir dir;
+};
+} // namespace
+
+TEST_F(KitTest, The32BitBranchSaysThat64BitWindowsIsNeeded)
+{
+    const fs::path kit = CopyKit("release");
+    ChildProcess batch(Cmd() + L" /c a.bat", kit / "x86", Output());
+    ASSERT_TRUE(batch.Started());
+    const std::optional<DWORD> code = batch.WaitForExit(kQuickMs);
+    ASSERT_TRUE(code.has_value());
+    EXPECT_NE(*code, 0u);
+    EXPECT_NE(Slurp(Output()).find("needs 64-bit Windows"), std::string::npos) << Slurp(Output());
+}
+
+// With a library put next to Tolvane.exe, as the README tells for the hub
+// maker's; the simulated one and a bench stand in for it and the hubs here.
+TEST_F(KitTest, ReleaseBatchRunsTheDialogAndWaitsUntilItIsClosed)
+{
+    const fs::path kit = CopyKit("release");
+    fs::copy_file(ProgramFolder() / "ZQ460API.dll", kit / "x64" / "ZQ460API.dll");
+    std::ofstream(kit / "x64" / "HubBench.ini", std::ios::binary)
+        << "[Hub1]\nVid=0x3C5E\nPid=0x0460\nBcdDevice=0x8011\nDepth=1\n";
+    SetFilterDriverKey(true);
+
+    // Started from elsewhere, as the launcher may: a.bat finds its folder.
+    ChildProcess batch(Cmd() + L" /c " + Quoted(kit / "x64" / "a.bat"), dir.Path(), Output());
+    ASSERT_TRUE(batch.Started());
+    const HWND dialog = WaitForDialog(0, kStartMs);
+    ASSERT_NE(dialog, nullptr) << Slurp(Output());
+    EXPECT_TRUE(fs::equivalent(ProgramOf(dialog), kit / "x64" / "Tolvane.exe")) << ProgramOf(dialog).string();
+    DialogDriver window(dialog);
+    EXPECT_EQ(window.Text(IDC_LOG), L"1 device  found:\r\n(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n");
+
+    EXPECT_FALSE(batch.WaitForExit(1000).has_value()) << "a.bat ended while the dialog is open";
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    const std::optional<DWORD> code = batch.WaitForExit(kQuickMs);
+    ASSERT_TRUE(code.has_value()) << "a.bat still runs after the dialog was closed";
+    EXPECT_EQ(*code, 0u);
+}
+
+TEST_F(KitTest, DemoKitUpgradesTheBenchFromTheLauncher)
+{
+    const fs::path kit = CopyKit("demo");
+    // The demo's a.bat has to create the key for the scan to pass.
+    SetFilterDriverKey(false);
+
+    ChildProcess launcher(Quoted(kit / "TolvaneEndUser.exe"), kit, Output());
+    ASSERT_TRUE(launcher.Started());
+    const HWND dialog = WaitForDialog(0, kStartMs);
+    ASSERT_NE(dialog, nullptr) << Slurp(Output());
+    EXPECT_TRUE(fs::equivalent(ProgramOf(dialog), kit / "x64" / "Tolvane.exe")) << ProgramOf(dialog).string();
+    DialogDriver window(dialog);
+    const std::wstring list = L"3 devices found:\r\n"
+                              L"(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
+                              L"(2)Depth2, V/PID = 3C5E/0460, FW Version = V2.18\r\n"
+                              L"(3)Depth2, V/PID = 05E3/0610, FW Version = 0654\r\n";
+    EXPECT_EQ(window.Text(IDC_LOG), list);
+    ASSERT_TRUE(window.Enabled(IDC_START_UPGRADE));
+
+    window.PressLater(IDC_START_UPGRADE);
+    const HWND box = window.WaitForOwnedBox(kUpgradeMs);
+    ASSERT_NE(box, nullptr) << "no success box";
+    EXPECT_EQ(MessageBoxText(box), L"Upgrade is completed.\r\nPlease power cycle the hub.");
+    ASSERT_TRUE(window.CloseBox(box, kQuickMs));
+    EXPECT_EQ(window.Text(IDC_LOG), list + L"ISP in device(3) is being upgraded.\r\n"
+                                           L"Device(3): HUB0610.BIN\r\n   =>Upgrade successful\r\n"
+                                           L"ISP in device(2) is being upgraded.\r\n"
+                                           L"Device(2): HUB460.BIN\r\n   =>Upgrade successful\r\n"
+                                           L"ISP in device(1) is being upgraded.\r\n"
+                                           L"Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n");
+    const std::string state = Slurp(kit / "x64" / "HubBench.ini.state");
+    for (const char* line : {"Hub1=0x9021", "Hub2=0x9021", "Hub3=0x0655"})
+        EXPECT_NE(state.find(line), std::string::npos) << line << " in\n" << state;
+
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    const std::optional<DWORD> code = launcher.WaitForExit(kQuickMs);
+    ASSERT_TRUE(code.has_value()) << "the launcher still runs after the dialog was closed";
+    EXPECT_EQ(*code, 0u) << Slurp(Output());
+    EXPECT_EQ(Slurp(Output()).find("UpdateFW failed"), std::string::npos) << Slurp(Output());
+}

@@ -1,0 +1,19 @@
+// The application object of Tolvane.exe: one per process, with static
+// storage, as the dialog-based program has always been built.
+#ifndef TOLVANE_UI_WIN32_TOLVANEAPP_H
+#define TOLVANE_UI_WIN32_TOLVANEAPP_H
+
+#include <windows.h>
+
+class CTolvaneApp {
+public:
+    // Shows the main dialog until the operator ends it. Returns FALSE, so the
+    // program ends with the dialog: there is no message loop of its own.
+    BOOL InitInstance();
+
+    HINSTANCE m_hInstance = nullptr;
+};
+
+extern CTolvaneApp theApp;
+
+#endif

@@ -1,0 +1,157 @@
+#include "TolvaneWinDlg.h"
+
+#include "resource.h"
+
+#include <commctrl.h>
+
+CTolvaneWinDlg::CTolvaneWinDlg(HINSTANCE hInstance, HWND hWndParent)
+    : m_hInstance(hInstance), m_hWndParent(hWndParent),
+      m_hIcon(LoadIconW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME)))
+{
+}
+
+CTolvaneWinDlg::~CTolvaneWinDlg()
+{
+    if (m_brLamp)
+        DeleteObject(m_brLamp);
+}
+
+INT_PTR CTolvaneWinDlg::DoModal()
+{
+    return DialogBoxParamW(m_hInstance, MAKEINTRESOURCEW(IDD_TOLVANE_DIALOG), m_hWndParent, DialogProc,
+                           reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK CTolvaneWinDlg::DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITDIALOG) {
+        auto* dlg = reinterpret_cast<CTolvaneWinDlg*>(lParam);
+        SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
+        dlg->m_hWnd = hWnd;
+        return dlg->OnInitDialog();
+    }
+    // Messages such as WM_SETFONT arrive before WM_INITDIALOG has told the
+    // window which object it belongs to; they keep their default handling.
+    auto* dlg = reinterpret_cast<CTolvaneWinDlg*>(GetWindowLongPtrW(hWnd, DWLP_USER));
+    return dlg ? dlg->OnMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR CTolvaneWinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
+    case WM_QUERYDRAGICON:
+        // One of the few messages whose result a dialog procedure returns
+        // directly rather than through DWLP_MSGRESULT.
+        return reinterpret_cast<INT_PTR>(OnQueryDragIcon());
+    case WM_COMMAND:
+        if (HIWORD(wParam) != BN_CLICKED)
+            break;
+        switch (LOWORD(wParam)) {
+        case IDC_SCAN_DEVICE:
+            OnScanDevice();
+            return TRUE;
+        case IDC_START_UPGRADE:
+            OnStartUpgrade();
+            return TRUE;
+        case IDOK:
+        case IDCANCEL:
+            // Enter, Escape and the close box all end the dialog; the log
+            // box takes no Enter of its own.
+            EndDialog(m_hWnd, LOWORD(wParam));
+            return TRUE;
+        default:
+            break;
+        }
+        break;
+    default:
+        break;
+    }
+    return FALSE;
+}
+
+BOOL CTolvaneWinDlg::OnInitDialog()
+{
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    // The scan runs here, before the window is first shown: the operator
+    // sees the dialog only with the hubs already listed or the failure told.
+    InitDialogLogic();
+    return TRUE;
+}
+
+void CTolvaneWinDlg::OnPaint()
+{
+    PAINTSTRUCT ps;
+    if (IsIconic(m_hWnd)) {
+        HDC dc = BeginPaint(m_hWnd, &ps);
+        SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+        RECT rect;
+        GetClientRect(m_hWnd, &rect);
+        const int x = (rect.right - rect.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+        const int y = (rect.bottom - rect.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+        DrawIcon(dc, x, y, m_hIcon);
+        EndPaint(m_hWnd, &ps);
+    } else {
+        // What the default handling would do: a dialog paints nothing but its
+        // background, which BeginPaint erases. Handling it here validates the
+        // window before the lamp is drawn over it; DefDlgProc cannot be asked
+        // from inside the dialog procedure without calling it again.
+        BeginPaint(m_hWnd, &ps);
+        EndPaint(m_hWnd, &ps);
+    }
+    RepaintLamp();
+}
+
+void CTolvaneWinDlg::FillLamp(const ColourRef* colour)
+{
+    // The lamp is an owner-drawn static that the dialog never draws in
+    // WM_DRAWITEM: it is filled straight into its device context, so the
+    // colour shows even while a scan or an upgrade keeps the window busy.
+    HWND lamp = Item(IDC_LAMP);
+    m_pLampDC = GetDC(lamp);
+    GetWindowRect(lamp, &m_rcLamp);
+    if (colour) {
+        HBRUSH replaced = m_brLamp;
+        m_brLamp = CreateSolidBrush(*colour);
+        if (replaced)
+            DeleteObject(replaced);
+    }
+    m_rcLampFill = {0, 0, m_rcLamp.right - m_rcLamp.left, m_rcLamp.bottom - m_rcLamp.top};
+    if (m_brLamp)
+        FillRect(m_pLampDC, &m_rcLampFill, m_brLamp);
+    ReleaseDC(lamp, m_pLampDC);
+    m_pLampDC = nullptr;
+}
+
+void CTolvaneWinDlg::EnableControl(int id, bool enable)
+{
+    EnableWindow(Item(id), enable ? TRUE : FALSE);
+}
+
+void CTolvaneWinDlg::ShowPressed(int id, bool pressed)
+{
+    SendMessageW(Item(id), BM_SETSTATE, pressed ? TRUE : FALSE, 0);
+}
+
+void CTolvaneWinDlg::SetProgressRange(int lower, int upper)
+{
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(lower, upper));
+}
+
+void CTolvaneWinDlg::SetProgressPos(int position)
+{
+    SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+void CTolvaneWinDlg::SetLogText(const std::wstring& text)
+{
+    SetWindowTextW(Item(IDC_LOG), text.c_str());
+}
+
+void CTolvaneWinDlg::ShowCompletedMessage(const std::wstring& text)
+{
+    MessageBoxW(m_hWnd, text.c_str(), L"", 0);
+}
