@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
-# Builds the command line front end and runs a whole cycle on the demo bench:
-# scan, upgrade, and a rescan that lists the new firmware versions. It works
-# on a copy of demo/ in build/demo, so it can be run again and again.
+# Prepares a copy of demo/ in build/demo and runs Tolvane on it. With a
+# display it opens the window there; without one the command line front end
+# runs a whole cycle: scan, upgrade, and a rescan that lists the new firmware
+# versions. The copy is made anew each time, so it can be run again and again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh native
 cmake --preset linux >/dev/null
-cmake --build --preset linux --target tolvane-cli tolvane-mkimage ZQ460API >/dev/null
+targets=(tolvane-cli tolvane-mkimage ZQ460API)
+window=no
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  window=yes
+  targets+=(Tolvane)
+fi
+cmake --build --preset linux --target "${targets[@]}" >/dev/null
 
 work=build/demo
 rm -rf "$work"
@@ -18,6 +25,13 @@ bin=build/linux/bin
   --manufacturer "Tolvane Demo" --product "USB3.2 Hub"
 "$bin/tolvane-mkimage" "$work/Bin/HUB0610.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 \
   --manufacturer "Tolvane Demo" --product "USB2.0 Hub"
+
+if [ "$window" = yes ]; then
+  echo "== Tolvane in $work; close the window to end the demo"
+  program="$PWD/$bin/Tolvane"
+  cd "$work"
+  exec "$program"
+fi
 
 for step in scan upgrade scan; do
   echo "== tolvane-cli -C $work $step"

@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages that Tolvane needs, and only those missing.
-#   native  the native build and its tests: compiler, CMake, GoogleTest
+#   native  the native build and its tests: compiler, CMake, GoogleTest, Qt 6
+#           and the serif font of the Linux window; clang and its runtime
+#           libraries (libFuzzer) for the fuzz targets
 #   all     (default) also the MinGW-w64 cross compilers, Wine (64-bit and, for
-#           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows, Qt 6
+#           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows
 # Safe to run again. Needs root (it runs apt-get).
 set -euo pipefail
 
 group=${1:-all}
-native=(build-essential cmake pkg-config git libgtest-dev googletest)
+native=(build-essential cmake pkg-config git libgtest-dev googletest
+  qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
+  clang libclang-rt-14-dev)
 cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb xauth x11-utils fonts-liberation fonts-dejavu-core
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  xvfb xauth x11-utils fonts-dejavu-core
   zip unzip
 )
 case "$group" in

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Tolvane natively and as 64-bit Windows programs and runs every test
-# suite: natively, then the Windows programs under Wine in a private prefix.
+# Builds Tolvane natively and as 64-bit Windows programs, and the 32-bit
+# launcher, and runs every test suite: natively, then the Windows programs and
+# the launcher under Wine, each build in private prefixes of its own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -10,9 +11,30 @@ cmake --preset linux
 cmake --build --preset linux
 ctest --preset linux
 
+# The native tests once more under AddressSanitizer, LeakSanitizer and UBSan,
+# then every fuzz target for TOLVANE_FUZZ_SECONDS (60) from its seeds.
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+cmake --preset fuzz
+cmake --build --preset fuzz
+ctest --preset fuzz
+
 cmake --preset windows
 cmake --build --preset windows
+# The Windows kits that the Windows tests build and run carry the launcher.
+cmake --preset launcher
+cmake --build --preset launcher
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-trap 'wineserver -k 2>/dev/null || true' EXIT
+# Every prefix this script runs Wine in; the launcher's tests make the last.
+wine_prefixes=("$WINEPREFIX" "$PWD/build/launcher/wineprefix" "$PWD/build/launcher/wineprefix32")
+trap 'for p in "${wine_prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; done' EXIT
 wineboot --init
-ctest --preset windows
+# Tolvane.exe's window is driven and photographed on a true-colour virtual
+# display, which xvfb-run stops again when the tests end.
+xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
+
+# The launcher runs under WOW64 in a 64-bit prefix of its own.
+export WINEPREFIX="$PWD/build/launcher/wineprefix"
+wineboot --init
+ctest --preset launcher
