@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,20 @@ protected:
         dir.Write("Bin/" + name, bytes);
     }
     std::string Log() const { return tolvane::platform::WideToUtf8(engine->m_strLog); }
+    // The path SelectImage chose, or "" when it chose none; then the
+    // caller's buffer must be untouched.
+    std::string Select(const HubInfo& hub)
+    {
+        char path[CHubUpgrader::kImagePathSize];
+        std::memset(path, '#', sizeof path);
+        const std::uint32_t vidPid = static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 |
+                                     hub.descriptor.idProduct;
+        if (engine->SelectImage(vidPid, hub, path))
+            return path;
+        EXPECT_EQ(std::string(path, sizeof path), std::string(sizeof path, '#'));
+        return std::string();
+    }
+
     bool Load()
     {
         engine->m_pDlg = &window;

@@ -49,19 +49,6 @@ protected:
         ASSERT_TRUE(Load());
         engine->m_strLog.clear();
     }
-
-    // The chosen path, or "" when none was chosen (and the buffer untouched).
-    std::string Select(const HubInfo& hub)
-    {
-        char path[CHubUpgrader::kImagePathSize];
-        std::memset(path, '#', sizeof path);
-        const std::uint32_t vidPid = static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 |
-                                     hub.descriptor.idProduct;
-        if (engine->SelectImage(vidPid, hub, path))
-            return path;
-        EXPECT_EQ(std::string(path, sizeof path), std::string(sizeof path, '#'));
-        return std::string();
-    }
 };
 } // namespace
 

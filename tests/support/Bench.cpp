@@ -10,8 +10,7 @@
 
 const char kFilterDriverKey[] = "SYSTEM\\CurrentControlSet\\Services\\zq460filter";
 
-namespace {
-void SetMachineKey(bool present)
+void SetFilterDriverKey(bool present)
 {
 #ifdef _WIN32
     const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
@@ -27,7 +26,6 @@ void SetMachineKey(bool present)
     (void)present;
 #endif
 }
-} // namespace
 
 void WriteBench(const ScratchDir& dir, const std::string& body, bool driverPresent)
 {
@@ -35,7 +33,7 @@ void WriteBench(const ScratchDir& dir, const std::string& body, bool driverPrese
     if (driverPresent)
         text += std::string("[Registry]\n") + kFilterDriverKey + "=1\n";
     dir.Write("HubBench.ini", text);
-    SetMachineKey(driverPresent);
+    SetFilterDriverKey(driverPresent);
 }
 
 std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, unsigned depth,

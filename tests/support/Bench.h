@@ -14,6 +14,10 @@ extern const char kFilterDriverKey[];
 // line of the filter driver, which is also created or deleted on Windows.
 void WriteBench(const ScratchDir& dir, const std::string& body, bool driverPresent = true);
 
+// Creates or deletes the filter-driver key in the registry of Windows (Wine);
+// elsewhere the bench file alone says whether it exists.
+void SetFilterDriverKey(bool present);
+
 // A [HubN] section with the usual keys; text is appended verbatim.
 std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, unsigned depth,
                        const std::string& more = "");

@@ -2,6 +2,7 @@
 // test: the 32-bit branch turns the user away, the release kit's a.bat runs
 // the dialog and waits for it, and the demo kit goes all the way from the
 // launcher through an upgrade. Each test works on a copy of the kit.
+#include "Bench.h"
 #include "ProgramFolder.h"
 #include "ScratchDir.h"
 #include "WindowDriver.h"

@@ -142,19 +142,6 @@ fs::path ProgramOf(HWND window)
     return found ? fs::path(std::wstring(path, length)) : fs::path();
 }
 
-void SetFilterDriverKey(bool present)
-{
-    const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
-    if (present) {
-        HKEY handle = nullptr;
-        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) ==
-            ERROR_SUCCESS)
-            RegCloseKey(handle);
-    } else {
-        RegDeleteKeyW(HKEY_LOCAL_MACHINE, key);
-    }
-}
-
 bool DialogDriver::Press(int id, DWORD timeoutMs)
 {
     DWORD_PTR result = 0;

@@ -53,10 +53,6 @@ void EndStrayDialogs();
 // The full path of the program that owns window.
 std::filesystem::path ProgramOf(HWND window);
 
-// Creates or deletes the hub filter driver's service key in the machine's
-// registry, for benches whose file already says what the key should be.
-void SetFilterDriverKey(bool present);
-
 // Calls check every 50 ms until it returns true or timeoutMs have passed.
 template <typename Check>
 bool PollFor(DWORD timeoutMs, Check check)
