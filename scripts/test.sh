@@ -29,10 +29,13 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDE
 # Every prefix this script runs Wine in; the launcher's tests make the last.
 wine_prefixes=("$WINEPREFIX" "$PWD/build/launcher/wineprefix" "$PWD/build/launcher/wineprefix32")
 trap 'for p in "${wine_prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; done' EXIT
-wineboot --init
 # Tolvane.exe's window is driven and photographed on a true-colour virtual
-# display, which xvfb-run stops again when the tests end.
-xvfb-run -a -s "-screen 0 1024x768x24" ctest --preset windows
+# display, which xvfb-run stops again when the tests end. Wine's desktop
+# belongs to the display its server started with, so the server starts there:
+# one left from a run without a display would show no window at all.
+wineserver -k 2>/dev/null || true
+wineserver -w 2>/dev/null || true
+xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'wineboot --init && ctest --preset windows'
 
 # The launcher runs under WOW64 in a 64-bit prefix of its own.
 export WINEPREFIX="$PWD/build/launcher/wineprefix"
