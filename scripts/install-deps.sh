@@ -15,7 +15,7 @@ native=(build-essential cmake pkg-config git libgtest-dev googletest
 cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64 wine32:i386
-  xvfb xauth x11-utils fonts-dejavu-core
+  xvfb xauth x11-utils fonts-dejavu-core fonts-wine
   zip unzip
 )
 case "$group" in
