@@ -236,6 +236,18 @@ TEST_F(ResourceFile, ManifestAsksForNoElevationAndCommonControls6)
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
+// Without the supported systems Windows 10 and 11 run the program with the
+// old behaviours of Vista; without DPI awareness they stretch its bitmap.
+TEST_F(ResourceFile, ManifestNamesWindows7To11AndSystemDpiAwareness)
+{
+    ASSERT_NE(module, nullptr);
+    const std::string manifest = Resource(kManifestType, 1);
+    for (const char* part : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+                             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"})
+        EXPECT_NE(manifest.find(part), std::string::npos) << part;
+}
+
 TEST(TolvaneExe, VersionBlockNamesTheToolAndItsVersion)
 {
     const std::wstring file = TolvaneExe().wstring();

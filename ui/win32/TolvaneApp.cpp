@@ -4,10 +4,32 @@
 
 #include <commctrl.h>
 
+#include <string>
+
 CTolvaneApp theApp;
+
+namespace {
+// Scans and upgrades keep the window's thread busy by design; after 5 s
+// Windows would cover the window with a "Not Responding" ghost, and with it
+// the yellow lamp that tells the operator the tool is at work.
+void KeepWindowVisibleWhileBusy()
+{
+    DisableProcessWindowsGhosting();
+}
+
+// Without its window the program can do nothing: the operator, and a.bat or
+// the launcher through the exit status, must learn that it did not run.
+void ReportNoWindow(DWORD error)
+{
+    const std::wstring text = L"Tolvane cannot open its window (error " + std::to_wstring(error) +
+                              L").\r\nNo hub has been scanned or upgraded.";
+    MessageBoxW(nullptr, text.c_str(), L"Tolvane", MB_OK | MB_ICONERROR);
+}
+} // namespace
 
 BOOL CTolvaneApp::InitInstance()
 {
+    KeepWindowVisibleWhileBusy();
     // The progress bar's class lives in the common controls; the version 6
     // manifest gives the buttons and the bar the current visual style.
     INITCOMMONCONTROLSEX InitCtrls;
@@ -17,8 +39,14 @@ BOOL CTolvaneApp::InitInstance()
 
     CTolvaneWinDlg dlg(m_hInstance);
     // Whether the operator left with Enter, Escape or the close box makes no
-    // difference: every upgrade is finished before a button can end it.
-    dlg.DoModal();
+    // difference: every upgrade is finished before a button can end it. Only
+    // a dialog that never opened counts.
+    SetLastError(ERROR_SUCCESS);
+    if (dlg.DoModal() <= 0) {
+        const DWORD error = GetLastError();
+        m_nExitCode = 1;
+        ReportNoWindow(error);
+    }
     return FALSE;
 }
 
@@ -26,5 +54,5 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
     theApp.m_hInstance = hInstance;
     theApp.InitInstance();
-    return 0;
+    return theApp.m_nExitCode;
 }

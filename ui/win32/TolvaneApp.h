@@ -7,11 +7,14 @@
 
 class CTolvaneApp {
 public:
-    // Shows the main dialog until the operator ends it. Returns FALSE, so the
-    // program ends with the dialog: there is no message loop of its own.
+    // Shows the main dialog until the operator ends it; when it cannot be
+    // opened, tells the operator so and sets m_nExitCode. Returns FALSE, so
+    // the program ends with the dialog: there is no message loop of its own.
     BOOL InitInstance();
 
     HINSTANCE m_hInstance = nullptr;
+    // 0 once the dialog has run; 1 when it could not be opened.
+    int m_nExitCode = 0;
 };
 
 extern CTolvaneApp theApp;

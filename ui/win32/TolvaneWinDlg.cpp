@@ -1,5 +1,6 @@
 #include "TolvaneWinDlg.h"
 
+#include "LogBoxKeys.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -58,8 +59,9 @@ INT_PTR CTolvaneWinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
             return TRUE;
         case IDOK:
         case IDCANCEL:
-            // Enter, Escape and the close box all end the dialog; the log
-            // box takes no Enter of its own.
+            // Enter (unless a focused push button takes it), Escape and the
+            // close box all end the dialog; the log box takes no Enter of
+            // its own.
             EndDialog(m_hWnd, LOWORD(wParam));
             return TRUE;
         default:
@@ -76,6 +78,7 @@ BOOL CTolvaneWinDlg::OnInitDialog()
 {
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    RouteLogBoxEnterToDialog(Item(IDC_LOG));
     // The scan runs here, before the window is first shown: the operator
     // sees the dialog only with the hubs already listed or the failure told.
     InitDialogLogic();
