@@ -8,7 +8,9 @@
 //
 // Exit status: 0 when a.bat ran and returned 0; a.bat's own exit status when
 // that is not 0; otherwise one of the launcher's failures below. Every non-zero
-// status is also printed as "UpdateFW failed! (N)".
+// status is also printed as "UpdateFW failed! (N)". Started by a double click,
+// the console window is the launcher's own and would close with it, so after
+// a failure it then waits for a key; started from a console, it never waits.
 
 #include <windows.h>
 
@@ -65,22 +67,35 @@ void ReportFailure(int code) {
     WriteOut(line, length);
 }
 
-// Runs a command as the C library's system() does, through the interpreter
-// named by COMSPEC, and waits for it. Without COMSPEC the interpreter is the
-// cmd.exe of the system folder: a bare "cmd.exe" would be searched for in the
-// working directory first, and an elevated launcher must not run whatever
-// cmd.exe lies in the kit's folder.
+// "C:\..." or "\\server\...": a path that names the same file whatever the
+// current folder. "\cmd.exe", "C:cmd.exe" and "cmd.exe" all depend on it.
+bool IsAbsolutePath(const char* path) {
+    const bool drive = ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
+                       path[1] == ':' && (path[2] == '\\' || path[2] == '/');
+    const bool unc = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+    return drive || unc;
+}
+
+// The interpreter named by COMSPEC when that is an absolute path, else the
+// cmd.exe of the system folder. A bare or relative name would be looked for
+// in the working directory first, and an elevated launcher must not run
+// whatever cmd.exe lies in the kit's folder.
+bool FindInterpreter(char* interpreter) {
+    DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, kPathBytes);
+    if (length > 0 && length < kPathBytes && IsAbsolutePath(interpreter)) return true;
+    interpreter[0] = '\0';
+    length = GetSystemDirectoryA(interpreter, kPathBytes);
+    if (length == 0 || length >= kPathBytes) return false;
+    return Append(interpreter, kPathBytes, "\\cmd.exe");
+}
+
+// Runs a command as the C library's system() does, through the command
+// interpreter, and waits for it.
 bool RunCommand(const char* command, DWORD* status) {
     char interpreter[kPathBytes];
-    DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, kPathBytes);
-    if (length >= kPathBytes) return false;
-    if (length == 0) {
-        length = GetSystemDirectoryA(interpreter, kPathBytes);
-        if (length == 0 || length >= kPathBytes) return false;
-        if (!Append(interpreter, kPathBytes, "\\cmd.exe")) return false;
-    }
+    if (!FindInterpreter(interpreter)) return false;
 
-    char commandLine[2 * kPathBytes];
+    char commandLine[3 * kPathBytes];
     commandLine[0] = '\0';
     if (!Append(commandLine, sizeof commandLine, "\"") ||
         !Append(commandLine, sizeof commandLine, interpreter) ||
@@ -137,16 +152,56 @@ int Launch() {
     }
 
     // Going on from the start folder, or with an a.bat that cmd.exe finds on
-    // the PATH, would run some other script with administrator rights.
+    // the PATH, would run some other script with administrator rights. So the
+    // script checked here is the one run, by its full path: by a bare name,
+    // cmd.exe may search the PATH alone (NoDefaultCurrentDirectoryInExePath).
     if (!SetCurrentDirectoryA(target)) return kLaunchNoSubdirectory;
-    DWORD attributes = GetFileAttributesA("a.bat");
+    char script[kPathBytes + 8];
+    script[0] = '\0';
+    if (!Append(script, sizeof script, target) || !Append(script, sizeof script, "a.bat")) {
+        return kLaunchPathTooLong;
+    }
+    DWORD attributes = GetFileAttributesA(script);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return kLaunchNoScript;
     }
 
+    // cmd.exe takes off the outer pair of quotes and keeps the inner, so a
+    // path with blanks, "&" or "(" stays one path.
+    char command[kPathBytes + 16];
+    command[0] = '\0';
+    if (!Append(command, sizeof command, "\"\"") || !Append(command, sizeof command, script) ||
+        !Append(command, sizeof command, "\"\"")) {
+        return kLaunchPathTooLong;
+    }
     DWORD status = 0;
-    if (!RunCommand("a.bat", &status)) return kLaunchNoInterpreter;
+    if (!RunCommand(command, &status)) return kLaunchNoInterpreter;
     return static_cast<int>(status);
+}
+
+// True when no other process shares the console: the launcher was started
+// by a double click (or from anything without a console of its own), and its
+// console window closes the moment it exits.
+bool OwnsItsConsole() {
+    DWORD processes[2];
+    return GetConsoleProcessList(processes, 2) == 1;
+}
+
+// Keeps the console open until the user presses a key, so that the report
+// above can be read.
+void WaitForKey() {
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, OPEN_EXISTING, 0, nullptr);
+    if (input == INVALID_HANDLE_VALUE) return;
+    const char prompt[] = "Press any key to close this window.\r\n";
+    WriteOut(prompt, sizeof prompt - 1);
+    FlushConsoleInputBuffer(input);
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputA(input, &record, 1, &read) && read == 1) {
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) break;
+    }
+    CloseHandle(input);
 }
 
 }  // namespace
@@ -154,7 +209,12 @@ int Launch() {
 // The wide console entry point, in place of the C runtime's own. Arguments
 // are not read: the launcher takes none and ignores any it is given.
 extern "C" void __cdecl wmainCRTStartup() {
+    // Asked before the first command runs, which shares the console too.
+    const bool ownConsole = OwnsItsConsole();
     int code = Launch();
-    if (code != 0) ReportFailure(code);
+    if (code != 0) {
+        ReportFailure(code);
+        if (ownConsole) WaitForKey();
+    }
     ExitProcess(static_cast<UINT>(code));
 }

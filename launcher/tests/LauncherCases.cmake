@@ -45,7 +45,9 @@ endfunction()
 
 # launch(WORKDIR dir [EXE exe] [CD dos_dir] [PROBE_ARGS ...] [ARGS ...])
 # runs the launcher through the probe; sets LAUNCH_OUTPUT (its standard
-# output, byte for byte) and LAUNCH_STATUS (its full exit status).
+# output, byte for byte), LAUNCH_STATUS (its full exit status) and
+# LAUNCH_WAITED (whether the probe saw it wait for a key; the probe watches
+# for that only with --console own).
 function(launch)
   cmake_parse_arguments(RUN "" "WORKDIR;EXE;CD" "PROBE_ARGS;ARGS" ${ARGN})
   if(NOT RUN_EXE)
@@ -65,17 +67,33 @@ function(launch)
     message(FATAL_ERROR "${CASE}: the probe failed (${result}): ${errors}")
   endif()
   set(LAUNCH_STATUS ${CMAKE_MATCH_1} PARENT_SCOPE)
+  if(errors MATCHES "waited for a key\n")
+    set(LAUNCH_WAITED TRUE PARENT_SCOPE)
+  else()
+    set(LAUNCH_WAITED FALSE PARENT_SCOPE)
+  endif()
   file(READ ${output_file} output HEX)
   file(REMOVE ${output_file})
   set(LAUNCH_OUTPUT "${output}" PARENT_SCOPE)
 endfunction()
 
-# The launcher ends with `status`: silently for 0, else with its report.
-# Outputs are compared in hexadecimal, byte for byte.
+# expect_end(label status [WAITED]): the launcher ends with `status`,
+# silently for 0, else with its report; with WAITED it then asked for a key
+# and waited for one, without it never. Outputs are compared in hexadecimal,
+# byte for byte.
 function(expect_end label status)
   set(line "")
   if(NOT status EQUAL 0)
     string(HEX "UpdateFW failed! (${status})\r\n" line)
+  endif()
+  set(waited FALSE)
+  if(ARGV2 STREQUAL "WAITED")
+    set(waited TRUE)
+    string(HEX "Press any key to close this window.\r\n" prompt)
+    string(APPEND line "${prompt}")
+  endif()
+  if(NOT LAUNCH_WAITED STREQUAL waited)
+    fail("${label}: waited for a key: ${LAUNCH_WAITED}, expected ${waited}")
   endif()
   if(NOT "${LAUNCH_OUTPUT}" STREQUAL "${line}")
     fail("${label}: printed [${LAUNCH_OUTPUT}], expected [${line}] (hexadecimal)")
@@ -197,7 +215,10 @@ elseif(CASE STREQUAL "runs_commands_like_system")
   expect_end("COMSPEC" 5)
   expect_ran("COMSPEC")
   expect_interpreter_log(${SCRATCH}/work "\"${fake}\" /c cls\n")
-  expect_interpreter_log(${SCRATCH}/work/x64 "\"${fake}\" /c a.bat\n")
+  # The script checked is the one run: by its full path, in the quotes that
+  # cmd.exe takes off and keeps.
+  dos_path(script "${SCRATCH}/work/x64/a.bat")
+  expect_interpreter_log(${SCRATCH}/work/x64 "\"${fake}\" /c \"\"${script}\"\"\n")
 
   dos_path(missing "${SCRATCH}/no-such-interpreter.exe")
   launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --set "COMSPEC=${missing}")
@@ -207,6 +228,79 @@ elseif(CASE STREQUAL "runs_commands_like_system")
   launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --unset COMSPEC)
   expect_end("no COMSPEC" 0)
   expect_ran("no COMSPEC" x64)
+
+elseif(CASE STREQUAL "ignores_relative_comspec")
+  # The elevated launcher would resolve these against the kit's folders, where
+  # anyone may have put a cmd.exe: the system's own runs instead.
+  reset_scratch()
+  lay_out_kit(${SCRATCH}/work)
+  foreach(folder work work/x64)
+    file(COPY ${FAKE_INTERPRETER} DESTINATION ${SCRATCH}/${folder})
+  endforeach()
+  get_filename_component(fake_name ${FAKE_INTERPRETER} NAME)
+  dos_path(work_dos "${SCRATCH}/work")
+  string(REGEX REPLACE "^Z:" "" rooted "${work_dos}\\${fake_name}")
+  foreach(comspec "${fake_name}" ".\\${fake_name}" "x64\\${fake_name}" "Z:${fake_name}" "${rooted}")
+    file(REMOVE ${ran_dir}/x64.txt)
+    launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --set "COMSPEC=${comspec}" --set TOLVANE_FAKE_STATUS=5)
+    expect_end("COMSPEC=${comspec}" 0)
+    expect_ran("COMSPEC=${comspec}" x64)
+    foreach(folder work work/x64)
+      if(EXISTS ${SCRATCH}/${folder}/interpreter.log)
+        fail("COMSPEC=${comspec}: the relative interpreter ran in ${folder}")
+        file(REMOVE ${SCRATCH}/${folder}/interpreter.log)
+      endif()
+    endforeach()
+  endforeach()
+
+elseif(CASE STREQUAL "runs_the_checked_script_not_one_on_the_path")
+  # With NoDefaultCurrentDirectoryInExePath cmd.exe looks for a bare
+  # "a.bat" along the PATH alone, and would run the decoy there.
+  reset_scratch()
+  lay_out_kit(${SCRATCH}/work)
+  write_script(${SCRATCH}/onpath on-path)
+  dos_path(path_folder "${SCRATCH}/onpath")
+  launch(WORKDIR ${SCRATCH}/work
+         PROBE_ARGS --set "PATH=${path_folder}" --set NoDefaultCurrentDirectoryInExePath=1 --unset COMSPEC)
+  expect_end("decoy on the PATH" 0)
+  expect_ran("decoy on the PATH" x64)
+
+  # A kit folder whose name cmd.exe would split without the quotes.
+  reset_scratch()
+  lay_out_kit("${SCRATCH}/kit (v2) & more")
+  launch(WORKDIR "${SCRATCH}/kit (v2) & more" PROBE_ARGS --unset COMSPEC)
+  expect_end("blanks, brackets and & in the path" 0)
+  expect_ran("blanks, brackets and & in the path" x64)
+
+elseif(CASE STREQUAL "waits_for_a_key_only_in_its_own_console")
+  # A double click gives the launcher a console of its own, which closes
+  # with it: after a failure it waits, after success it does not.
+  reset_scratch()
+  lay_out_kit(${SCRATCH}/work)
+  write_script(${SCRATCH}/work/x64 x64 7)
+  launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --console own)
+  expect_end("own console, a.bat failed" 7 WAITED)
+  expect_ran("own console, a.bat failed" x64)
+
+  reset_scratch()
+  write_script(${SCRATCH}/work start)
+  launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --console own)
+  expect_end("own console, no x64 folder" 9002 WAITED)
+
+  reset_scratch()
+  lay_out_kit(${SCRATCH}/work)
+  launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --console own)
+  expect_end("own console, a.bat passed" 0)
+  expect_ran("own console, a.bat passed" x64)
+
+  # Started from a console or a script it never waits: the probe would end
+  # it after a minute, and fail.
+  reset_scratch()
+  lay_out_kit(${SCRATCH}/work)
+  write_script(${SCRATCH}/work/x64 x64 7)
+  launch(WORKDIR ${SCRATCH}/work PROBE_ARGS --console shared)
+  expect_end("shared console, a.bat failed" 7)
+  expect_ran("shared console, a.bat failed" x64)
 
 elseif(CASE STREQUAL "starts_at_drive_root")
   # "T:\" and "\x64\" give "T:\\x64\", which must still be T:\x64.
