@@ -62,12 +62,13 @@ unpack("${DEMO_ZIP}" "${demo}")
 set(common TolvaneEndUser.exe x64 x64/Bin x64/SpiFlash.ini x64/Tolvane.exe x64/a.bat x64/tolvane-cli.exe
            x86 x86/a.bat)
 check_layout("${release}" ${common})
-check_layout("${demo}" ${common} x64/ZQ460API.dll x64/HubBench.ini x64/Bin/HUB460.BIN x64/Bin/HUB0610.BIN)
+check_layout("${demo}" ${common} README.txt x64/ZQ460API.dll x64/HubBench.ini x64/Bin/HUB460.BIN
+             x64/Bin/HUB0610.BIN)
 
 foreach(file x64/a.bat x64/SpiFlash.ini x86/a.bat)
   check_text("${release}/${file}")
 endforeach()
-foreach(file x64/a.bat x64/HubBench.ini)
+foreach(file README.txt x64/a.bat x64/HubBench.ini)
   check_text("${demo}/${file}")
 endforeach()
 
@@ -80,6 +81,9 @@ endif()
 file(READ "${demo}/x64/a.bat" batch)
 if(NOT batch MATCHES "reg add \"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\zq460filter\" /f")
   fail("the demo kit's a.bat does not create the filter driver's key")
+endif()
+if(NOT batch MATCHES "reg delete \"HKLM\\\\SYSTEM\\\\CurrentControlSet\\\\Services\\\\zq460filter\" /f")
+  fail("the demo kit's a.bat does not remove the filter driver's key")
 endif()
 
 foreach(file TolvaneEndUser.exe x64/Tolvane.exe x64/tolvane-cli.exe x64/SpiFlash.ini x86/a.bat)

@@ -38,6 +38,16 @@ std::string Slurp(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+bool FilterDriverKeyExists()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Services\\zq460filter", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
 class KitTest : public testing::Test {
 protected:
     ~KitTest() override { EndStrayDialogs(); }
@@ -54,6 +64,23 @@ protected:
     }
 
     fs::path Output() const { return dir.Path().parent_path() / (dir.Path().filename().wstring() + L".out"); }
+
+    // Runs the demo kit's a.bat through to the dialog, checks that the
+    // filter driver's key is there while it is open, closes it and waits for
+    // a.bat to end.
+    void RunDemoBatch(const fs::path& kit)
+    {
+        ChildProcess batch(Cmd() + L" /c " + Quoted(kit / "x64" / "a.bat"), dir.Path(), Output());
+        ASSERT_TRUE(batch.Started());
+        const HWND dialog = WaitForDialog(0, kStartMs);
+        ASSERT_NE(dialog, nullptr) << Slurp(Output());
+        EXPECT_TRUE(FilterDriverKeyExists()) << "no key while the demo runs";
+        EXPECT_EQ(DialogDriver(dialog).Text(IDC_LOG).rfind(L"3 devices found:\r\n", 0), 0u);
+        PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+        const std::optional<DWORD> code = batch.WaitForExit(kQuickMs);
+        ASSERT_TRUE(code.has_value()) << "a.bat still runs after the dialog was closed";
+        EXPECT_EQ(*code, 0u) << Slurp(Output());
+    }
 
     ScratchDir dir;
 };
@@ -135,4 +162,19 @@ TEST_F(KitTest, DemoKitUpgradesTheBenchFromTheLauncher)
     ASSERT_TRUE(code.has_value()) << "the launcher still runs after the dialog was closed";
     EXPECT_EQ(*code, 0u) << Slurp(Output());
     EXPECT_EQ(Slurp(Output()).find("UpdateFW failed"), std::string::npos) << Slurp(Output());
+}
+
+// A demo on a real machine must leave the registry as it found it: a key it
+// created would later hide a missing filter driver; a key that was there is
+// the driver's and stays.
+TEST_F(KitTest, DemoBatchRemovesTheKeyItCreatedAndKeepsOneThatWasThere)
+{
+    const fs::path kit = CopyKit("demo");
+    SetFilterDriverKey(false);
+    ASSERT_NO_FATAL_FAILURE(RunDemoBatch(kit));
+    EXPECT_FALSE(FilterDriverKeyExists()) << "the demo left the key it created behind";
+
+    SetFilterDriverKey(true);
+    ASSERT_NO_FATAL_FAILURE(RunDemoBatch(kit));
+    EXPECT_TRUE(FilterDriverKeyExists()) << "the demo removed a key it had not created";
 }
