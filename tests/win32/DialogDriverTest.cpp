@@ -66,6 +66,26 @@ void PrepareWineForPictures()
     SetUserValue(L"Software\\Wine\\Fonts\\Replacements", L"Times New Roman", L"Liberation Serif");
 }
 
+// Sets the system DPI that Wine gives the programs started from now on,
+// and takes it back when it goes out of scope.
+class SystemDpi {
+public:
+    explicit SystemDpi(DWORD dpi) { Set(dpi); }
+    ~SystemDpi() { RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels"); }
+    SystemDpi(const SystemDpi&) = delete;
+    SystemDpi& operator=(const SystemDpi&) = delete;
+
+private:
+    static void Set(DWORD dpi) { RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"LogPixels", REG_DWORD, &dpi, sizeof dpi); }
+    static constexpr const wchar_t* kKey = L"Control Panel\\Desktop";
+};
+
+bool Inside(const RECT& inner, const RECT& outer)
+{
+    return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+           inner.bottom <= outer.bottom && inner.right > inner.left && inner.bottom > inner.top;
+}
+
 class TolvaneWindowTest : public testing::Test {
 protected:
     TolvaneWindowTest()
@@ -221,6 +241,48 @@ TEST_F(TolvaneWindowTest, ScreenshotOfTheDemoBench)
     const fs::path folder = ProgramFolder().parent_path() / "screenshots";
     fs::create_directories(folder);
     EXPECT_TRUE(WritePng(folder / "tolvane-windows.png", capture.width, capture.height, capture.rgb));
+
+    ExpectEndsWith(WM_COMMAND, IDCANCEL);
+}
+
+// At 144 DPI (150 %), as on many laptops: the program declares itself aware
+// of the system DPI, so Windows draws it at full size rather than stretching
+// a 96-DPI picture; the dialog units grow with the font and every control
+// stays inside the window. The picture is for a human eye as well.
+TEST_F(TolvaneWindowTest, At144DpiTheDialogGrowsAndCutsNothing)
+{
+    if (!RunsUnderWine())
+        GTEST_SKIP() << "the system DPI is set through Wine's registry";
+    dir.Write("SpiFlash.ini", ReadSource("demo/SpiFlash.ini"));
+    dir.Write("HubBench.ini", ReadSource("demo/HubBench.ini"));
+    SetFilterDriverKey(true);
+    PrepareWineForPictures();
+    SystemDpi dpi(144);
+
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+    ASSERT_TRUE(window->WaitUntilResponsive(kQuickMs));
+    Sleep(500);
+
+    RECT client{};
+    GetClientRect(window->Dialog(), &client);
+    MapWindowPoints(window->Dialog(), nullptr, reinterpret_cast<POINT*>(&client), 2);
+    // 172 dialog units across: at 96 DPI this font makes it some 320 pixels.
+    EXPECT_GT(client.right - client.left, 430) << "the dialog did not grow with the DPI";
+    for (int id : {IDC_SCAN_DEVICE, IDC_START_UPGRADE, IDC_LOG, IDC_LOGO, IDC_PROGRESS, IDC_LAMP}) {
+        RECT control{};
+        GetWindowRect(window->Item(id), &control);
+        EXPECT_TRUE(Inside(control, client)) << "control " << id << " is cut";
+    }
+
+    ScreenCapture capture;
+    ASSERT_TRUE(CaptureWindow(window->Dialog(), capture));
+    RECT lamp{};
+    GetWindowRect(window->Item(IDC_LAMP), &lamp);
+    EXPECT_EQ(capture.At({(lamp.left + lamp.right) / 2, (lamp.top + lamp.bottom) / 2}), kLampGreen);
+    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
+    fs::create_directories(folder);
+    EXPECT_TRUE(WritePng(folder / "tolvane-windows-144dpi.png", capture.width, capture.height, capture.rgb));
 
     ExpectEndsWith(WM_COMMAND, IDCANCEL);
 }
