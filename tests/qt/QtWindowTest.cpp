@@ -235,6 +235,27 @@ TEST_F(QtWindowTest, LongLogIsShownFromItsFirstLine)
     EXPECT_EQ(log->textCursor().position(), 0);
 }
 
+TEST_F(QtWindowTest, LongLinesScrollWithTheCaretButShowNoHorizontalBar)
+{
+    NoHubs();
+    Show();
+    QPlainTextEdit* log = LogBox();
+    Dialog().SetLogText(L"short\r\n");
+    const int visibleHeight = log->viewport()->height();
+
+    Dialog().SetLogText(std::wstring(400, L'W') + L"\r\nsecond line\r\n");
+    // The box lays out its text, and shows or hides its bars, in the event loop.
+    QTest::qWait(50);
+    EXPECT_FALSE(log->horizontalScrollBar()->isVisible());
+    EXPECT_EQ(log->viewport()->height(), visibleHeight);
+    EXPECT_EQ(log->horizontalScrollBar()->value(), 0);
+
+    log->setFocus();
+    log->moveCursor(QTextCursor::Start);
+    log->moveCursor(QTextCursor::EndOfLine);
+    EXPECT_GT(log->horizontalScrollBar()->value(), 0) << "the box does not follow the caret along a long line";
+}
+
 TEST_F(QtWindowTest, ControlsSitAtTheirDialogUnitsInTheDialogFont)
 {
     NoHubs();

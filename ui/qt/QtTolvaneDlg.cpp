@@ -79,7 +79,9 @@ CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(
     m_log->setGeometry(DialogRect(m_units, 4, 29, 165, 67));
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    // ES_AUTOHSCROLL without WS_HSCROLL: long lines scroll with the caret,
+    // and no bar takes the room of the visible lines.
+    m_log->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // In a Windows dialog Tab leaves a multi-line edit box, and Enter is the
     // dialog's OK rather than a new line.
     m_log->setTabChangesFocus(true);
