@@ -33,8 +33,11 @@ if [ "$window" = yes ]; then
   exec "$program"
 fi
 
+# Each step is announced as the command it is, ready to paste again.
 for step in scan upgrade scan; do
-  echo "== tolvane-cli -C $work $step"
+  echo "== $bin/tolvane-cli -C $work $step --settle-ms 500"
   "$bin/tolvane-cli" -C "$work" "$step" --settle-ms 500
   echo
 done
+echo "Try next: edit $work/HubBench.ini (hubs, versions, results) and paste a command above; rm $work/HubBench.ini.state puts the old firmware back."
+echo "With a display (DISPLAY set), bash scripts/demo.sh builds the window Tolvane and opens it on this bench instead."

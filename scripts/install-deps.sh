@@ -19,8 +19,8 @@ cross=(
   zip unzip
 )
 case "$group" in
-  native) packages=("${native[@]}") ;;
-  all) packages=("${native[@]}" "${cross[@]}") ;;
+  native) packages=("${native[@]}"); what="the native build" ;;
+  all) packages=("${native[@]}" "${cross[@]}"); what="the native and the Windows builds" ;;
   *) echo "usage: $0 [native|all]" >&2; exit 2 ;;
 esac
 
@@ -33,7 +33,7 @@ for p in "${packages[@]}"; do
   installed "$p" || missing+=("$p")
 done
 if [ "${#missing[@]}" -eq 0 ]; then
-  echo "install-deps: all $group packages present"
+  echo "install-deps: every package for $what is present"
   exit 0
 fi
 if [ "$(id -u)" -ne 0 ]; then
@@ -41,12 +41,16 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 
-echo "install-deps: installing ${missing[*]}"
+echo "install-deps: missing for $what: ${missing[*]}"
 # Wine's 32-bit half comes from the i386 architecture.
 if [ "$group" = all ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   dpkg --add-architecture i386
 fi
 export DEBIAN_FRONTEND=noninteractive
+# apt-get is kept quiet, so say what the silence is.
+echo "install-deps: apt-get update: reading the package lists (about a minute)"
 apt-get update -qq
+echo "install-deps: apt-get install: downloading and installing ${#missing[@]} packages" \
+     "(a few minutes; about 5 GB on disk for 'all'), quiet until done"
 apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 echo "install-deps: done"

@@ -32,10 +32,12 @@ trap 'for p in "${wine_prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/nu
 # Tolvane.exe's window is driven and photographed on a true-colour virtual
 # display, which xvfb-run stops again when the tests end. Wine's desktop
 # belongs to the display its server started with, so the server starts there:
-# one left from a run without a display would show no window at all.
+# one left from a run without a display would show no window at all. And it
+# stops there too, before xvfb-run takes the display away from under it.
 wineserver -k 2>/dev/null || true
 wineserver -w 2>/dev/null || true
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c 'wineboot --init && ctest --preset windows'
+xvfb-run -a -s "-screen 0 1024x768x24" \
+  bash -c 'wineboot --init && ctest --preset windows; status=$?; wineserver -k; wineserver -w; exit $status'
 
 # The launcher runs under WOW64 in a 64-bit prefix of its own.
 export WINEPREFIX="$PWD/build/launcher/wineprefix"
