@@ -3,8 +3,8 @@
 #pragma once
 
 enum LaunchFailure : int {
-    // The working directory could not be read, or it and "\x64\" ("\x86\")
-    // do not fit in 260 bytes.
+    // The working directory could not be read, or it and "\x64\a.bat"
+    // ("\x86\a.bat") do not fit in 260 bytes.
     kLaunchPathTooLong = 9001,
     // The x64 (x86) folder under the working directory cannot be entered.
     kLaunchNoSubdirectory = 9002,

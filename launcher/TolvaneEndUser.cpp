@@ -155,12 +155,13 @@ int Launch() {
     // the PATH, would run some other script with administrator rights. So the
     // script checked here is the one run, by its full path: by a bare name,
     // cmd.exe may search the PATH alone (NoDefaultCurrentDirectoryInExePath).
-    if (!SetCurrentDirectoryA(target)) return kLaunchNoSubdirectory;
-    char script[kPathBytes + 8];
+    // The ANSI file functions take no longer path than the buffer holds.
+    char script[kPathBytes];
     script[0] = '\0';
-    if (!Append(script, sizeof script, target) || !Append(script, sizeof script, "a.bat")) {
+    if (!Append(script, kPathBytes, target) || !Append(script, kPathBytes, "a.bat")) {
         return kLaunchPathTooLong;
     }
+    if (!SetCurrentDirectoryA(target)) return kLaunchNoSubdirectory;
     DWORD attributes = GetFileAttributesA(script);
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return kLaunchNoScript;

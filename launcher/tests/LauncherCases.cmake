@@ -314,13 +314,14 @@ elseif(CASE STREQUAL "starts_at_drive_root")
   expect_ran_in("drive root" x64 "T:\\x64")
 
 elseif(CASE STREQUAL "refuses_overlong_path")
-  # Working directories of 254 and 255 characters: with "\x64\" and the
-  # terminating NUL the first just fits in 260 bytes, the second does not.
+  # Working directories of 249 and 250 characters: with "\x64\a.bat", the
+  # script that is run by its full path, and the terminating NUL the first
+  # just fits in 260 bytes, the second does not.
   reset_scratch()
   string(REPEAT "a" 100 first)
   string(REPEAT "b" 100 second)
-  string(REPEAT "c" 49 fits)
-  string(REPEAT "c" 50 too_long)
+  string(REPEAT "c" 44 fits)
+  string(REPEAT "c" 45 too_long)
   set(base ${SCRATCH}/root/${first}/${second})
   write_script(${base}/${fits}/x64 fits)
   write_script(${base}/${too_long}/x64 too-long)
@@ -329,14 +330,14 @@ elseif(CASE STREQUAL "refuses_overlong_path")
   set(fits_dos "T:\\${first}\\${second}\\${fits}")
   set(too_long_dos "T:\\${first}\\${second}\\${too_long}")
   launch(WORKDIR ${SCRATCH} CD "${fits_dos}")
-  expect_end("254 characters" 0)
-  expect_ran("254 characters" fits)
-  expect_ran_in("254 characters" fits "${fits_dos}\\x64")
+  expect_end("249 characters" 0)
+  expect_ran("249 characters" fits)
+  expect_ran_in("249 characters" fits "${fits_dos}\\x64")
   file(REMOVE ${ran_dir}/fits.txt)
   launch(WORKDIR ${SCRATCH} CD "${too_long_dos}")
   unmap_drive_t()
-  expect_end("255 characters" 9001)
-  expect_ran("255 characters")
+  expect_end("250 characters" 9001)
+  expect_ran("250 characters")
 
 else()
   message(FATAL_ERROR "unknown case ${CASE}")
