@@ -38,10 +38,21 @@ bool Hex(const std::string& text, unsigned long limit, unsigned long& value)
     return value <= limit;
 }
 
-std::uint8_t Byte(udev_device* device, const char* name)
+// The kernel writes the class codes in hexadecimal, the packet size and the
+// number of configurations in decimal.
+std::uint8_t HexByte(udev_device* device, const char* name)
 {
     unsigned long value = 0;
     return Hex(Attribute(device, name), 0xFF, value) ? static_cast<std::uint8_t>(value) : 0;
+}
+
+std::uint8_t DecimalByte(udev_device* device, const char* name)
+{
+    const std::string text = Attribute(device, name);
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= 0xFF ? static_cast<std::uint8_t>(value) : 0;
 }
 
 // "version" reads " 3.20": major and minor as the two bytes of bcdUSB.
@@ -70,14 +81,14 @@ bool ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor)
     descriptor.bLength = sizeof descriptor;
     descriptor.bDescriptorType = kDeviceDescriptorType;
     descriptor.bcdUSB = BcdUsb(device);
-    descriptor.bDeviceClass = Byte(device, "bDeviceClass");
-    descriptor.bDeviceSubClass = Byte(device, "bDeviceSubClass");
-    descriptor.bDeviceProtocol = Byte(device, "bDeviceProtocol");
-    descriptor.bMaxPacketSize0 = Byte(device, "bMaxPacketSize0");
+    descriptor.bDeviceClass = HexByte(device, "bDeviceClass");
+    descriptor.bDeviceSubClass = HexByte(device, "bDeviceSubClass");
+    descriptor.bDeviceProtocol = HexByte(device, "bDeviceProtocol");
+    descriptor.bMaxPacketSize0 = DecimalByte(device, "bMaxPacketSize0");
     descriptor.idVendor = static_cast<std::uint16_t>(vid);
     descriptor.idProduct = static_cast<std::uint16_t>(pid);
     descriptor.bcdDevice = static_cast<std::uint16_t>(bcdDevice);
-    descriptor.bNumConfigurations = Byte(device, "bNumConfigurations");
+    descriptor.bNumConfigurations = DecimalByte(device, "bNumConfigurations");
     return true;
 }
 
