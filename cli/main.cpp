@@ -4,6 +4,7 @@
 #include "ConsoleWindow.h"
 #include "HubUpgrader.h"
 #include "Platform.h"
+#include "ReadOnlyNote.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -54,5 +55,6 @@ int main(int argc, char** argv)
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     std::fwrite(log.data(), 1, log.size(), stdout);
     std::fflush(stdout);
+    NoteRefusedProgramming(window.LogText(), stderr);
     return passed ? 0 : 1;
 }

@@ -29,7 +29,8 @@ public:
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path);
 
 // True when subKey under HKEY_LOCAL_MACHINE opens with read access. POSIX
-// builds take the keys from the [Registry] section of the hub bench file.
+// builds take the keys from the [Registry] section of the hub bench file, or
+// with TOLVANE_HUBS=system answer every key with the kernel's hub driver.
 bool MachineKeyExists(const std::wstring& subKey);
 
 void SleepMs(std::uint32_t milliseconds);

@@ -1,6 +1,8 @@
 #include "Platform.h"
 
 #include "BenchFile.h"
+#include "HubSource.h"
+#include "SystemIsp.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -165,6 +167,8 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
 
 bool MachineKeyExists(const std::wstring& subKey)
 {
+    if (tolvane::syshubs::SelectedHubSource() != tolvane::syshubs::HubSource::Bench)
+        return tolvane::syshubs::SystemMachineKeyExists();
     try {
         tolvane::bench::Bench bench;
         std::string error;

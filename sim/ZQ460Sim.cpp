@@ -2,6 +2,7 @@
 // instead of from hardware, with the same exports and record layout.
 #include "BenchFile.h"
 #include "ImageFormat.h"
+#include "SimDispatch.h"
 #include "ZQ460API.h"
 
 #include <algorithm>
@@ -133,6 +134,8 @@ static_assert(sizeof(BenchHub::product) == kHubStringSize, "bench strings match 
 // Nothing may escape into the caller, which may not be C++ at all.
 extern "C" ZQ460API_EXPORT int RX_GetDllVersion(uint32_t* version)
 {
+    if (!BenchSelected())
+        return tolvane::syshubs::SystemGetDllVersion(version);
     if (version == nullptr)
         return 1;
     try {
@@ -147,6 +150,8 @@ extern "C" ZQ460API_EXPORT int RX_GetDllVersion(uint32_t* version)
 
 extern "C" ZQ460API_EXPORT int RX_SetIniInfo(IniInfo* iniInfo)
 {
+    if (!BenchSelected())
+        return tolvane::syshubs::SystemSetIniInfo(iniInfo);
     if (iniInfo == nullptr)
         return 1;
     g_iniInfo = iniInfo;
@@ -155,6 +160,8 @@ extern "C" ZQ460API_EXPORT int RX_SetIniInfo(IniInfo* iniInfo)
 
 extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
 {
+    if (!BenchSelected())
+        return tolvane::syshubs::SystemGetEnumInfo(enumInfo);
     if (enumInfo == nullptr)
         return 1;
     try {
@@ -171,6 +178,8 @@ extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
 
 extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* imagePath, int32_t reserved)
 {
+    if (!BenchSelected())
+        return tolvane::syshubs::SystemUpdateIsp(hubIndex, imagePath, reserved);
     static_cast<void>(reserved);
     try {
         const Bench bench = CurrentBench();

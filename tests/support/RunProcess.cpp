@@ -92,10 +92,14 @@ int Spawn(const fs::path& exe, const std::vector<std::string>& args, const fs::p
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args)
 {
 #ifdef _WIN32
-    const fs::path exe = ProgramFolder() / (program + ".exe");
+    return RunExecutable(ProgramFolder() / (program + ".exe"), args);
 #else
-    const fs::path exe = ProgramFolder() / program;
+    return RunExecutable(ProgramFolder() / program, args);
 #endif
+}
+
+ProcessResult RunExecutable(const std::filesystem::path& exe, const std::vector<std::string>& args)
+{
     // The captured streams live beside the scratch folders, not inside the
     // folder under test, so that the program never sees them.
     const fs::path out = fs::current_path().parent_path() / (fs::current_path().filename().string() + ".out");

@@ -3,6 +3,7 @@
 #ifndef TOLVANE_TESTS_RUNPROCESS_H
 #define TOLVANE_TESTS_RUNPROCESS_H
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,9 @@ struct ProcessResult {
 
 // program is a base name such as "tolvane-cli"; the platform's suffix is added.
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+
+// Any program, by its full path.
+ProcessResult RunExecutable(const std::filesystem::path& exe, const std::vector<std::string>& args);
 
 // Sets or (with an empty value) removes an environment variable of this
 // process; started programs inherit it.

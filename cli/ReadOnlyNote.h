@@ -1,0 +1,14 @@
+// With TOLVANE_HUBS=system the Linux library reads the real hubs but refuses
+// to program them; the log shows only that each hub failed, so the command
+// line says why.
+#ifndef TOLVANE_CLI_READONLYNOTE_H
+#define TOLVANE_CLI_READONLYNOTE_H
+
+#include <cstdio>
+#include <string>
+
+// Writes one line to out when the real hubs were selected and the run
+// handed at least one hub to the library for programming.
+void NoteRefusedProgramming(const std::wstring& log, std::FILE* out);
+
+#endif

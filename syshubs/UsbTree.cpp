@@ -1,0 +1,143 @@
+#include "UsbTree.h"
+
+#include <libudev.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace tolvane::syshubs {
+
+namespace {
+
+constexpr unsigned kHubClass = 0x09;
+constexpr std::uint8_t kDeviceDescriptorType = 1;
+
+struct UdevFree {
+    void operator()(udev* u) const { udev_unref(u); }
+    void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
+    void operator()(udev_device* d) const { udev_device_unref(d); }
+};
+template <typename T> using UdevPtr = std::unique_ptr<T, UdevFree>;
+
+std::string Attribute(udev_device* device, const char* name)
+{
+    const char* value = udev_device_get_sysattr_value(device, name);
+    return value ? value : "";
+}
+
+// A whole hexadecimal number of at most limit, as the kernel writes ids;
+// false for anything else, so that a damaged attribute drops the device
+// rather than inventing a value.
+bool Hex(const std::string& text, unsigned long limit, unsigned long& value)
+{
+    if (text.empty() || text.size() > 8 || text.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    value = std::strtoul(text.c_str(), nullptr, 16);
+    return value <= limit;
+}
+
+// The kernel writes the class codes in hexadecimal, the packet size and the
+// number of configurations in decimal.
+std::uint8_t HexByte(udev_device* device, const char* name)
+{
+    unsigned long value = 0;
+    return Hex(Attribute(device, name), 0xFF, value) ? static_cast<std::uint8_t>(value) : 0;
+}
+
+std::uint8_t DecimalByte(udev_device* device, const char* name)
+{
+    const std::string text = Attribute(device, name);
+    if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos)
+        return 0;
+    const unsigned long value = std::strtoul(text.c_str(), nullptr, 10);
+    return value <= 0xFF ? static_cast<std::uint8_t>(value) : 0;
+}
+
+// "version" reads " 3.20": major and minor as the two bytes of bcdUSB.
+std::uint16_t BcdUsb(udev_device* device)
+{
+    unsigned major = 0;
+    unsigned minor = 0;
+    const std::string text = Attribute(device, "version");
+    if (std::sscanf(text.c_str(), " %2x.%2x", &major, &minor) != 2)
+        return 0;
+    return static_cast<std::uint16_t>(major << 8 | minor);
+}
+
+// The device descriptor from the kernel's attributes, one per field: udev
+// hands attributes over as texts, which the binary "descriptors" file is not.
+// The string indexes stay 0: the strings themselves are read instead.
+bool ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor)
+{
+    unsigned long vid = 0;
+    unsigned long pid = 0;
+    unsigned long bcdDevice = 0;
+    if (!Hex(Attribute(device, "idVendor"), 0xFFFF, vid) || !Hex(Attribute(device, "idProduct"), 0xFFFF, pid) ||
+        !Hex(Attribute(device, "bcdDevice"), 0xFFFF, bcdDevice))
+        return false;
+    descriptor = UsbDeviceDescriptor{};
+    descriptor.bLength = sizeof descriptor;
+    descriptor.bDescriptorType = kDeviceDescriptorType;
+    descriptor.bcdUSB = BcdUsb(device);
+    descriptor.bDeviceClass = HexByte(device, "bDeviceClass");
+    descriptor.bDeviceSubClass = HexByte(device, "bDeviceSubClass");
+    descriptor.bDeviceProtocol = HexByte(device, "bDeviceProtocol");
+    descriptor.bMaxPacketSize0 = DecimalByte(device, "bMaxPacketSize0");
+    descriptor.idVendor = static_cast<std::uint16_t>(vid);
+    descriptor.idProduct = static_cast<std::uint16_t>(pid);
+    descriptor.bcdDevice = static_cast<std::uint16_t>(bcdDevice);
+    descriptor.bNumConfigurations = DecimalByte(device, "bNumConfigurations");
+    return true;
+}
+
+std::string DriverOf(udev_device* device)
+{
+    const char* driver = udev_device_get_driver(device);
+    return driver ? driver : "";
+}
+
+// Fills hub from one udev device; false when it is no USB hub device.
+bool ReadHub(udev_device* device, UsbHub& hub)
+{
+    const char* name = udev_device_get_sysname(device);
+    if (name == nullptr || !ParseUsbName(name, hub.place))
+        return false;
+    unsigned long deviceClass = 0;
+    if (!Hex(Attribute(device, "bDeviceClass"), 0xFF, deviceClass) || deviceClass != kHubClass)
+        return false;
+    if (!ReadDescriptor(device, hub.descriptor))
+        return false;
+    hub.name = name;
+    hub.manufacturer = Attribute(device, "manufacturer");
+    hub.product = Attribute(device, "product");
+    hub.driver = DriverOf(device);
+    return true;
+}
+
+} // namespace
+
+std::vector<UsbHub> ListUsbHubs()
+{
+    std::vector<UsbHub> hubs;
+    const UdevPtr<udev> context(udev_new());
+    if (!context)
+        return hubs;
+    const UdevPtr<udev_enumerate> search(udev_enumerate_new(context.get()));
+    if (!search || udev_enumerate_add_match_subsystem(search.get(), "usb") < 0 ||
+        udev_enumerate_scan_devices(search.get()) < 0)
+        return hubs;
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get()))
+    {
+        const UdevPtr<udev_device> device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
+        UsbHub hub;
+        if (device && ReadHub(device.get(), hub))
+            hubs.push_back(std::move(hub));
+    }
+    std::sort(hubs.begin(), hubs.end(), [](const UsbHub& a, const UsbHub& b) { return PlaceBefore(a.place, b.place); });
+    return hubs;
+}
+
+} // namespace tolvane::syshubs

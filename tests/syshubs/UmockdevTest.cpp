@@ -1,0 +1,203 @@
+// The system mode against emulated USB trees: tolvane-cli and the hub dump
+// run under umockdev-run, which shows them the devices of a file in
+// tests/data/umockdev instead of this machine's /sys.
+#include "ImageWriter.h"
+#include "ProgramFolder.h"
+#include "RunProcess.h"
+#include "ScratchDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+const char kIni[] = "[TargetID_U3]\r\n3C5E0460=0D12\r\n3C5E0461=0D12\r\n05E30610=0D13\r\n"
+                    "[TargetID_U2]\r\n05E30612=0D14\r\n[Misc]\r\nManufacturer&ProductStringCompare=0\r\n"
+                    "[HUBModule]\r\nHUBNumber=1\r\n[HUBFWCheck]\r\nCheckHUBFW=0\r\nFWVersion=219\r\n";
+const char kNotes[] = "[HUBFWCheck] Found  \n\t\tFWCompare:0  \n\t\tFWVersion:537  \n\t\t";
+const char kRefusedNote[] = "tolvane-cli: the hubs were read, not programmed: writing firmware needs the hub "
+                            "maker's ISP library on Windows\n";
+
+class Umockdev : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir.Write("SpiFlash.ini", kIni);
+        SetEnv("TOLVANE_HUBS", "system");
+        // umockdev's preload library comes before the sanitizer's runtime
+        // in a sanitized build; the order does not matter to what it checks.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        m_asan = asan ? asan : "";
+        SetEnv("ASAN_OPTIONS", m_asan + (m_asan.empty() ? "" : ":") + "verify_asan_link_order=0");
+    }
+    void TearDown() override
+    {
+        SetEnv("TOLVANE_HUBS", "");
+        SetEnv("ASAN_OPTIONS", m_asan);
+    }
+
+    // devices: a file of tests/data/umockdev, or empty for a machine
+    // without any USB device.
+    static ProcessResult Run(const std::string& devices, const std::string& program, std::vector<std::string> args)
+    {
+        std::vector<std::string> words;
+        if (!devices.empty())
+            words = {"--device", std::string(TOLVANE_UMOCKDEV_DATA) + "/" + devices + ".umockdev"};
+        words.push_back("--");
+        words.push_back((ProgramFolder() / program).string());
+        words.insert(words.end(), args.begin(), args.end());
+        return RunExecutable(TOLVANE_UMOCKDEV_RUN, words);
+    }
+    static ProcessResult Cli(const std::string& devices, const std::string& command)
+    {
+        return Run(devices, "tolvane-cli", {command, "--settle-ms", "0"});
+    }
+
+    ScratchDir dir;
+
+private:
+    std::string m_asan;
+};
+
+void WriteSpecialImage(const ScratchDir& dir)
+{
+    ImageParams params;
+    params.imageFlags = 0x08;
+    params.versionWord = 0x9031;
+    std::string bytes;
+    std::string error;
+    ASSERT_TRUE(BuildImage(params, bytes, error)) << error;
+    dir.Write("Bin/HUB460.BIN", bytes);
+}
+
+std::string ListLine(unsigned number, unsigned depth, unsigned pid, unsigned version)
+{
+    char line[96];
+    if (pid == 0x0460 || pid == 0x0461)
+        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 3C5E/%04X, FW Version = V%X.%X%X\r\n", number, depth,
+                      pid, version >> 4 & 0xF, version & 0xF, version >> 12);
+    else
+        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 05E3/%04X, FW Version = %04X\r\n", number, depth, pid,
+                      version);
+    return line;
+}
+} // namespace
+
+TEST_F(Umockdev, SpecialChainIsListedFromTheRootDown)
+{
+    const ProcessResult result = Cli("special-chain", "scan");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
+                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n");
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(Umockdev, OrdinaryHubShowsItsUsb2AndUsb3PartsByBus)
+{
+    const ProcessResult result = Cli("ordinary-u2-u3", "scan");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
+                                                "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
+                                                "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n");
+}
+
+TEST_F(Umockdev, TreesWithoutAMatchingHubFindNoDevice)
+{
+    // Another maker's hub; a device with a listed id that is no hub, with a
+    // hub-class interface; and a machine without any USB device at all.
+    for (const char* devices : {"foreign-hub", "not-a-hub", ""}) {
+        const ProcessResult result = Cli(devices, "scan");
+        EXPECT_EQ(result.exitCode, 1) << devices;
+        EXPECT_EQ(result.out, std::string(kNotes) + "!!!No device found!\r\n") << devices;
+        EXPECT_EQ(result.err, "") << devices;
+    }
+}
+
+TEST_F(Umockdev, MoreThan32HubsListTheFirst32InTreeOrder)
+{
+    const ProcessResult result = Cli("many-hubs", "scan");
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    std::string expected = std::string(kNotes) + "32 devices found:\r\n";
+    unsigned number = 0;
+    // Port 10 after port 9, although "2-10" sorts before "2-9" as text.
+    for (unsigned a : {1u, 2u, 3u, 4u, 9u, 10u}) {
+        if (number == 32)
+            break;
+        expected += ListLine(++number, 1, 0x0460, 0x9000 + (a / 10 << 4) + a % 10);
+        for (unsigned b = 1; b <= 5 && number < 32; ++b)
+            expected += ListLine(++number, 2, 0x0461, 0x9000 + (a << 8) + b * 0x11);
+    }
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(result.err, "ZQ460API: 36 hubs found, only the first 32 are reported\n");
+}
+
+TEST_F(Umockdev, EntriesCarryTheDescriptorThePlaceAndCutStrings)
+{
+    const ProcessResult result = Run("long-strings", "tolvane-hubdump", {"3C5E0460", "3C5E0461"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "version 4c010000, 2 hubs\n"
+              "(1) \"2-1\" len=18 type=1 usb=0320 class=09/00/03 mps=9 id=3C5E:0460 bcd=9021 strings=0/0/0 configs=1\n"
+              "    depth=1 port=1 chip=00 flags=00\n"
+              "    manufacturer=\"Tolvane Bench Hub Products, a maker whose nam\"\n"
+              "    product=\"USB3.2 Hub f\\xC3\\xBCr die Pr\\xC3\\xBCfstrecke \\xE2\\x80\\x93 Laborpl\"\n"
+              "(2) \"2-2\" len=18 type=1 usb=0320 class=09/00/03 mps=9 id=3C5E:0461 bcd=9021 strings=0/0/0 configs=1\n"
+              "    depth=1 port=2 chip=00 flags=00\n"
+              "    manufacturer=\"Manufacturer text of exactly forty-five bytes\"\n"
+              "    product=\"Product text of exactly forty-six bytes, cut.\"\n");
+}
+
+TEST_F(Umockdev, AHubWithoutTheKernelsHubDriverCountsAsAMissingFilterDriver)
+{
+    const ProcessResult result = Cli("unbound-hub", "scan");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, std::string(kNotes) +
+                              "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
+                              "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
+                              "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
+                              "[Misc] Found  StringCompare:0  \r\n\t\t"
+                              "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n");
+}
+
+TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
+{
+    WriteSpecialImage(dir);
+    const ProcessResult result = Cli("special-chain", "upgrade");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
+                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
+                                                "ISP in device(2) is being upgraded.\r\n"
+                                                "!!!Error Device(2):=> Upgrade failed\r\n"
+                                                "ISP in device(1) is being upgraded.\r\n"
+                                                "!!!Error Device(1):=> Upgrade failed\r\n");
+    EXPECT_EQ(result.err, kRefusedNote);
+}
+
+TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
+{
+    WriteSpecialImage(dir);
+    const ProcessResult result = Cli("ordinary-u2-u3", "upgrade");
+    EXPECT_EQ(result.exitCode, 1);
+    const std::string noImage = "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n";
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
+                                                "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
+                                                "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n" +
+                              noImage + "!!!Error Device(2):=> Upgrade failed\r\n" + noImage +
+                              "!!!Error Device(1):=> Upgrade failed\r\n");
+    EXPECT_EQ(result.err, "") << "no hub reached the library, so there is nothing to explain";
+}
+
+TEST_F(Umockdev, AnUnknownSelectionIsReportedAndFindsNothing)
+{
+    SetEnv("TOLVANE_HUBS", "real");
+    const ProcessResult result = Cli("special-chain", "scan");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find("\tAPI Version: 0\r\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("!!!Error Filter Driver not found!!\r\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.err, "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n");
+}
