@@ -4,6 +4,7 @@
 #include "ConsoleWindow.h"
 #include "HubUpgrader.h"
 #include "Platform.h"
+#include "StdoutStatus.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -33,7 +34,7 @@ int main(int argc, char** argv)
     }
     if (options.command == CliCommand::Help) {
         std::fputs(kCliUsage, stdout);
-        return 0;
+        return FinishStdout(stdout, stderr) ? 0 : 1;
     }
     if (!options.directory.empty()) {
         std::error_code failure;
@@ -53,6 +54,6 @@ int main(int argc, char** argv)
 
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     std::fwrite(log.data(), 1, log.size(), stdout);
-    std::fflush(stdout);
-    return passed ? 0 : 1;
+    const bool written = FinishStdout(stdout, stderr);
+    return passed && written ? 0 : 1;
 }
