@@ -100,6 +100,30 @@ bool WriteNewFile(const std::string& path, const std::string& text, std::string&
 
 #endif
 
+// libstdc++ replaces an existing target on Windows too (MoveFileExW with
+// MOVEFILE_REPLACE_EXISTING), and on POSIX rename replaces a link itself,
+// never its target. On Windows a reader that has the old file open (another
+// program's scan of the same bench) makes the replacement fail until it lets
+// go, which it does within moments: that is waited for, up to two seconds.
+bool Replace(const std::string& from, const std::string& to, std::string& error)
+{
+    std::error_code failure;
+    for (int attempt = 0;; ++attempt) {
+        std::filesystem::rename(std::filesystem::u8path(from), std::filesystem::u8path(to), failure);
+#ifdef _WIN32
+        if (failure && failure == std::errc::permission_denied && attempt < 200) {
+            Sleep(10);
+            continue;
+        }
+#endif
+        break;
+    }
+    if (!failure)
+        return true;
+    error = to + ": cannot replace the file: " + failure.message();
+    return false;
+}
+
 // Only called under the state's lock, so that whatever sits at path + ".new"
 // is a leftover of a run that was killed, or something planted there: either
 // way its name is taken away first (a link goes, never its target) and the
@@ -110,14 +134,8 @@ bool SaveState(const std::string& path, const HubFirmware& firmware, std::string
     RemoveLeftover(temporary);
     if (!WriteNewFile(temporary, FormatState(firmware), error))
         return false;
-    // libstdc++ replaces an existing target on Windows too (MoveFileExW with
-    // MOVEFILE_REPLACE_EXISTING), and on POSIX rename replaces a link
-    // itself, never its target.
-    std::error_code failure;
-    std::filesystem::rename(std::filesystem::u8path(temporary), std::filesystem::u8path(path), failure);
-    if (!failure)
+    if (Replace(temporary, path, error))
         return true;
-    error = path + ": cannot replace the file: " + failure.message();
     RemoveQuietly(temporary);
     return false;
 }

@@ -4,6 +4,7 @@
 #include "BenchFile.h"
 #include "Bench.h"
 #include "ImageWriter.h"
+#include "RegularFile.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
 
@@ -11,8 +12,6 @@
 
 #include <atomic>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <regex>
 #include <thread>
@@ -63,10 +62,15 @@ std::map<int, std::string> Successes(const std::string& log)
     return found;
 }
 
-std::string ReadIfThere(const std::filesystem::path& file)
+// Read as the library reads it: on Windows a reader that did not share
+// deletion would itself keep the writers from replacing the file.
+std::string ReadIfThere(const std::string& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    tolvane::bench::RegularFile reader;
+    std::string text;
+    if (reader.Open(file, tolvane::bench::PathForm::Utf8) == tolvane::bench::OpenResult::Opened)
+        reader.ReadAll(tolvane::bench::kMaxTextFileSize, text);
+    return text;
 }
 
 } // namespace
@@ -94,7 +98,7 @@ TEST_F(CliSurroundingsTest, RunsAtOnceOnOneBenchKeepEveryRecordAndAlwaysLeaveARe
     std::string torn;
     std::thread watcher([&] {
         while (!done) {
-            const std::string text = ReadIfThere(dir.Path() / "HubBench.ini.state");
+            const std::string text = ReadIfThere((dir.Path() / "HubBench.ini.state").string());
             tolvane::bench::HubFirmware firmware;
             std::string error;
             if (!text.empty() && !tolvane::bench::ParseState(text, firmware, error) && torn.empty())
