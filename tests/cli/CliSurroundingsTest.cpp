@@ -87,7 +87,8 @@ TEST_F(CliSurroundingsTest, RunsAtOnceOnOneBenchKeepEveryRecordAndAlwaysLeaveARe
     for (int run = 0; run < kRuns; ++run) {
         const std::string site = "site" + std::to_string(run);
         dir.Write(site + "/SpiFlash.ini", SiteIni(kRuns));
-        dir.Write(site + "/Bin/RUN" + std::to_string(run) + ".BIN", Image(static_cast<std::uint16_t>(0x0D20 + run), static_cast<std::uint16_t>(0x0700 + run)));
+        const auto target = static_cast<std::uint16_t>(0x0D20 + run);
+        dir.Write(site + "/Bin/RUN" + std::to_string(run) + ".BIN", Image(target, static_cast<std::uint16_t>(0x0700 + run)));
         runs.push_back({"-C", site, "upgrade", "--settle-ms", "0"});
     }
     SetEnv("TOLVANE_BENCH", (dir.Path() / "HubBench.ini").string());
