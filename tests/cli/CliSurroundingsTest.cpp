@@ -1,6 +1,6 @@
 // tolvane-cli where its surroundings misbehave: output that cannot be
 // written, several runs on one bench at once, image names that are not
-// UTF-8, and bench files that are pipes.
+// UTF-8.
 #include "BenchFile.h"
 #include "Bench.h"
 #include "ImageWriter.h"
@@ -16,9 +16,6 @@
 #include <regex>
 #include <thread>
 
-#ifndef _WIN32
-#include <sys/stat.h>
-#endif
 
 namespace {
 
@@ -177,27 +174,6 @@ TEST_F(CliSurroundingsTest, ImageNamedInLatin1IsChosenAndProgrammed)
     EXPECT_EQ(result.out.find("!!!Error opening file"), std::string::npos) << result.out;
     EXPECT_EQ(result.err, "");
     EXPECT_NE(dir.Read("HubBench.ini.state").find("Hub1=0x0702\n"), std::string::npos);
-}
-
-TEST_F(CliSurroundingsTest, PipesAsBenchOrStateEndTheRunInsteadOfHanging)
-{
-    dir.Write("SpiFlash.ini", SiteIni(1));
-    dir.Write("Bin/A.BIN", Image(0x0D20, 0x0701));
-    const std::string hub = HubSection(1, 0x05E3, 0x0620, 0x0600, 2, "ChipVersion=0x10\n");
-
-    ASSERT_EQ(::mkfifo("HubBench.ini", 0644), 0);
-    ProcessResult result = RunProgram("tolvane-cli", {"upgrade", "--settle-ms", "0"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.err.find("ZQ460API (simulated): HubBench.ini: cannot read the file\n"), std::string::npos);
-    dir.Remove("HubBench.ini");
-
-    WriteBench(dir, hub);
-    ASSERT_EQ(::mkfifo("HubBench.ini.state", 0644), 0);
-    result = RunProgram("tolvane-cli", {"upgrade", "--settle-ms", "0"});
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.out.find("!!!Error Device(1):=> Upgrade failed"), std::string::npos) << result.out;
-    EXPECT_NE(result.err.find("ZQ460API (simulated): HubBench.ini.state: cannot read the file\n"),
-              std::string::npos);
 }
 
 #endif

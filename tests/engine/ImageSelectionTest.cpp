@@ -230,31 +230,9 @@ TEST_F(SelectImageTest, NameWithoutAnEightBitFormCannotBeOpened)
     CloseHandle(file);
     const std::string expected = "!!!Error opening file faile:  " + tolvane::platform::WideToUtf8(odd);
 #else
-    GTEST_SKIP() << "every listed name has an 8-bit form here, the bytes on disk (see the next test)";
+    GTEST_SKIP() << "every listed name has an 8-bit form here: the bytes on disk";
     const std::string expected;
 #endif
     EXPECT_EQ(Select(MakeHub(0x05E3, 0x0610, 0x10, 0x00)), "");
     EXPECT_EQ(Log(), expected);
 }
-
-#ifndef _WIN32
-TEST_F(SelectImageTest, NamesThatAreNotUtf8OpenByTheirBytesOnDisk)
-{
-    Settings(kIni);
-    const std::string names[] = {
-        "caf\xE9.BIN",          // Latin-1
-        "\xC0\xAF.BIN",         // an overlong slash
-        "\xED\xA0\x80.BIN",     // a surrogate written as UTF-8
-        "\xE2\x82.BIN",         // a cut sequence before ASCII
-        "\xC3\xA9\xFF.BIN",     // good UTF-8, then a byte that never is
-        std::string(251, '\xC9') + ".BIN", // the longest name, still within the buffer
-    };
-    for (const std::string& name : names) {
-        SCOPED_TRACE(testing::PrintToString(name));
-        dir.Remove("Bin");
-        WriteImage(name, Image(0x0D13, 0x00));
-        EXPECT_EQ(Select(MakeHub(0x05E3, 0x0610, 0x10, 0x00)), ImagePath(name));
-        EXPECT_EQ(Log(), "");
-    }
-}
-#endif
