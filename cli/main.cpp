@@ -5,6 +5,7 @@
 #include "HubUpgrader.h"
 #include "Platform.h"
 #include "ReadOnlyNote.h"
+#include "StdoutStatus.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -34,7 +35,7 @@ int main(int argc, char** argv)
     }
     if (options.command == CliCommand::Help) {
         std::fputs(kCliUsage, stdout);
-        return 0;
+        return FinishStdout(stdout, stderr) ? 0 : 1;
     }
     if (!options.directory.empty()) {
         std::error_code failure;
@@ -54,7 +55,7 @@ int main(int argc, char** argv)
 
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     std::fwrite(log.data(), 1, log.size(), stdout);
-    std::fflush(stdout);
+    const bool written = FinishStdout(stdout, stderr);
     NoteRefusedProgramming(window.LogText(), stderr);
-    return passed ? 0 : 1;
+    return passed && written ? 0 : 1;
 }

@@ -39,7 +39,9 @@ void SleepMs(std::uint32_t milliseconds);
 // with every byte that is not valid UTF-8 taken as Latin-1.
 std::wstring WidenAnsi(const std::string& text);
 
-// Wide text to UTF-8, for output on a console or into a pipe.
+// Wide text to UTF-8, for output on a console or into a pipe. On POSIX a
+// byte of a listed name that was not UTF-8 (see ListFolder) shows as its
+// Latin-1 letter, as WidenAnsi shows such a byte.
 std::string WideToUtf8(const std::wstring& text);
 
 // Makes the standard output pass bytes unchanged (no "\n" to "\r\n").
@@ -57,11 +59,14 @@ extern const char kPathSeparator;
 // directories alike: on Windows as the wildcard search yields them; elsewhere
 // with the extension in any letter case, in the order of the upper-cased
 // names, byte by byte. False when the listing cannot start: the folder is
-// missing or nothing matches.
+// missing or nothing matches. On POSIX a byte of a name that is not UTF-8
+// is kept as the code point U+DC00 plus the byte, so that NarrowName gives
+// back the name on disk.
 bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names);
 
-// A listed name as an 8-bit path component, converted whole; false when a
-// character has no 8-bit form.
+// A listed name as an 8-bit path component, converted whole, the bytes on
+// disk for any name ListFolder produced; false when a character has no
+// 8-bit form.
 bool NarrowName(const std::wstring& name, std::string& narrow);
 
 } // namespace tolvane::platform

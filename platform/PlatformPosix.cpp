@@ -138,6 +138,42 @@ std::size_t DecodeUtf8At(const std::string& text, std::size_t i, std::uint32_t& 
     return count;
 }
 
+// Well-formed UTF-8 decoded; every other byte becomes the code point
+// stray + byte.
+std::wstring Widen(const std::string& text, std::uint32_t stray)
+{
+    std::wstring out;
+    try {
+        out.reserve(text.size());
+        std::size_t i = 0;
+        while (i < text.size()) {
+            std::uint32_t cp = 0;
+            const std::size_t used = DecodeUtf8At(text, i, cp);
+            if (used == 0) {
+                out += static_cast<wchar_t>(stray + static_cast<unsigned char>(text[i]));
+                ++i;
+            } else {
+                out += static_cast<wchar_t>(cp);
+                i += used;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        out.clear();
+    }
+    return out;
+}
+
+// A byte that is not UTF-8 in a listed name is kept as one of the code
+// points U+DC80..U+DCFF (UTF-8 never yields a lone surrogate, so they cannot
+// stand for anything else) and becomes that byte again when the name is
+// narrowed: the name that reaches open() is the name on disk.
+constexpr std::uint32_t kStrayByteBase = 0xDC00;
+
+bool IsStrayByte(std::uint32_t cp)
+{
+    return cp >= kStrayByteBase + 0x80 && cp <= kStrayByteBase + 0xFF;
+}
+
 } // namespace
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
@@ -198,27 +234,9 @@ void SleepMs(std::uint32_t milliseconds)
 
 std::wstring WidenAnsi(const std::string& text)
 {
-    std::wstring out;
-    try {
-        out.reserve(text.size());
-        std::size_t i = 0;
-        while (i < text.size()) {
-            std::uint32_t cp = 0;
-            const std::size_t used = DecodeUtf8At(text, i, cp);
-            if (used == 0) {
-                // Names written by older tools in a legacy code page still
-                // come through readable and nothing is lost.
-                out += static_cast<wchar_t>(static_cast<unsigned char>(text[i]));
-                ++i;
-            } else {
-                out += static_cast<wchar_t>(cp);
-                i += used;
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        out.clear();
-    }
-    return out;
+    // Names written by older tools in a legacy code page still come through
+    // readable and nothing is lost.
+    return Widen(text, 0);
 }
 
 std::string WideToUtf8(const std::wstring& text)
@@ -228,7 +246,11 @@ std::string WideToUtf8(const std::wstring& text)
         out.reserve(text.size());
         for (const wchar_t wc : text) {
             auto cp = static_cast<std::uint32_t>(wc);
-            if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
+            // A stray byte of a listed name shows as its Latin-1 letter, as
+            // the same byte read from any other text does.
+            if (IsStrayByte(cp))
+                cp -= kStrayByteBase;
+            else if ((cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
                 cp = 0xFFFD;
             AppendUtf8(out, cp);
         }
@@ -285,7 +307,7 @@ bool ListFolder(const std::string& folder, const std::string& extension, std::ve
         // makes the same folder give the same choice on every machine.
         std::sort(found.begin(), found.end());
         for (const auto& entry : found)
-            names.push_back(WidenAnsi(entry.second));
+            names.push_back(Widen(entry.second, kStrayByteBase));
     } catch (const std::bad_alloc&) {
         if (dir)
             ::closedir(dir);
@@ -300,6 +322,10 @@ bool NarrowName(const std::wstring& name, std::string& narrow)
     narrow.clear();
     for (const wchar_t wc : name) {
         const auto cp = static_cast<std::uint32_t>(wc);
+        if (IsStrayByte(cp)) {
+            narrow += static_cast<char>(cp - kStrayByteBase);
+            continue;
+        }
         if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)
             return false;
         AppendUtf8(narrow, cp);

@@ -1,12 +1,11 @@
 #include "BenchFile.h"
 
+#include "RegularFile.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -402,23 +401,31 @@ namespace {
 // is there that cannot be read.
 BenchStatus ReadText(const std::string& path, std::string& text, std::string& error)
 {
-    const std::filesystem::path file = std::filesystem::u8path(path);
-    std::error_code ignored;
-    if (!std::filesystem::exists(file, ignored))
-        return BenchStatus::Missing;
-
     // A file that is there but cannot be read is reported rather than taken
     // as absent: silently running without what it describes would send
     // whoever wrote it looking in the wrong place.
-    std::ifstream in;
-    if (!std::filesystem::is_directory(file, ignored))
-        in.open(file, std::ios::binary);
-    if (!in.is_open() || !in) {
+    RegularFile file;
+    switch (file.Open(path, PathForm::Utf8)) {
+    case OpenResult::Missing:
+        return BenchStatus::Missing;
+    case OpenResult::Refused:
         error = path + ": cannot read the file";
         return BenchStatus::Malformed;
+    case OpenResult::Opened:
+        break;
     }
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return BenchStatus::Loaded;
+    switch (file.ReadAll(kMaxTextFileSize, text)) {
+    case ReadAllResult::Read:
+        return BenchStatus::Loaded;
+    case ReadAllResult::TooLarge:
+        error = path + ": cannot read the file: larger than 16 MiB";
+        break;
+    case ReadAllResult::Failed:
+        error = path + ": cannot read the file";
+        break;
+    }
+    text.clear();
+    return BenchStatus::Malformed;
 }
 
 // Reads the file at path and parses it; a parse error names the file.
@@ -511,36 +518,6 @@ std::string FormatState(const HubFirmware& firmware)
 BenchStatus LoadState(const std::string& path, HubFirmware& firmware, std::string& error)
 {
     return LoadParsed(path, firmware, error, ParseState);
-}
-
-bool SaveState(const std::string& path, const HubFirmware& firmware, std::string& error)
-{
-    namespace fs = std::filesystem;
-    const fs::path target = fs::u8path(path);
-    fs::path temporary = target;
-    temporary += ".new";
-    const std::string text = FormatState(firmware);
-
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    // Only a file this call created may be removed again: whatever else sits
-    // under that name belongs to someone else.
-    const bool created = out.is_open();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    std::error_code failure;
-    if (!created || !out) {
-        error = path + ".new: cannot write the file";
-    } else {
-        // libstdc++ replaces an existing target on Windows too (MoveFileExW
-        // with MOVEFILE_REPLACE_EXISTING), so one call serves both systems.
-        fs::rename(temporary, target, failure);
-        if (!failure)
-            return true;
-        error = path + ": cannot replace the file: " + failure.message();
-    }
-    if (created)
-        fs::remove(temporary, failure);
-    return false;
 }
 
 void ApplyState(const HubFirmware& firmware, Bench& bench)

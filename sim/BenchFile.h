@@ -75,11 +75,6 @@ std::string FormatState(const HubFirmware& firmware);
 // Same contract as LoadBench.
 BenchStatus LoadState(const std::string& path, HubFirmware& firmware, std::string& error);
 
-// Replaces the file at path in one step, through path + ".new", so that a
-// reader or an interrupted run sees either the old records or the new ones.
-// On failure returns false with error set and leaves the old file as it was.
-bool SaveState(const std::string& path, const HubFirmware& firmware, std::string& error);
-
 // Puts the recorded firmware in place of the bench's bcdDevice. Records for
 // hubs the bench no longer has are left out: the bench may have been edited
 // since they were written.

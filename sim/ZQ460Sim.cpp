@@ -1,6 +1,8 @@
 // Stand-in for the hub maker's ISP library: answers from the hub bench file
 // instead of from hardware, with the same exports and record layout.
 #include "BenchFile.h"
+#include "RegularFile.h"
+#include "StateFile.h"
 #include "ImageFormat.h"
 #include "SimDispatch.h"
 #include "ZQ460API.h"
@@ -9,6 +11,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -66,6 +70,21 @@ Bench CurrentHubs()
     return bench;
 }
 
+// Called inside a catch block: a failure that ends a call is told, never
+// swallowed, so that whoever watches the bench learns why nothing happened.
+void ReportFailure()
+{
+    try {
+        throw;
+    } catch (const std::bad_alloc&) {
+        std::fputs("ZQ460API (simulated): out of memory\n", stderr);
+    } catch (const std::exception& failure) {
+        std::fprintf(stderr, "ZQ460API (simulated): %s\n", failure.what());
+    } catch (...) {
+        std::fputs("ZQ460API (simulated): unexpected failure\n", stderr);
+    }
+}
+
 std::size_t EntriesWritten(const Bench& bench)
 {
     return std::min<std::size_t>(bench.hubs.size(), kMaxHubs);
@@ -73,31 +92,20 @@ std::size_t EntriesWritten(const Bench& bench)
 
 // The firmware version the image carries, or false when the file cannot be
 // read or ends before its version word. The path is taken as the real
-// library takes it: 8-bit, relative to the working directory.
+// library takes it: 8-bit, relative to the working directory. Only the flags
+// byte and the version word are read, whatever the size of the file.
 bool ReadImageVersion(const char* path, std::uint16_t& version)
 {
-    // C streams rather than iostreams: libstdc++ iostreams throw on a read
-    // error (a folder opened as a file on Linux), with an exception type
-    // that a catch for std::ios_base::failure may miss.
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr)
+    tolvane::bench::RegularFile file;
+    if (file.Open(path, tolvane::bench::PathForm::Ansi) != tolvane::bench::OpenResult::Opened)
         return false;
-    std::string bytes;
-    char chunk[4096];
-    std::size_t got = 0;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) != 0)
-        bytes.append(chunk, got);
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed || bytes.size() <= image_format::kFlagsOffset)
+    std::uint8_t flags = 0;
+    if (file.ReadAt(image_format::kFlagsOffset, &flags, 1) != 1)
         return false;
-    const auto flags = static_cast<std::uint8_t>(bytes[image_format::kFlagsOffset]);
-    const std::uint64_t at = image_format::LayoutOf(flags).versionWord;
-    if (bytes.size() < at + 2)
+    unsigned char word[2] = {};
+    if (file.ReadAt(image_format::LayoutOf(flags).versionWord, word, sizeof word) != sizeof word)
         return false;
-    const auto low = static_cast<std::uint8_t>(bytes[at]);
-    const auto high = static_cast<std::uint8_t>(bytes[at + 1]);
-    version = image_format::FirmwareVersion(static_cast<std::uint16_t>(low | high << 8), flags);
+    version = image_format::FirmwareVersion(static_cast<std::uint16_t>(word[0] | word[1] << 8), flags);
     return true;
 }
 
@@ -143,6 +151,7 @@ extern "C" ZQ460API_EXPORT int RX_GetDllVersion(uint32_t* version)
         if (!bench.versionUntouched)
             *version = bench.version;
     } catch (...) {
+        ReportFailure();
         return 1;
     }
     return 0;
@@ -171,6 +180,7 @@ extern "C" ZQ460API_EXPORT int RX_GetEnumInfo(EnumInfo* enumInfo)
         for (std::size_t i = 0; i < written; ++i)
             WriteEntry(bench.hubs[i], i, bench.garbageFill.value_or(0), enumInfo->hubs[i]);
     } catch (...) {
+        ReportFailure();
         return 1;
     }
     return 0;
@@ -198,8 +208,11 @@ extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* im
             return hub.updateResult != 0 ? hub.updateResult : kBrokeOff;
         }
 
-        // A state file that does not read is somebody's edit: refuse rather
-        // than write over it, and leave the hub as it was.
+        // A state file that does not read is somebody's edit: refuse at once
+        // rather than write over it, and leave the hub as it was. The record
+        // itself is made after the programming time, under the state's lock,
+        // so that runs programming hubs of the same bench at the same time
+        // all keep their records (and the check is made there once more).
         const std::string statePath = tolvane::bench::StatePath(tolvane::bench::BenchPath());
         HubFirmware firmware;
         std::string error;
@@ -210,12 +223,13 @@ extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* im
 
         std::this_thread::sleep_for(std::chrono::milliseconds(hub.updateMs));
 
-        firmware[hubIndex + 1] = version;
-        if (!tolvane::bench::SaveState(statePath, firmware, error)) {
+        if (tolvane::bench::RecordFirmware(statePath, hubIndex + 1, version, error) !=
+            tolvane::bench::RecordResult::Recorded) {
             std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
             return kNotRecorded;
         }
     } catch (...) {
+        ReportFailure();
         // The hub may or may not have been programmed; either way the caller
         // must not take it as done.
         return kNotRecorded;

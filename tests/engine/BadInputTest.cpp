@@ -476,15 +476,13 @@ TEST_F(BadInputTest, NamesAndFilesThePlatformCannotUse)
     WriteIni(std::string(kTargets) + kSingle);
     ASSERT_TRUE(Load());
     engine->m_strLog.clear();
-    // Each byte of this name is no UTF-8 and widens to a character that
-    // narrows to two bytes: the path no longer fits the caller's buffer.
+    // Each byte of this name is no UTF-8; it narrows back to the one byte on
+    // disk, so the path fits the caller's buffer and the cut file is judged
+    // like any other: too short for its hub, without a word in the log.
     const std::string wide(251, '\xC9');
     dir.Write("Bin/" + wide + ".BIN", "\x0D\x13");
-    std::string shown;
-    for (std::size_t i = 0; i < wide.size(); ++i)
-        shown += "\xC3\x89";
     EXPECT_EQ(Select(PlainHubInfo()), "");
-    EXPECT_EQ(Log(), "!!!Error opening file faile:  " + shown + ".BIN");
+    EXPECT_EQ(Log(), "");
 
     // A pipe would block the first read until someone writes into it.
     dir.Remove("Bin");

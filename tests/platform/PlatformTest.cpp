@@ -1,5 +1,6 @@
 #include "Platform.h"
 
+#include "Deadline.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -319,6 +322,68 @@ TEST(PlatformRegistry, NoKeysWithoutAUsableBench)
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_FALSE(exists) << "a malformed bench lists nothing";
     EXPECT_EQ(out + err, "") << "bench errors are the simulated library's to report";
+}
+
+TEST(PlatformRegistry, BenchThatIsAPipeADeviceOrTooLargeListsNoKeysAtOnce)
+{
+    ScratchDir dir;
+    ScopedEnv noOverride("TOLVANE_BENCH", nullptr);
+    const std::string key = "[Registry]\nSYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n";
+    const Deadline deadline(20); // a pipe opened for reading would wait for a writer
+    const struct {
+        const char* what;
+        void (*make)(const std::string& key);
+    } cases[] = {
+        {"a pipe", [](const std::string&) { ASSERT_EQ(mkfifo("HubBench.ini", 0600), 0); }},
+        {"a link to /dev/zero", [](const std::string&) { fs::create_symlink("/dev/zero", "HubBench.ini"); }},
+        {"the key, then more than 16 MiB",
+         [](const std::string& text) {
+             std::ofstream("HubBench.ini", std::ios::binary) << text << ';' << std::string(16u << 20, 'x');
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove("HubBench.ini");
+        c.make(key);
+        EXPECT_FALSE(MachineKeyExists(kFilterKey));
+    }
+    fs::remove("HubBench.ini");
+    std::ofstream("HubBench.ini", std::ios::binary) << key << ';' << std::string((16u << 20) - key.size() - 1, 'x');
+    EXPECT_TRUE(MachineKeyExists(kFilterKey)) << "16 MiB exactly is still read";
+}
+
+TEST(PlatformNames, ListedNamesNarrowToTheBytesOnDiskAndShowAsLatin1)
+{
+    ScratchDir dir;
+    const struct {
+        std::string onDisk;
+        std::string shown; // WideToUtf8 of the listed name
+    } cases[] = {
+        {"caf\xE9.BIN", "caf\xC3\xA9.BIN"},
+        {"caf\xC3\xA9.BIN", "caf\xC3\xA9.BIN"},
+        {"\x80\xFF.BIN", "\xC2\x80\xC3\xBF.BIN"},
+        {"\xC0\xAF.BIN", "\xC3\x80\xC2\xAF.BIN"},
+        {"\xED\xB3\xA9.BIN", "\xC3\xAD\xC2\xB3\xC2\xA9.BIN"}, // U+DCE9 written as UTF-8 is no UTF-8
+        {"\xF0\x9F\x98\x80\xE2\x82.BIN", "\xF0\x9F\x98\x80\xC3\xA2\xC2\x82.BIN"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.onDisk));
+        fs::remove_all("Bin");
+        dir.Write("Bin/" + c.onDisk, "x");
+        std::vector<std::wstring> names;
+        ASSERT_TRUE(ListFolder("Bin/", ".BIN", names));
+        ASSERT_EQ(names.size(), 1u);
+        std::string narrow;
+        ASSERT_TRUE(NarrowName(names[0], narrow));
+        EXPECT_EQ(narrow, c.onDisk);
+        EXPECT_EQ(WideToUtf8(names[0]), c.shown);
+        EXPECT_EQ(WideToUtf8(WidenAnsi(c.onDisk)), c.shown) << "as the same bytes in any other text";
+    }
+    // Surrogates that no listing produces still have no 8-bit form.
+    std::string narrow;
+    EXPECT_FALSE(NarrowName(std::wstring(1, static_cast<wchar_t>(0xDC7F)), narrow));
+    EXPECT_FALSE(NarrowName(std::wstring(1, static_cast<wchar_t>(0xDD00)), narrow));
+    EXPECT_FALSE(NarrowName(std::wstring(1, static_cast<wchar_t>(0xD800)), narrow));
 }
 
 TEST(PlatformRegistry, BenchPathComesFromTheEnvironment)

@@ -308,3 +308,23 @@ TEST_F(QtWindowTest, ProgressBarKeepsItsPositionInsideTheRangeAsWindowsDoes)
     window.SetProgressPos(-3);
     EXPECT_EQ(Progress()->value(), 6);
 }
+
+TEST_F(QtWindowTest, ImageNameThatIsNotUtf8ShowsAsTolvaneCliPrintsIt)
+{
+    // Listed first, and too short for its target: the warning names it.
+    ImageParams cut;
+    cut.targetId = 0x0D12;
+    cut.size = 28800;
+    std::string bytes;
+    std::string error;
+    ASSERT_TRUE(BuildImage(cut, bytes, error)) << error;
+    dir.Write("Bin/BAD\xE9.BIN", bytes);
+    Hubs();
+    Show();
+    BoxWatcher watcher(Progress(), Lamp());
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+    ASSERT_EQ(watcher.boxes.size(), 1u) << LogBox()->toPlainText().toStdString();
+    const QString warning = QString::fromUtf8("  Warning !!!BAD\xC3\xA9.BIN bin file is illgal...\n");
+    EXPECT_TRUE(LogBox()->toPlainText().contains(warning)) << LogBox()->toPlainText().toStdString();
+}

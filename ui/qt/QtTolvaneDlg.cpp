@@ -1,6 +1,7 @@
 #include "QtTolvaneDlg.h"
 
 #include "LampWidget.h"
+#include "Platform.h"
 #include "resource.h"
 
 #include <QFontInfo>
@@ -30,10 +31,12 @@ const QString kPreferredFace = QStringLiteral("Times New Roman");
 const QString kFallbackFace = QStringLiteral("Liberation Serif");
 
 // Qt keeps paragraphs apart with "\n"; the engine's "\r\n" would leave a
-// stray carriage return in every line.
+// stray carriage return in every line. The text goes through the platform's
+// UTF-8 so that the box shows exactly what tolvane-cli prints, image names
+// that are not UTF-8 included.
 QString FromWindowsText(const std::wstring& text)
 {
-    QString converted = QString::fromStdWString(text);
+    QString converted = QString::fromStdString(tolvane::platform::WideToUtf8(text));
     converted.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return converted;
 }

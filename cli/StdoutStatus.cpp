@@ -1,0 +1,21 @@
+#include "StdoutStatus.h"
+
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+bool FinishStdout(std::FILE* out, std::FILE* err)
+{
+    errno = 0;
+    const bool flushed = std::fflush(out) == 0;
+    const int reason = errno;
+    // The error flag also keeps a failure from a write during the run, when
+    // the buffer filled up and was written out early.
+    if (flushed && std::ferror(out) == 0)
+        return true;
+    std::string line = "tolvane-cli: cannot write the standard output";
+    if (!flushed && reason != 0)
+        line += std::string(": ") + std::strerror(reason);
+    std::fprintf(err, "%s\n", line.c_str());
+    return false;
+}
