@@ -22,22 +22,30 @@ constexpr DWORD kPathBytes = MAX_PATH;
 
 // Appends text to the NUL-terminated string in buf; false when it would not
 // fit, which leaves buf as it was.
-bool Append(char* buf, DWORD size, const char* text) {
+bool Append(char* buf, DWORD size, const char* text)
+{
     DWORD used = 0;
-    while (buf[used] != '\0') ++used;
+    while (buf[used] != '\0')
+        ++used;
     DWORD extra = 0;
-    while (text[extra] != '\0') ++extra;
-    if (used + extra >= size) return false;
-    for (DWORD i = 0; i <= extra; ++i) buf[used + i] = text[i];
+    while (text[extra] != '\0')
+        ++extra;
+    if (used + extra >= size)
+        return false;
+    for (DWORD i = 0; i <= extra; ++i)
+        buf[used + i] = text[i];
     return true;
 }
 
-void WriteOut(const char* text, DWORD length) {
+void WriteOut(const char* text, DWORD length)
+{
     HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE) return;
+    if (out == nullptr || out == INVALID_HANDLE_VALUE)
+        return;
     while (length > 0) {
         DWORD written = 0;
-        if (!WriteFile(out, text, length, &written, nullptr) || written == 0) return;
+        if (!WriteFile(out, text, length, &written, nullptr) || written == 0)
+            return;
         text += written;
         length -= written;
     }
@@ -45,10 +53,12 @@ void WriteOut(const char* text, DWORD length) {
 
 // Writes the line that printf("UpdateFW failed! (%d)\n", code) writes to a
 // text-mode standard output, which ends it with CR LF.
-void ReportFailure(int code) {
+void ReportFailure(int code)
+{
     char line[40];
     DWORD length = 0;
-    for (const char* text = "UpdateFW failed! ("; *text != '\0'; ++text) line[length++] = *text;
+    for (const char* text = "UpdateFW failed! ("; *text != '\0'; ++text)
+        line[length++] = *text;
     // The magnitude as unsigned, so that INT_MIN prints too.
     unsigned magnitude = code < 0 ? 0u - static_cast<unsigned>(code) : static_cast<unsigned>(code);
     char digits[10];
@@ -57,8 +67,10 @@ void ReportFailure(int code) {
         digits[count++] = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
-    if (code < 0) line[length++] = '-';
-    while (count > 0) line[length++] = digits[--count];
+    if (code < 0)
+        line[length++] = '-';
+    while (count > 0)
+        line[length++] = digits[--count];
     line[length++] = ')';
     line[length++] = '\r';
     line[length++] = '\n';
@@ -70,22 +82,24 @@ void ReportFailure(int code) {
 // cmd.exe of the system folder: a bare "cmd.exe" would be searched for in the
 // working directory first, and an elevated launcher must not run whatever
 // cmd.exe lies in the kit's folder.
-bool RunCommand(const char* command, DWORD* status) {
+bool RunCommand(const char* command, DWORD* status)
+{
     char interpreter[kPathBytes];
     DWORD length = GetEnvironmentVariableA("COMSPEC", interpreter, kPathBytes);
-    if (length >= kPathBytes) return false;
+    if (length >= kPathBytes)
+        return false;
     if (length == 0) {
         length = GetSystemDirectoryA(interpreter, kPathBytes);
-        if (length == 0 || length >= kPathBytes) return false;
-        if (!Append(interpreter, kPathBytes, "\\cmd.exe")) return false;
+        if (length == 0 || length >= kPathBytes)
+            return false;
+        if (!Append(interpreter, kPathBytes, "\\cmd.exe"))
+            return false;
     }
 
     char commandLine[2 * kPathBytes];
     commandLine[0] = '\0';
-    if (!Append(commandLine, sizeof commandLine, "\"") ||
-        !Append(commandLine, sizeof commandLine, interpreter) ||
-        !Append(commandLine, sizeof commandLine, "\" /c ") ||
-        !Append(commandLine, sizeof commandLine, command)) {
+    if (!Append(commandLine, sizeof commandLine, "\"") || !Append(commandLine, sizeof commandLine, interpreter) ||
+        !Append(commandLine, sizeof commandLine, "\" /c ") || !Append(commandLine, sizeof commandLine, command)) {
         return false;
     }
 
@@ -94,8 +108,7 @@ bool RunCommand(const char* command, DWORD* status) {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process;
     SecureZeroMemory(&process, sizeof process);
-    if (!CreateProcessA(interpreter, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process)) {
+    if (!CreateProcessA(interpreter, commandLine, nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         return false;
     }
     CloseHandle(process.hThread);
@@ -107,54 +120,62 @@ bool RunCommand(const char* command, DWORD* status) {
 
 // IsWow64Process is looked up rather than imported so that the launcher still
 // loads on Windows versions whose kernel32 lacks it; those are all 32-bit.
-bool IsWindows64() {
+bool IsWindows64()
+{
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
     HMODULE kernel = GetModuleHandleW(L"kernel32");
-    if (kernel == nullptr) return false;
+    if (kernel == nullptr)
+        return false;
     FARPROC found = GetProcAddress(kernel, "IsWow64Process");
-    if (found == nullptr) return false;
+    if (found == nullptr)
+        return false;
     auto isWow64Process = reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(found));
     BOOL wow64 = FALSE;
     isWow64Process(GetCurrentProcess(), &wow64);
     return wow64 != FALSE;
 }
 
-int Launch() {
+int Launch()
+{
     DWORD ignored = 0;
     RunCommand("cls", &ignored);
 
     char current[kPathBytes];
     DWORD length = GetCurrentDirectoryA(kPathBytes, current);
-    if (length == 0 || length >= kPathBytes) return kLaunchPathTooLong;
+    if (length == 0 || length >= kPathBytes)
+        return kLaunchPathTooLong;
 
     // A drive root already ends in a backslash, so this yields "C:\\x64\",
     // which Windows takes as "C:\x64\".
     char target[kPathBytes];
     target[0] = '\0';
-    if (!Append(target, kPathBytes, current) ||
-        !Append(target, kPathBytes, IsWindows64() ? "\\x64\\" : "\\x86\\")) {
+    if (!Append(target, kPathBytes, current) || !Append(target, kPathBytes, IsWindows64() ? "\\x64\\" : "\\x86\\")) {
         return kLaunchPathTooLong;
     }
 
     // Going on from the start folder, or with an a.bat that cmd.exe finds on
     // the PATH, would run some other script with administrator rights.
-    if (!SetCurrentDirectoryA(target)) return kLaunchNoSubdirectory;
+    if (!SetCurrentDirectoryA(target))
+        return kLaunchNoSubdirectory;
     DWORD attributes = GetFileAttributesA("a.bat");
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return kLaunchNoScript;
     }
 
     DWORD status = 0;
-    if (!RunCommand("a.bat", &status)) return kLaunchNoInterpreter;
+    if (!RunCommand("a.bat", &status))
+        return kLaunchNoInterpreter;
     return static_cast<int>(status);
 }
 
-}  // namespace
+} // namespace
 
 // The wide console entry point, in place of the C runtime's own. Arguments
 // are not read: the launcher takes none and ignores any it is given.
-extern "C" void __cdecl wmainCRTStartup() {
+extern "C" void __cdecl wmainCRTStartup()
+{
     int code = Launch();
-    if (code != 0) ReportFailure(code);
+    if (code != 0)
+        ReportFailure(code);
     ExitProcess(static_cast<UINT>(code));
 }
