@@ -1,3 +1,6 @@
+// The POSIX side of the platform layer; PlatformWin32.cpp is its twin on
+// purpose, each written in its own system's terms. It has no registry: the
+// programs link a MachineKeyExists of their own (sim/BenchRegistry.cpp).
 #include "Platform.h"
 #include "PlatformListing.h"
 

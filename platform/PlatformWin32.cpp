@@ -1,3 +1,5 @@
+// The Win32 side of the platform layer; PlatformPosix.cpp is its twin on
+// purpose, each written in its own system's terms.
 #include "Platform.h"
 #include "PlatformListing.h"
 

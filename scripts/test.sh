@@ -7,6 +7,7 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh all
 
+# Every build treats compiler warnings as errors here (TOLVANE_WERROR).
 cmake --preset linux -DTOLVANE_WERROR=ON
 cmake --build --preset linux
 ctest --preset linux

@@ -14,8 +14,7 @@ bool MachineKeyExists(const std::wstring& subKey)
         // A missing or broken bench means no keys: the simulated library
         // reports bench trouble itself, so staying quiet here avoids telling
         // the user twice.
-        if (tolvane::bench::LoadBench(tolvane::bench::BenchPath(), bench, error) !=
-            tolvane::bench::BenchStatus::Loaded)
+        if (tolvane::bench::LoadBench(tolvane::bench::BenchPath(), bench, error) != tolvane::bench::BenchStatus::Loaded)
             return false;
         return bench.HasRegistryKey(WideToUtf8(subKey));
     } catch (...) {

@@ -55,6 +55,17 @@ inline constexpr Control kControls[] = {
     {IDC_LAMP, L"Static", L"", 0, {25, 7, 16, 16}, 0x50000C0Du, 0},
 };
 
+// Whether the dialog has a control with this id; usable in static_assert
+// (unlike a comparison of Find's pointer, which some builds do not fold).
+constexpr bool Has(int id)
+{
+    for (const Control& control : kControls) {
+        if (control.id == id)
+            return true;
+    }
+    return false;
+}
+
 // The control with this id, or null for an id the dialog lacks.
 constexpr const Control* Find(int id)
 {

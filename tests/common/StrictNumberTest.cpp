@@ -1,5 +1,5 @@
-#include "AsciiText.h"
 #include "StrictNumber.h"
+#include "AsciiText.h"
 
 #include <gtest/gtest.h>
 

@@ -17,11 +17,10 @@ TEST(BenchRegistry, RegistrySectionListsTheKeys)
 {
     ScratchDir dir;
     BenchVariable noOverride(nullptr);
-    dir.Write("HubBench.ini",
-              "[Registry]\n"
-              "SYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n"
-              "SYSTEM\\CurrentControlSet\\Services\\zq460bus=0\n"
-              "SOFTWARE\\Caf\xC3\xA9=1\n");
+    dir.Write("HubBench.ini", "[Registry]\n"
+                              "SYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n"
+                              "SYSTEM\\CurrentControlSet\\Services\\zq460bus=0\n"
+                              "SOFTWARE\\Caf\xC3\xA9=1\n");
 
     EXPECT_TRUE(MachineKeyExists(kFilterKey));
     EXPECT_TRUE(MachineKeyExists(L"system\\currentcontrolset\\services\\ZQ460FILTER"));

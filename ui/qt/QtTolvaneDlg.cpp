@@ -41,7 +41,7 @@ QString FromWindowsText(const std::wstring& text)
 template <int Id>
 const dialog_table::Control& Entry()
 {
-    static_assert(dialog_table::Find(Id) != nullptr, "the dialog table has no control with this id");
+    static_assert(dialog_table::Has(Id), "the dialog table has no control with this id");
     return *dialog_table::Find(Id);
 }
 
