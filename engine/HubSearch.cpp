@@ -6,11 +6,6 @@
 #include <algorithm>
 
 namespace {
-bool IsListedAsV(std::uint16_t idProduct)
-{
-    return idProduct == 0x0460 || idProduct == 0x0461;
-}
-
 unsigned Nibble(unsigned value, unsigned shift)
 {
     return (value >> shift) & 0xFu;
@@ -62,7 +57,9 @@ void CHubUpgrader::ListDevices()
         const unsigned vid = hub.descriptor.idVendor;
         const unsigned pid = hub.descriptor.idProduct;
         const unsigned v = hub.descriptor.bcdDevice;
-        if (IsListedAsV(hub.descriptor.idProduct))
+        // By product alone: the list shows these numbers the special way for
+        // any vendor.
+        if (IsSpecialProduct(hub.descriptor.idProduct))
             AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = V%X.%X%X\r\n", i, hub.depth, vid, pid,
                              Nibble(v, 4), Nibble(v, 0), Nibble(v, 12)));
         else

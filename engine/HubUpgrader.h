@@ -32,9 +32,16 @@ class HubModuleLines;
 
 // Two hub models (vendor 0x3C5E, products 0x0460 and 0x0461) skip the string
 // and compatibility tests and compare their firmware with FWVersion.
+constexpr std::uint16_t kSpecialVendor = 0x3C5E;
+
+inline bool IsSpecialProduct(std::uint16_t idProduct)
+{
+    return idProduct == 0x0460 || idProduct == 0x0461;
+}
+
 inline bool IsSpecialHubModel(std::uint32_t vidPid)
 {
-    return vidPid == 0x3C5E0460 || vidPid == 0x3C5E0461;
+    return (vidPid >> 16) == kSpecialVendor && IsSpecialProduct(static_cast<std::uint16_t>(vidPid & 0xFFFFu));
 }
 
 class CHubUpgrader {

@@ -1,5 +1,6 @@
 #include "SettingsText.h"
 
+#include "AsciiText.h"
 #include "Platform.h"
 
 #include <cstring>
@@ -138,17 +139,6 @@ const char* SkipSpace(const char* text)
     return text;
 }
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // Sign and digits in the given base; value wraps modulo 2^32.
 bool ScanUnsigned(const char* text, unsigned base, std::uint32_t& value, const char** end)
 {
@@ -156,11 +146,11 @@ bool ScanUnsigned(const char* text, unsigned base, std::uint32_t& value, const c
     bool negative = false;
     if (*p == '+' || *p == '-')
         negative = *p++ == '-';
-    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigit(p[2]) >= 0)
+    if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && ascii::HexDigitValue(p[2]) >= 0)
         p += 2;
     std::uint32_t result = 0;
     const char* digits = p;
-    for (int d; (d = HexDigit(*p)) >= 0 && static_cast<unsigned>(d) < base; ++p)
+    for (int d; (d = ascii::HexDigitValue(*p)) >= 0 && static_cast<unsigned>(d) < base; ++p)
         result = result * base + static_cast<std::uint32_t>(d);
     if (p == digits)
         return false;

@@ -47,7 +47,7 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
 {
     m_pDlg = dialog;
     if (m_pDlg)
-        m_pDlg->SetProgressRange(0, 100);
+        m_pDlg->SetProgressRange(0, kProgressMaximum);
     SetProgressPos(0);
 
     const unsigned hubs = m_EnumInfo.hubCount;
@@ -61,7 +61,7 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
         PushLog();
         return false;
     }
-    const int step = static_cast<int>(100 / (2 * hubs));
+    const int step = static_cast<int>(kProgressMaximum / (2 * hubs));
     int position = 0;
     unsigned upgraded = 0;
     for (unsigned entry = hubs; entry-- > 0;)
@@ -69,7 +69,7 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
 
     if (upgraded != hubs)
         return false;
-    SetProgressPos(100);
+    SetProgressPos(kProgressMaximum);
     return true;
 }
 

@@ -6,6 +6,10 @@
 
 #include <string>
 
+// The range an upgrade run gives the progress bar, from 0; the windows start
+// with it too.
+constexpr int kProgressMaximum = 100;
+
 class IUpgraderWindow {
 public:
     virtual ~IUpgraderWindow() = default;

@@ -4,8 +4,6 @@
 #ifndef TOLVANE_FUZZ_FUZZSUPPORT_H
 #define TOLVANE_FUZZ_FUZZSUPPORT_H
 
-#include "UpgraderWindow.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -33,23 +31,5 @@ void SilenceStandardOutput();
         if (!(condition))                                                                                    \
             Broken(#condition);                                                                              \
     } while (false)
-
-// A window that takes every push and keeps only the latest text, as the
-// command line does.
-class LatestTextWindow : public IUpgraderWindow {
-public:
-    void SetLogText(const std::wstring& text) override { latest = text; }
-    void SetProgressRange(int lower, int upper) override
-    {
-        low = lower;
-        high = upper;
-    }
-    void SetProgressPos(int position) override { last = position; }
-
-    std::wstring latest;
-    int low = 0;
-    int high = 0;
-    int last = 0;
-};
 
 #endif

@@ -6,6 +6,7 @@
 // when every hub was programmed.
 #include "FuzzIsp.h"
 #include "FuzzSupport.h"
+#include "FuzzWindow.h"
 #include "HubUpgrader.h"
 #include "ImageFormat.h"
 #include "ImageWriter.h"

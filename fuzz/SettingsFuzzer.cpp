@@ -3,6 +3,7 @@
 // stay within their bounds and every name stays zero-terminated.
 #include "FuzzIsp.h"
 #include "FuzzSupport.h"
+#include "FuzzWindow.h"
 #include "HubUpgrader.h"
 #include "ImageFormat.h"
 

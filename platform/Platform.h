@@ -28,9 +28,10 @@ public:
 // directory.
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path);
 
-// True when subKey under HKEY_LOCAL_MACHINE opens with read access. POSIX
-// builds take the keys from the [Registry] section of the hub bench file, or
-// with TOLVANE_HUBS=system answer every key with the kernel's hub driver.
+// True when subKey under HKEY_LOCAL_MACHINE opens with read access. The
+// POSIX layer has no registry and leaves this one out: the program links the
+// stand-in it runs with (the simulation's, from the hub bench file,
+// or from the kernel's hub driver with TOLVANE_HUBS=system).
 bool MachineKeyExists(const std::wstring& subKey);
 
 void SleepMs(std::uint32_t milliseconds);
@@ -63,6 +64,12 @@ extern const char kPathSeparator;
 // is kept as the code point U+DC00 plus the byte, so that NarrowName gives
 // back the name on disk.
 bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names);
+
+// Called after every ListFolder, once the listing is made. Tests set it to
+// change a folder between the engine's listing and its reads of the files;
+// the programs leave it unset. Returns the observer it replaces.
+using ListingObserver = void (*)();
+ListingObserver SetListingObserver(ListingObserver observer);
 
 // A listed name as an 8-bit path component, converted whole, the bytes on
 // disk for any name ListFolder produced; false when a character has no

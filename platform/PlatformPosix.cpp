@@ -1,8 +1,10 @@
+// The POSIX side of the platform layer; PlatformWin32.cpp is its twin on
+// purpose, each written in its own system's terms. It has no registry: the
+// programs link a MachineKeyExists of their own (sim/BenchRegistry.cpp).
 #include "Platform.h"
+#include "PlatformListing.h"
 
-#include "BenchFile.h"
-#include "HubSource.h"
-#include "SystemIsp.h"
+#include "AsciiText.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -201,25 +203,6 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
     }
 }
 
-bool MachineKeyExists(const std::wstring& subKey)
-{
-    if (tolvane::syshubs::SelectedHubSource() != tolvane::syshubs::HubSource::Bench)
-        return tolvane::syshubs::SystemMachineKeyExists();
-    try {
-        tolvane::bench::Bench bench;
-        std::string error;
-        // A missing or broken bench means no keys: the simulated library
-        // reports bench trouble itself, so staying quiet here avoids telling
-        // the user twice.
-        if (tolvane::bench::LoadBench(tolvane::bench::BenchPath(), bench, error) !=
-            tolvane::bench::BenchStatus::Loaded)
-            return false;
-        return bench.HasRegistryKey(WideToUtf8(subKey));
-    } catch (...) {
-        return false;
-    }
-}
-
 void SleepMs(std::uint32_t milliseconds)
 {
     timespec remaining{};
@@ -273,14 +256,7 @@ const char kImageFolder[] = "./Bin/";
 const char kPathSeparator = '/';
 
 namespace {
-std::string Upper(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z')
-            c = static_cast<char>(c - 'a' + 'A');
-    }
-    return text;
-}
+using ascii::Upper;
 
 bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix)
 {
@@ -288,7 +264,7 @@ bool EndsWithIgnoringCase(const std::string& name, const std::string& suffix)
 }
 } // namespace
 
-bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
+bool ListFolderHere(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
 {
     names.clear();
     DIR* dir = ::opendir(folder.c_str());

@@ -1,4 +1,7 @@
+// The Win32 side of the platform layer; PlatformPosix.cpp is its twin on
+// purpose, each written in its own system's terms.
 #include "Platform.h"
+#include "PlatformListing.h"
 
 #include <algorithm>
 #include <climits>
@@ -156,7 +159,7 @@ bool IsStderrTerminal()
 const char kImageFolder[] = ".\\Bin\\";
 const char kPathSeparator = '\\';
 
-bool ListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
+bool ListFolderHere(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
 {
     names.clear();
     const std::wstring pattern = WidenAnsi(folder + "*" + extension);

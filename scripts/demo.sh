@@ -21,10 +21,9 @@ rm -rf "$work"
 mkdir -p "$work/Bin"
 cp demo/SpiFlash.ini demo/HubBench.ini "$work/"
 bin=build/linux/bin
-"$bin/tolvane-mkimage" "$work/Bin/HUB460.BIN" --target 0x0D12 --flags 0x08 --version 0x9021 \
-  --manufacturer "Tolvane Demo" --product "USB3.2 Hub"
-"$bin/tolvane-mkimage" "$work/Bin/HUB0610.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 \
-  --manufacturer "Tolvane Demo" --product "USB2.0 Hub"
+# One image per line of the list, written in Bin/; xargs keeps the quoted
+# texts whole.
+grep -v '^#' demo/DemoImages.txt | (cd "$work/Bin" && xargs -L 1 "$OLDPWD/$bin/tolvane-mkimage")
 
 if [ "$window" = yes ]; then
   echo "== Tolvane in $work; close the window to end the demo"

@@ -7,25 +7,26 @@ cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh all
 
-cmake --preset linux
+# Every build treats compiler warnings as errors here (TOLVANE_WERROR).
+cmake --preset linux -DTOLVANE_WERROR=ON
 cmake --build --preset linux
 ctest --preset linux
 
 # The native tests once more under AddressSanitizer, LeakSanitizer and UBSan,
 # then every fuzz target for TOLVANE_FUZZ_SECONDS (60) from its seeds.
-cmake --preset asan
+cmake --preset asan -DTOLVANE_WERROR=ON
 cmake --build --preset asan
 ctest --preset asan
-cmake --preset fuzz
+cmake --preset fuzz -DTOLVANE_WERROR=ON
 cmake --build --preset fuzz
 ctest --preset fuzz
 
 # Decides which Wine loader runs the tests (see the script).
 source scripts/wine-loader.sh
-cmake --preset windows
+cmake --preset windows -DTOLVANE_WERROR=ON
 cmake --build --preset windows
 # The Windows kits that the Windows tests build and run carry the launcher.
-cmake --preset launcher
+cmake --preset launcher -DTOLVANE_WERROR=ON
 cmake --build --preset launcher
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Every prefix this script runs Wine in; the launcher's tests make the last.

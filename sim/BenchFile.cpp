@@ -1,6 +1,8 @@
 #include "BenchFile.h"
 
+#include "AsciiText.h"
 #include "RegularFile.h"
+#include "StrictNumber.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -22,17 +24,6 @@ std::string Trim(const std::string& text)
         return std::string();
     const std::size_t last = text.find_last_not_of(kBlanks);
     return text.substr(first, last - first + 1);
-}
-
-// ASCII only: bench files name sections, keys and registry paths in ASCII, and
-// a locale-dependent fold would make the same file mean different things.
-std::string Lower(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
 }
 
 // Calls take(lineNumber, line) for every line that is neither blank nor a
@@ -61,43 +52,6 @@ bool ForEachLine(const std::string& text, Take take)
             return false;
     }
     return true;
-}
-
-enum class NumberFault { None, Bad, Range };
-
-// Unsigned decimal or 0x-prefixed hexadecimal. Signs are refused so that a
-// typo such as "-1" for a 16-bit field cannot silently wrap.
-NumberFault ParseNumber(const std::string& text, std::uint64_t max, std::uint64_t& value)
-{
-    unsigned base = 10;
-    std::size_t pos = 0;
-    if (text.size() >= 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        pos = 2;
-    }
-    if (pos == text.size())
-        return NumberFault::Bad;
-    bool tooLarge = false;
-    value = 0;
-    for (; pos < text.size(); ++pos) {
-        const char c = text[pos];
-        unsigned digit = 0;
-        if (c >= '0' && c <= '9')
-            digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            digit = static_cast<unsigned>(c - 'a' + 10);
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            digit = static_cast<unsigned>(c - 'A' + 10);
-        else
-            return NumberFault::Bad;
-        // Keep scanning after overflow so that "99999x" reports as bad, not as
-        // out of range: the typo is the more useful thing to point at.
-        if (!tooLarge) {
-            value = value * base + digit;
-            tooLarge = value > max;
-        }
-    }
-    return tooLarge ? NumberFault::Range : NumberFault::None;
 }
 
 struct NumberKey {
@@ -151,18 +105,7 @@ const LibraryKey kLibraryKeys[] = {
 // refused, so that a typo cannot silently become bytes.
 bool DecodeEscapes(const std::string& raw, std::string& decoded, std::string& fault)
 {
-    const auto digit = [&raw](std::size_t at) {
-        if (at >= raw.size())
-            return -1;
-        const char c = raw[at];
-        if (c >= '0' && c <= '9')
-            return c - '0';
-        if (c >= 'a' && c <= 'f')
-            return c - 'a' + 10;
-        if (c >= 'A' && c <= 'F')
-            return c - 'A' + 10;
-        return -1;
-    };
+    const auto digit = [&raw](std::size_t at) { return at < raw.size() ? ascii::HexDigitValue(raw[at]) : -1; };
     decoded.clear();
     for (std::size_t i = 0; i < raw.size(); ++i) {
         if (raw[i] != '\\') {
@@ -233,7 +176,7 @@ bool Parser::Fail(const std::string& what)
 
 bool Parser::OpenSection(const std::string& name)
 {
-    const std::string lower = Lower(name);
+    const std::string lower = ascii::Lower(name);
     Section next;
     next.shownName = name;
     if (lower == "library") {
@@ -257,12 +200,12 @@ bool Parser::OpenSection(const std::string& name)
 bool Parser::TakeNumber(const std::string& key, const std::string& value, std::uint64_t max,
                         std::uint64_t& number)
 {
-    switch (ParseNumber(value, max, number)) {
-    case NumberFault::Bad:
+    switch (strict_number::Parse(value, max, number)) {
+    case strict_number::Fault::Bad:
         return Fail("bad number '" + value + "' for " + key);
-    case NumberFault::Range:
+    case strict_number::Fault::Range:
         return Fail(key + " " + value + " is out of range (at most " + std::to_string(max) + ")");
-    case NumberFault::None:
+    case strict_number::Fault::None:
         break;
     }
     return true;
@@ -277,7 +220,7 @@ bool Parser::TakeKey(const std::string& line, std::size_t equals)
         return Fail("empty key name");
     if (m_section.kind == SectionKind::None)
         return Fail("key '" + key + "' outside a section");
-    const std::string lower = Lower(key);
+    const std::string lower = ascii::Lower(key);
     const std::string unknown = "unknown key '" + key + "' in [" + m_section.shownName + "]";
 
     // Check the name before recording it, so an unknown key repeated is
@@ -373,9 +316,9 @@ bool Parser::Run(const std::string& text, Bench& bench, std::string& error)
 
 bool Bench::HasRegistryKey(const std::string& key) const
 {
-    const std::string wanted = Lower(key);
+    const std::string wanted = ascii::Lower(key);
     for (const std::string& present : registryKeys) {
-        if (Lower(present) == wanted)
+        if (ascii::Lower(present) == wanted)
             return true;
     }
     return false;
@@ -471,20 +414,20 @@ bool ParseState(const std::string& text, HubFirmware& firmware, std::string& err
         }
         const std::string key = Trim(line.substr(0, equals));
         const std::string value = Trim(line.substr(equals + 1));
-        const int hub = HubNumberOf(Lower(key));
+        const int hub = HubNumberOf(ascii::Lower(key));
         if (hub == 0) {
             fault = where + "unknown key '" + key + "'";
             return false;
         }
         std::uint64_t version = 0;
-        switch (ParseNumber(value, 0xFFFF, version)) {
-        case NumberFault::Bad:
+        switch (strict_number::Parse(value, 0xFFFF, version)) {
+        case strict_number::Fault::Bad:
             fault = where + "bad number '" + value + "' for " + key;
             return false;
-        case NumberFault::Range:
+        case strict_number::Fault::Range:
             fault = where + key + " " + value + " is out of range (at most 65535)";
             return false;
-        case NumberFault::None:
+        case strict_number::Fault::None:
             break;
         }
         if (!parsed.emplace(hub, static_cast<std::uint16_t>(version)).second) {

@@ -2,6 +2,7 @@
 // and tests can offer the upgrader any image, including broken ones.
 #include "ImageFormat.h"
 #include "ImageWriter.h"
+#include "StrictNumber.h"
 
 #include <cstdio>
 #include <cstring>
@@ -39,36 +40,6 @@ const char kUsage[] =
     "Exit status: 0 when the image was written, 1 when it could not be written,\n"
     "2 for a usage error.\n";
 
-// Rejects signs, blanks, empty digits and anything above max, which strtoul
-// would let through or wrap.
-bool ParseNumber(const char* text, std::uint64_t max, std::uint64_t& value)
-{
-    unsigned base = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-        base = 16;
-        text += 2;
-    }
-    if (!*text)
-        return false;
-    std::uint64_t result = 0;
-    for (const char* p = text; *p; ++p) {
-        unsigned digit;
-        if (*p >= '0' && *p <= '9')
-            digit = static_cast<unsigned>(*p - '0');
-        else if (base == 16 && *p >= 'a' && *p <= 'f')
-            digit = static_cast<unsigned>(*p - 'a' + 10);
-        else if (base == 16 && *p >= 'A' && *p <= 'F')
-            digit = static_cast<unsigned>(*p - 'A' + 10);
-        else
-            return false;
-        if (result > (max - digit) / base)
-            return false;
-        result = result * base + digit;
-    }
-    value = result;
-    return true;
-}
-
 struct Options {
     std::string out;
     ImageParams params;
@@ -81,7 +52,7 @@ bool TakeNumber(const std::string& option, const char* text, T& target, std::str
 {
     constexpr std::uint64_t max = std::numeric_limits<T>::max();
     std::uint64_t value = 0;
-    if (!ParseNumber(text, max, value)) {
+    if (strict_number::Parse(text, max, value) != strict_number::Fault::None) {
         error = option + " needs a number from 0 to " + std::to_string(max) +
                 " (0x-prefixed hexadecimal or decimal), not '" + text + "'";
         return false;

@@ -7,14 +7,17 @@
 #include <cstdio>
 #include <cstdlib>
 
-int wmain() {
+int wmain()
+{
     const wchar_t* line = GetCommandLineW();
     int bytes = WideCharToMultiByte(CP_UTF8, 0, line, -1, nullptr, 0, nullptr, nullptr);
     char* text = static_cast<char*>(std::malloc(static_cast<size_t>(bytes)));
-    if (text == nullptr) return 100;
+    if (text == nullptr)
+        return 100;
     WideCharToMultiByte(CP_UTF8, 0, line, -1, text, bytes, nullptr, nullptr);
     FILE* log = std::fopen("interpreter.log", "ab");
-    if (log == nullptr) return 101;
+    if (log == nullptr)
+        return 101;
     std::fprintf(log, "%s\n", text);
     std::fclose(log);
     std::free(text);

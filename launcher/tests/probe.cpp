@@ -30,28 +30,33 @@ constexpr DWORD kLimitMs = 60000;
 // longer than any command it starts takes to come and go under Wine.
 constexpr DWORD kAloneMs = 2000;
 
-int Usage() {
+int Usage()
+{
     std::fputs("usage: tolvane-launch-probe [--cd DIR] [--set NAME=VALUE] [--unset NAME] "
                "[--console own|shared]... PROGRAM [ARG]...\n",
                stderr);
     return 2;
 }
 
-void AppendQuoted(std::wstring& line, const wchar_t* arg) {
-    if (!line.empty()) line += L' ';
+void AppendQuoted(std::wstring& line, const wchar_t* arg)
+{
+    if (!line.empty())
+        line += L' ';
     if (*arg != L'\0' && std::wcspbrk(arg, L" \t\"") == nullptr) {
         line += arg;
         return;
     }
     line += L'"';
     for (; *arg != L'\0'; ++arg) {
-        if (*arg == L'"') line += L'\\';
+        if (*arg == L'"')
+            line += L'\\';
         line += *arg;
     }
     line += L'"';
 }
 
-HANDLE Start(const wchar_t* program, std::wstring line, const wchar_t* folder, DWORD flags, DWORD* id) {
+HANDLE Start(const wchar_t* program, std::wstring line, const wchar_t* folder, DWORD flags, DWORD* id)
+{
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -59,8 +64,7 @@ HANDLE Start(const wchar_t* program, std::wstring line, const wchar_t* folder, D
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
-    if (!CreateProcessW(program, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &startup,
-                        &process)) {
+    if (!CreateProcessW(program, line.data(), nullptr, nullptr, TRUE, flags, nullptr, folder, &startup, &process)) {
         std::fprintf(stderr, "tolvane-launch-probe: cannot start %ls (error %lu)\n", program, GetLastError());
         return nullptr;
     }
@@ -71,21 +75,25 @@ HANDLE Start(const wchar_t* program, std::wstring line, const wchar_t* folder, D
 
 // True while the program with this id is the only process in the console
 // the probe is attached to (the probe itself aside).
-bool AloneInConsole(DWORD id) {
+bool AloneInConsole(DWORD id)
+{
     DWORD processes[8];
     const DWORD count = GetConsoleProcessList(processes, 8);
     DWORD others = 0;
     bool found = false;
     for (DWORD i = 0; i < count && i < 8; ++i) {
-        if (processes[i] == id) found = true;
-        else if (processes[i] != GetCurrentProcessId()) ++others;
+        if (processes[i] == id)
+            found = true;
+        else if (processes[i] != GetCurrentProcessId())
+            ++others;
     }
     return found && others == 0 && count <= 8;
 }
 
-void TypeKey() {
-    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                               nullptr, OPEN_EXISTING, 0, nullptr);
+void TypeKey()
+{
+    HANDLE input = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
     INPUT_RECORD key[2]{};
     for (int i = 0; i < 2; ++i) {
         key[i].EventType = KEY_EVENT;
@@ -101,15 +109,19 @@ void TypeKey() {
 
 // Watches a program in a console of its own until it ends; types a key once
 // it has run alone there for kAloneMs.
-void WatchForKeyWait(HANDLE process, DWORD id) {
+void WatchForKeyWait(HANDLE process, DWORD id)
+{
     FreeConsole();
     ULONGLONG aloneSince = 0;
     while (WaitForSingleObject(process, 100) == WAIT_TIMEOUT) {
-        if (!AttachConsole(id)) continue;
+        if (!AttachConsole(id))
+            continue;
         const bool alone = AloneInConsole(id);
         const ULONGLONG now = GetTickCount64();
-        if (!alone) aloneSince = 0;
-        else if (aloneSince == 0) aloneSince = now;
+        if (!alone)
+            aloneSince = 0;
+        else if (aloneSince == 0)
+            aloneSince = now;
         if (alone && now - aloneSince >= kAloneMs) {
             std::fputs("waited for a key\n", stderr);
             TypeKey();
@@ -120,12 +132,13 @@ void WatchForKeyWait(HANDLE process, DWORD id) {
     }
 }
 
-}  // namespace
+} // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain(int argc, wchar_t** argv)
+{
     const wchar_t* folder = nullptr;
     std::wstring console;
-    std::wstring passOn;  // the options a copy of the probe needs
+    std::wstring passOn; // the options a copy of the probe needs
     int i = 1;
     for (; i + 1 < argc; i += 2) {
         std::wstring option = argv[i];
@@ -134,14 +147,15 @@ int wmain(int argc, wchar_t** argv) {
         } else if (option == L"--set") {
             std::wstring assignment = argv[i + 1];
             auto equals = assignment.find(L'=');
-            if (equals == std::wstring::npos || equals == 0) return Usage();
-            SetEnvironmentVariableW(assignment.substr(0, equals).c_str(),
-                                    assignment.c_str() + equals + 1);
+            if (equals == std::wstring::npos || equals == 0)
+                return Usage();
+            SetEnvironmentVariableW(assignment.substr(0, equals).c_str(), assignment.c_str() + equals + 1);
         } else if (option == L"--unset") {
             SetEnvironmentVariableW(argv[i + 1], nullptr);
         } else if (option == L"--console") {
             console = argv[i + 1];
-            if (console != L"own" && console != L"shared") return Usage();
+            if (console != L"own" && console != L"shared")
+                return Usage();
             continue;
         } else {
             break;
@@ -149,10 +163,12 @@ int wmain(int argc, wchar_t** argv) {
         AppendQuoted(passOn, argv[i]);
         AppendQuoted(passOn, argv[i + 1]);
     }
-    if (i >= argc) return Usage();
+    if (i >= argc)
+        return Usage();
 
     std::wstring line;
-    for (int k = i; k < argc; ++k) AppendQuoted(line, argv[k]);
+    for (int k = i; k < argc; ++k)
+        AppendQuoted(line, argv[k]);
 
     DWORD id = 0;
     HANDLE process = nullptr;
@@ -164,16 +180,20 @@ int wmain(int argc, wchar_t** argv) {
         std::wstring copy;
         AppendQuoted(copy, self);
         process = Start(self, copy + L" " + passOn + L" " + line, nullptr, CREATE_NO_WINDOW, &id);
-        if (process == nullptr) return 3;
+        if (process == nullptr)
+            return 3;
         DWORD status = 4;
-        if (WaitForSingleObject(process, 2 * kLimitMs) == WAIT_OBJECT_0) GetExitCodeProcess(process, &status);
+        if (WaitForSingleObject(process, 2 * kLimitMs) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process, &status);
         CloseHandle(process);
         return static_cast<int>(status);
     }
 
     process = Start(argv[i], line, folder, console == L"own" ? CREATE_NO_WINDOW : 0, &id);
-    if (process == nullptr) return 3;
-    if (console == L"own") WatchForKeyWait(process, id);
+    if (process == nullptr)
+        return 3;
+    if (console == L"own")
+        WatchForKeyWait(process, id);
     if (WaitForSingleObject(process, kLimitMs) == WAIT_TIMEOUT) {
         std::fputs("tolvane-launch-probe: the program still runs after a minute; ended\n", stderr);
         TerminateProcess(process, 99);

@@ -1,5 +1,5 @@
 #include "Bench.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
 
@@ -103,10 +103,7 @@ void WriteImageFile(const ScratchDir& dir, const std::string& name, std::uint16_
     params.targetId = target;
     params.imageFlags = flags;
     params.versionWord = version;
-    std::string bytes;
-    std::string error;
-    ASSERT_TRUE(BuildImage(params, bytes, error)) << error;
-    dir.Write("Bin/" + name, bytes);
+    WriteImage(dir, name, params);
 }
 
 const std::string kTwoHubs = HubSection(1, 0x3C5E, 0x0460, 0x8011, 1, "ChipVersion=0xB2\nHubFlags=0x30\n") +

@@ -5,7 +5,7 @@
 
 #include "Bench.h"
 #include "HubUpgrader.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "Platform.h"
 #include "ScratchDir.h"
 
@@ -34,13 +34,7 @@ protected:
     EngineTest() { engine->SetSettleMs(0); }
 
     void WriteIni(const std::string& text) { dir.Write("SpiFlash.ini", text); }
-    void WriteImage(const std::string& name, const ImageParams& params)
-    {
-        std::string bytes;
-        std::string error;
-        ASSERT_TRUE(BuildImage(params, bytes, error)) << error;
-        dir.Write("Bin/" + name, bytes);
-    }
+    void WriteImage(const std::string& name, const ImageParams& params) { ::WriteImage(dir, name, params); }
     std::string Log() const { return tolvane::platform::WideToUtf8(engine->m_strLog); }
     // The path SelectImage chose, or "" when it chose none; then the
     // caller's buffer must be untouched.

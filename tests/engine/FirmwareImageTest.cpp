@@ -1,5 +1,5 @@
 #include "FirmwareImage.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -12,13 +12,6 @@ struct SizeCase {
     bool legal;
 };
 
-std::string Bytes(const ImageParams& params)
-{
-    std::string bytes;
-    std::string error;
-    EXPECT_TRUE(BuildImage(params, bytes, error)) << error;
-    return bytes;
-}
 } // namespace
 
 TEST(FirmwareImage, SizeRuleAppliesOnlyToTarget0D12)
@@ -36,7 +29,7 @@ TEST(FirmwareImage, SizeRuleAppliesOnlyToTarget0D12)
         params.targetId = c.target;
         params.imageFlags = c.flags;
         params.size = c.size;
-        dir.Write("x.bin", Bytes(params));
+        dir.Write("x.bin", ImageBytes(params));
         FirmwareImage image;
         ASSERT_TRUE(image.Open("x.bin"));
         EXPECT_EQ(image.Size(), c.size);
@@ -70,11 +63,11 @@ TEST(FirmwareImage, VersionComesFromTheLayoutsWordPlusItsStep)
     ImageParams a;
     a.imageFlags = 0x28; // layout A, step 2
     a.versionWord = 0x1234;
-    dir.Write("a.bin", Bytes(a));
+    dir.Write("a.bin", ImageBytes(a));
     ImageParams b;
     b.imageFlags = 0x30; // layout B, step 3
     b.versionWord = 0xFFFE;
-    dir.Write("b.bin", Bytes(b));
+    dir.Write("b.bin", ImageBytes(b));
 
     FirmwareImage image;
     std::uint16_t version = 0;
@@ -91,7 +84,7 @@ TEST(FirmwareImage, FieldsAreReadAsStoredAndCutAtTheEnd)
     ScratchDir dir;
     ImageParams params;
     params.manufacturer = std::string("Line\r\nEnd\x1A", 10);
-    dir.Write("b.bin", Bytes(params));
+    dir.Write("b.bin", ImageBytes(params));
     FirmwareImage image;
     ASSERT_TRUE(image.Open("b.bin"));
     std::uint8_t field[46] = {};

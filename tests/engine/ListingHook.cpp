@@ -1,19 +1,25 @@
 #include "ListingHook.h"
 
-#include <string>
-#include <utility>
-#include <vector>
+#include "Platform.h"
 
-// The two names come from tests/engine/CMakeLists.txt, which also tells the
-// linker to wrap the function: one spelling of the mangled name for both.
-bool RealListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
-    __asm__(TOLVANE_LIST_FOLDER_REAL);
-bool HookedListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
-    __asm__(TOLVANE_LIST_FOLDER_HOOK);
+#include <utility>
 
 namespace {
 std::function<void()> g_change;
 unsigned g_listings = 0;
+
+void OnListing()
+{
+    ++g_listings;
+    if (g_change) {
+        const std::function<void()> change = std::move(g_change);
+        g_change = nullptr;
+        change();
+    }
+}
+
+// Watches from the start, so that ListingsMade counts every listing.
+[[maybe_unused]] const bool g_watching = (tolvane::platform::SetListingObserver(&OnListing), true);
 } // namespace
 
 void AfterNextListing(std::function<void()> change)
@@ -24,16 +30,4 @@ void AfterNextListing(std::function<void()> change)
 unsigned ListingsMade()
 {
     return g_listings;
-}
-
-bool HookedListFolder(const std::string& folder, const std::string& extension, std::vector<std::wstring>& names)
-{
-    const bool listed = RealListFolder(folder, extension, names);
-    ++g_listings;
-    if (g_change) {
-        const std::function<void()> change = std::move(g_change);
-        g_change = nullptr;
-        change();
-    }
-    return listed;
 }

@@ -3,20 +3,6 @@
 namespace {
 const char kIni[] = "[TargetID_U3]\n3C5E0460=0D12\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n";
 
-std::string PlainHub(int n)
-{
-    return HubSection(n, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n");
-}
-
-ImageParams PlainImage(std::uint16_t versionWord = 0x0200, std::uint8_t flags = 0x00)
-{
-    ImageParams params;
-    params.targetId = 0x0D13;
-    params.imageFlags = flags;
-    params.versionWord = versionWord;
-    return params;
-}
-
 class UpgradeTest : public EngineTest {
 protected:
     // A passing scan, as the button runs it first; the run starts from there.

@@ -1,22 +1,19 @@
 #include "Platform.h"
 
-#include "Deadline.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
+#include <vector>
 
 #ifdef _WIN32
 #include <windows.h>
-#else
-#include <sys/stat.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -255,103 +252,44 @@ TEST(PlatformRegistry, MachineKeyFollowsTheRegistry)
     EXPECT_FALSE(MachineKeyExists(key));
 }
 
-#else
+#endif
 
 namespace {
-
-const wchar_t* const kFilterKey = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
-
-// Sets or clears an environment variable for one test and restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        if (value)
-            setenv(name, value, 1);
-        else
-            unsetenv(name);
-    }
-    ~ScopedEnv()
-    {
-        if (m_old)
-            setenv(m_name, m_old->c_str(), 1);
-        else
-            unsetenv(m_name);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
-
+unsigned g_listingsSeen = 0;
+void CountListing()
+{
+    ++g_listingsSeen;
+}
 } // namespace
 
-TEST(PlatformRegistry, BenchRegistrySectionListsTheKeys)
+TEST(PlatformListing, ListsTheExtensionInAnyCaseAndTellsTheObserver)
 {
     ScratchDir dir;
-    ScopedEnv noOverride("TOLVANE_BENCH", nullptr);
-    dir.Write("HubBench.ini",
-              "[Registry]\n"
-              "SYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n"
-              "SYSTEM\\CurrentControlSet\\Services\\zq460bus=0\n"
-              "SOFTWARE\\Caf\xC3\xA9=1\n");
+    for (const char* name : {"b.bin", "A.BIN", "c.Bin", "notes.txt", "BIN"})
+        dir.Write(std::string("Bin/") + name, "x");
+    const std::string folder = (dir.Path() / "Bin").string() + kPathSeparator;
 
-    EXPECT_TRUE(MachineKeyExists(kFilterKey));
-    EXPECT_TRUE(MachineKeyExists(L"system\\currentcontrolset\\services\\ZQ460FILTER"));
-    EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\zq460bus")) << "=0 means absent";
-    EXPECT_FALSE(MachineKeyExists(L"SYSTEM\\CurrentControlSet\\Services\\zq460filter\\Enum"));
-    EXPECT_TRUE(MachineKeyExists(L"SOFTWARE\\Caf\u00e9")) << "keys are narrowed as UTF-8";
+    g_listingsSeen = 0;
+    const ListingObserver before = SetListingObserver(&CountListing);
+    std::vector<std::wstring> names{L"stale"};
+    EXPECT_TRUE(ListFolder(folder, ".BIN", names));
+    std::vector<std::wstring> sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(sorted, (std::vector<std::wstring>{L"A.BIN", L"b.bin", L"c.Bin"}));
+#ifndef _WIN32
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"A.BIN", L"b.bin", L"c.Bin"})) << "upper-cased byte order";
+#endif
+    EXPECT_FALSE(ListFolder(folder, ".IMG", names)) << "nothing matches";
+    EXPECT_TRUE(names.empty());
+    EXPECT_FALSE(ListFolder(folder + "missing" + kPathSeparator, ".BIN", names));
+    EXPECT_EQ(g_listingsSeen, 3u) << "once after every listing, failed or not";
+
+    EXPECT_EQ(SetListingObserver(before), &CountListing);
+    EXPECT_TRUE(ListFolder(folder, ".BIN", names));
+    EXPECT_EQ(g_listingsSeen, 3u) << "an observer taken away is not called";
 }
 
-TEST(PlatformRegistry, NoKeysWithoutAUsableBench)
-{
-    ScratchDir dir;
-    ScopedEnv noOverride("TOLVANE_BENCH", nullptr);
-    EXPECT_FALSE(MachineKeyExists(kFilterKey)) << "no bench file";
-
-    dir.Write("HubBench.ini", "[Registry]\nSYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n"
-                              "this line is not a setting\n");
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    const bool exists = MachineKeyExists(kFilterKey);
-    const std::string out = testing::internal::GetCapturedStdout();
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_FALSE(exists) << "a malformed bench lists nothing";
-    EXPECT_EQ(out + err, "") << "bench errors are the simulated library's to report";
-}
-
-TEST(PlatformRegistry, BenchThatIsAPipeADeviceOrTooLargeListsNoKeysAtOnce)
-{
-    ScratchDir dir;
-    ScopedEnv noOverride("TOLVANE_BENCH", nullptr);
-    const std::string key = "[Registry]\nSYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n";
-    const Deadline deadline(20); // a pipe opened for reading would wait for a writer
-    const struct {
-        const char* what;
-        void (*make)(const std::string& key);
-    } cases[] = {
-        {"a pipe", [](const std::string&) { ASSERT_EQ(mkfifo("HubBench.ini", 0600), 0); }},
-        {"a link to /dev/zero", [](const std::string&) { fs::create_symlink("/dev/zero", "HubBench.ini"); }},
-        {"the key, then more than 16 MiB",
-         [](const std::string& text) {
-             std::ofstream("HubBench.ini", std::ios::binary) << text << ';' << std::string(16u << 20, 'x');
-         }},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        fs::remove("HubBench.ini");
-        c.make(key);
-        EXPECT_FALSE(MachineKeyExists(kFilterKey));
-    }
-    fs::remove("HubBench.ini");
-    std::ofstream("HubBench.ini", std::ios::binary) << key << ';' << std::string((16u << 20) - key.size() - 1, 'x');
-    EXPECT_TRUE(MachineKeyExists(kFilterKey)) << "16 MiB exactly is still read";
-}
-
+#ifndef _WIN32
 TEST(PlatformNames, ListedNamesNarrowToTheBytesOnDiskAndShowAsLatin1)
 {
     ScratchDir dir;
@@ -385,28 +323,6 @@ TEST(PlatformNames, ListedNamesNarrowToTheBytesOnDiskAndShowAsLatin1)
     EXPECT_FALSE(NarrowName(std::wstring(1, static_cast<wchar_t>(0xDD00)), narrow));
     EXPECT_FALSE(NarrowName(std::wstring(1, static_cast<wchar_t>(0xD800)), narrow));
 }
-
-TEST(PlatformRegistry, BenchPathComesFromTheEnvironment)
-{
-    ScratchDir dir;
-    dir.Write("HubBench.ini", "[Registry]\nSYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n");
-    dir.Write("elsewhere/Other.ini", "[Registry]\nSOFTWARE\\Tolvane=1\n");
-
-    {
-        const std::string other = (dir.Path() / "elsewhere" / "Other.ini").string();
-        ScopedEnv redirect("TOLVANE_BENCH", other.c_str());
-        EXPECT_TRUE(MachineKeyExists(L"SOFTWARE\\Tolvane"));
-        EXPECT_FALSE(MachineKeyExists(kFilterKey)) << "the working directory's bench is not read";
-    }
-    {
-        const std::string missing = (dir.Path() / "elsewhere" / "Missing.ini").string();
-        ScopedEnv redirect("TOLVANE_BENCH", missing.c_str());
-        EXPECT_FALSE(MachineKeyExists(kFilterKey));
-    }
-    ScopedEnv noOverride("TOLVANE_BENCH", nullptr);
-    EXPECT_TRUE(MachineKeyExists(kFilterKey));
-}
-
 #endif
 
 TEST(PlatformSleep, SleepsRoughlyAsLongAsAsked)

@@ -5,7 +5,7 @@
 #define TOLVANE_TESTS_QTWINDOWFIXTURE_H
 
 #include "Bench.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "LampWidget.h"
 #include "QtTolvaneDlg.h"
 #include "ScratchDir.h"
@@ -51,19 +51,13 @@ protected:
         bUpgradeReady = 0;
         engine->SetSettleMs(0);
         dir.Write("SpiFlash.ini", "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n");
-        ImageParams image;
-        image.targetId = 0x0D13;
-        image.versionWord = 0x0200;
-        std::string bytes;
-        std::string error;
-        EXPECT_TRUE(BuildImage(image, bytes, error)) << error;
-        dir.Write("Bin/GL.BIN", bytes);
+        WriteImage(dir, "GL.BIN", PlainImage());
     }
     ~QtWindowTest() override { bUpgradeReady = 0; }
 
     void Hubs(const std::string& more = "")
     {
-        WriteBench(dir, HubSection(1, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n" + more));
+        WriteBench(dir, PlainHub(1, 1, more));
     }
     void NoHubs() { WriteBench(dir, ""); }
 

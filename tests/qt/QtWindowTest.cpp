@@ -1,5 +1,7 @@
 #include "QtWindowFixture.h"
 
+#include "DialogTable.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QFontInfo>
@@ -275,11 +277,17 @@ TEST_F(QtWindowTest, ControlsSitAtTheirDialogUnitsInTheDialogFont)
     const auto px = [unitX](int units) { return (units * unitX + 2) / 4; };
     const auto py = [unitY](int units) { return (units * unitY + 4) / 8; };
 
-    EXPECT_EQ(dialog.size(), QSize(px(172), py(115)));
-    EXPECT_EQ(StartButton()->geometry(), QRect(px(108), py(5), px(60), py(20)));
-    EXPECT_EQ(Lamp()->geometry(), QRect(px(25), py(7), px(16), py(16)));
-    EXPECT_EQ(LogBox()->geometry(), QRect(px(4), py(29), px(165), py(67)));
-    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("USB3 Hub FW Upgrade Tool V2.8"));
+    EXPECT_EQ(dialog.size(), QSize(px(dialog_table::kWidth), py(dialog_table::kHeight)));
+    for (const dialog_table::Control& entry : dialog_table::kControls) {
+        const QWidget* control = dialog.GetDlgItem(entry.id);
+        ASSERT_NE(control, nullptr) << entry.id;
+        const dialog_table::Rect& r = entry.rect;
+        EXPECT_EQ(control->geometry(), QRect(px(r.x), py(r.y), px(r.width), py(r.height))) << entry.id;
+        if (const auto* button = qobject_cast<const QPushButton*>(control)) {
+            EXPECT_EQ(button->text(), QString::fromWCharArray(entry.text)) << entry.id;
+        }
+    }
+    EXPECT_EQ(dialog.windowTitle(), QString::fromWCharArray(dialog_table::kCaption));
 }
 
 TEST_F(QtWindowTest, IconAndLogoComeFromTheProgramsOwnArtwork)

@@ -44,3 +44,8 @@ std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, un
                   bcdDevice, depth);
     return text + more;
 }
+
+std::string PlainHub(int n, unsigned depth, const std::string& more)
+{
+    return HubSection(n, 0x05E3, 0x0610, 0x0100, depth, "ChipVersion=0x10\n" + more);
+}

@@ -22,4 +22,8 @@ void SetFilterDriverKey(bool present);
 std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, unsigned depth,
                        const std::string& more = "");
 
+// The hub most tests use: 05E3:0610 at firmware 0x0100, chip version 0x10,
+// which the image PlainImage (Images.h) fits.
+std::string PlainHub(int n, unsigned depth = 1, const std::string& more = "");
+
 #endif

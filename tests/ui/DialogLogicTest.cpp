@@ -1,5 +1,5 @@
 #include "Bench.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "ScratchDir.h"
 #include "TolvaneDlg.h"
 #include "resource.h"
@@ -95,15 +95,12 @@ protected:
         dir.Write("SpiFlash.ini", kIni);
         ImageParams image;
         image.targetId = 0x0D13;
-        std::string bytes;
-        std::string error;
-        EXPECT_TRUE(BuildImage(image, bytes, error)) << error;
-        dir.Write("Bin/GL.BIN", bytes);
+        WriteImage(dir, "GL.BIN", image);
     }
 
     void Hubs(const std::string& more = "")
     {
-        WriteBench(dir, HubSection(1, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n" + more));
+        WriteBench(dir, PlainHub(1, 1, more));
     }
     void NoHubs() { WriteBench(dir, ""); }
 

@@ -3,7 +3,7 @@
 // start waits out the real 2000 ms settle pause, so the cases are few and
 // each follows a whole story.
 #include "Bench.h"
-#include "ImageWriter.h"
+#include "Images.h"
 #include "LampColours.h"
 #include "PngFile.h"
 #include "ProgramFolder.h"
@@ -28,21 +28,6 @@ constexpr DWORD kQuickMs = 10000;
 
 const wchar_t kCompletedText[] = L"Upgrade is completed.\r\nPlease power cycle the hub.";
 const char kIni[] = "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n";
-
-std::string Image(const ImageParams& params)
-{
-    std::string bytes;
-    std::string error;
-    EXPECT_TRUE(BuildImage(params, bytes, error)) << error;
-    return bytes;
-}
-
-std::string ReadSource(const char* relative)
-{
-    std::ifstream in(fs::u8path(TOLVANE_SOURCE_DIR) / fs::u8path(relative), std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << relative;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string Hub(int n, unsigned depth, const std::string& more = "")
 {
@@ -94,7 +79,7 @@ protected:
         ImageParams image;
         image.targetId = 0x0D13;
         image.versionWord = 0x0655;
-        dir.Write("Bin/GL.BIN", Image(image));
+        dir.Write("Bin/GL.BIN", ImageBytes(image));
     }
 
     // Starts Tolvane.exe in the scratch folder and waits for its dialog,

@@ -2,6 +2,7 @@
 // dialog template, icon and logo, manifest and version block, and the PE
 // headers that make it a self-contained 64-bit GUI program bound to the ISP
 // library at load time.
+#include "DialogTable.h"
 #include "ProgramFolder.h"
 #include "resource.h"
 
@@ -137,6 +138,16 @@ std::ostream& operator<<(std::ostream& out, const Control& c)
     return out << line << testing::PrintToString(c.windowClass) << " " << testing::PrintToString(c.title);
 }
 
+// A control of the dialog table as the template stores it: a bitmap in
+// place of a text comes back as its ordinal.
+Control FromTable(const dialog_table::Control& entry)
+{
+    const dialog_table::Rect& r = entry.rect;
+    const std::wstring title = entry.bitmapId != 0 ? L"#" + std::to_wstring(entry.bitmapId) : entry.text;
+    return {static_cast<std::uint32_t>(entry.id), entry.windowClass, title, r.x, r.y, r.width, r.height, entry.style,
+            entry.exStyle};
+}
+
 // A BITMAPINFOHEADER at the start of bytes: width, height, bits per pixel.
 void ExpectBitmapHeader(const std::string& bytes, int width, int height, int bits)
 {
@@ -158,19 +169,19 @@ TEST_F(ResourceFile, DialogTemplateHasTheLayoutOfTheMainWindow)
     EXPECT_EQ(dialog.Word(), 1);      // DLGTEMPLATEEX
     EXPECT_EQ(dialog.Word(), 0xFFFF); // its signature
     EXPECT_EQ(dialog.Dword(), 0u);    // help id
-    EXPECT_EQ(dialog.Dword(), 0x00040000u);
-    EXPECT_EQ(dialog.Dword(), 0x90C800C0u);
+    EXPECT_EQ(dialog.Dword(), dialog_table::kExStyle);
+    EXPECT_EQ(dialog.Dword(), dialog_table::kStyle);
     const int count = dialog.Word();
     EXPECT_EQ((std::vector<int>{dialog.Short(), dialog.Short(), dialog.Short(), dialog.Short()}),
-              (std::vector<int>{0, 0, 172, 115}));
+              (std::vector<int>{0, 0, dialog_table::kWidth, dialog_table::kHeight}));
     EXPECT_EQ(dialog.NameOrOrdinal(), L""); // no menu
     EXPECT_EQ(dialog.NameOrOrdinal(), L""); // the standard dialog class
-    EXPECT_EQ(dialog.String(), L"USB3 Hub FW Upgrade Tool V2.8");
-    EXPECT_EQ(dialog.Word(), 12);
-    EXPECT_EQ(dialog.Word(), 700);
+    EXPECT_EQ(dialog.String(), dialog_table::kCaption);
+    EXPECT_EQ(dialog.Word(), dialog_table::kFontPoints);
+    EXPECT_EQ(dialog.Word(), dialog_table::kFontWeight);
     EXPECT_EQ(dialog.Take(1), 0u); // not italic
     EXPECT_EQ(dialog.Take(1), 0u); // ANSI character set
-    EXPECT_EQ(dialog.String(), L"Times New Roman");
+    EXPECT_EQ(dialog.String(), dialog_table::kFontFace);
 
     std::vector<Control> controls;
     for (int i = 0; i < count && !dialog.Failed(); ++i) {
@@ -192,14 +203,9 @@ TEST_F(ResourceFile, DialogTemplateHasTheLayoutOfTheMainWindow)
         controls.push_back(c);
     }
     EXPECT_FALSE(dialog.Failed()) << "the template ends early";
-    const std::vector<Control> expected = {
-        {IDC_SCAN_DEVICE, L"Button", L"Scan Device", 45, 5, 60, 20, 0x50010000u, 0},
-        {IDC_START_UPGRADE, L"Button", L"Start Upgrade", 108, 5, 60, 20, 0x50010000u, 0},
-        {IDC_LOG, L"Edit", L"", 4, 29, 165, 67, 0x50A10084u, 0},
-        {IDC_LOGO, L"Static", L"#138", 4, 5, 20, 20, 0x5000020Eu, 0},
-        {IDC_PROGRESS, L"msctls_progress32", L"", 4, 102, 163, 6, 0x50800000u, 0},
-        {IDC_LAMP, L"Static", L"", 25, 7, 16, 16, 0x50000C0Du, 0},
-    };
+    std::vector<Control> expected;
+    for (const dialog_table::Control& entry : dialog_table::kControls)
+        expected.push_back(FromTable(entry));
     EXPECT_EQ(controls, expected);
 }
 

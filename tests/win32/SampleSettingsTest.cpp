@@ -3,6 +3,7 @@
 // by the engine, the sample has to give exactly what the plain demo
 // settings give, in the kit's CRLF form as well as in the checkout's.
 #include "HubUpgrader.h"
+#include "Images.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -12,16 +13,8 @@
 #include <iterator>
 #include <memory>
 
-namespace fs = std::filesystem;
 
 namespace {
-std::string ReadSource(const char* relative)
-{
-    std::ifstream in(fs::u8path(TOLVANE_SOURCE_DIR) / fs::u8path(relative), std::ios::binary);
-    EXPECT_TRUE(in.good()) << "cannot read " << relative;
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string WithCrLf(const std::string& text)
 {
     std::string out;
@@ -46,7 +39,7 @@ TEST(SampleSettings, NotesInTheKitsSampleChangeNothingTheEngineReads)
 {
     ScratchDir dir;
     const auto plain = Load(dir, ReadSource("demo/SpiFlash.ini"));
-    const std::string sample = ReadSource("ui/win32/package/release/x64/SpiFlash.ini");
+    const std::string sample = ReadSource("packaging/release/x64/SpiFlash.ini");
     for (const std::string& form : {sample, WithCrLf(sample)}) {
         const auto annotated = Load(dir, form);
         EXPECT_EQ(annotated->m_strLog, plain->m_strLog);

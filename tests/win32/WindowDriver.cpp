@@ -1,12 +1,11 @@
 #include "WindowDriver.h"
 
+#include "DialogTable.h"
 #include "resource.h"
 
 #include <commctrl.h>
 
 namespace fs = std::filesystem;
-
-const wchar_t kDialogTitle[] = L"USB3 Hub FW Upgrade Tool V2.8";
 
 namespace {
 // Generous for one message: a dialog that is merely idle answers at once.
@@ -101,7 +100,7 @@ HWND WaitForDialog(DWORD processId, DWORD timeoutMs)
     HWND found = nullptr;
     PollFor(timeoutMs, [&] {
         // Other programs' dialogs may carry the same title: the owner decides.
-        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", kDialogTitle));) {
+        for (HWND window = nullptr; (window = FindWindowExW(nullptr, window, L"#32770", dialog_table::kCaption));) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
             if ((processId == 0 || owner == processId) && IsWindowVisible(window)) {
@@ -116,7 +115,7 @@ HWND WaitForDialog(DWORD processId, DWORD timeoutMs)
 
 void EndStrayDialogs()
 {
-    while (const HWND dialog = FindWindowExW(nullptr, nullptr, L"#32770", kDialogTitle)) {
+    while (const HWND dialog = FindWindowExW(nullptr, nullptr, L"#32770", dialog_table::kCaption)) {
         DWORD id = 0;
         GetWindowThreadProcessId(dialog, &id);
         HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);

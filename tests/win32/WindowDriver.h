@@ -13,8 +13,6 @@
 #include <string>
 #include <vector>
 
-extern const wchar_t kDialogTitle[];
-
 // A started program. The destructor ends it if a failed test left it running.
 class ChildProcess {
 public:

@@ -1,5 +1,6 @@
 #include "QtTolvaneDlg.h"
 
+#include "DialogTable.h"
 #include "LampWidget.h"
 #include "Platform.h"
 #include "resource.h"
@@ -17,8 +18,6 @@
 
 #include <algorithm>
 
-const char kTolvaneTitle[] = "USB3 Hub FW Upgrade Tool V2.8";
-
 // The artwork sits in this static library and nothing else refers to it, so
 // without this reference the linker would leave it out of the program.
 static void LoadArtwork()
@@ -27,7 +26,7 @@ static void LoadArtwork()
 }
 
 namespace {
-const QString kPreferredFace = QStringLiteral("Times New Roman");
+const QString kPreferredFace = QString::fromWCharArray(dialog_table::kFontFace);
 const QString kFallbackFace = QStringLiteral("Liberation Serif");
 
 // Qt keeps paragraphs apart with "\n"; the engine's "\r\n" would leave a
@@ -41,6 +40,19 @@ QString FromWindowsText(const std::wstring& text)
     return converted;
 }
 
+// The table's entry for a control, checked when the window is compiled.
+template <int Id>
+const dialog_table::Control& Entry()
+{
+    static_assert(dialog_table::Has(Id), "the dialog table has no control with this id");
+    return *dialog_table::Find(Id);
+}
+
+QString TextOf(const dialog_table::Control& control)
+{
+    return QString::fromWCharArray(control.text);
+}
+
 bool IsEnter(const QKeyEvent* key)
 {
     const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
@@ -50,7 +62,8 @@ bool IsEnter(const QKeyEvent* key)
 
 QFont TolvaneDialogFont()
 {
-    QFont font(kPreferredFace, 12, QFont::Bold);
+    static_assert(dialog_table::kFontWeight == 700, "the template asks for bold type");
+    QFont font(kPreferredFace, dialog_table::kFontPoints, QFont::Bold);
     // Font matching would quietly substitute any face; pick the serif whose
     // widths the dialog units were laid out for instead.
     if (QFontInfo(font).family().compare(kPreferredFace, Qt::CaseInsensitive) != 0)
@@ -61,17 +74,17 @@ QFont TolvaneDialogFont()
 CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(parent), CTolvaneDlg(upgrader)
 {
     LoadArtwork();
-    setWindowTitle(QString::fromLatin1(kTolvaneTitle));
+    setWindowTitle(QString::fromWCharArray(dialog_table::kCaption));
     setWindowIcon(QIcon(QStringLiteral(":/Tolvane.ico")));
     setFont(TolvaneDialogFont());
     m_units = BaseUnitsOf(font());
-    setFixedSize(DialogSize(m_units, 172, 115));
+    setFixedSize(DialogSize(m_units, dialog_table::kWidth, dialog_table::kHeight));
 
     // Created in the template's order, which is also the tab order.
-    m_scan = new QPushButton(QStringLiteral("Scan Device"), this);
-    m_scan->setGeometry(DialogRect(m_units, 45, 5, 60, 20));
-    m_start = new QPushButton(QStringLiteral("Start Upgrade"), this);
-    m_start->setGeometry(DialogRect(m_units, 108, 5, 60, 20));
+    m_scan = new QPushButton(TextOf(Entry<IDC_SCAN_DEVICE>()), this);
+    Place(m_scan, Entry<IDC_SCAN_DEVICE>());
+    m_start = new QPushButton(TextOf(Entry<IDC_START_UPGRADE>()), this);
+    Place(m_start, Entry<IDC_START_UPGRADE>());
     // Enter is dealt out in keyPressEvent. Qt would otherwise mark the first
     // button for good as the one Enter presses, where Windows marks the
     // focused one and leaves OK the default.
@@ -79,7 +92,7 @@ CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(
     m_start->setAutoDefault(false);
 
     m_log = new QPlainTextEdit(this);
-    m_log->setGeometry(DialogRect(m_units, 4, 29, 165, 67));
+    Place(m_log, Entry<IDC_LOG>());
     m_log->setLineWrapMode(QPlainTextEdit::NoWrap);
     m_log->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // ES_AUTOHSCROLL without WS_HSCROLL: long lines scroll with the caret,
@@ -94,24 +107,30 @@ CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(
     m_log->installEventFilter(this);
 
     m_logo = new QLabel(this);
-    m_logo->setGeometry(DialogRect(m_units, 4, 5, 20, 20));
+    Place(m_logo, Entry<IDC_LOGO>());
     m_logo->setAlignment(Qt::AlignCenter);
     m_logo->setPixmap(QPixmap(QStringLiteral(":/Logo.bmp")));
 
     m_progress = new QProgressBar(this);
-    m_progress->setGeometry(DialogRect(m_units, 4, 102, 163, 6));
+    Place(m_progress, Entry<IDC_PROGRESS>());
     m_progress->setTextVisible(false);
-    m_progress->setRange(0, 100);
+    m_progress->setRange(0, kProgressMaximum);
     m_progress->setValue(0);
 
     m_lamp = new CLampWidget(this);
-    m_lamp->setGeometry(DialogRect(m_units, 25, 7, 16, 16));
+    Place(m_lamp, Entry<IDC_LAMP>());
 
     connect(m_scan, &QPushButton::clicked, this, [this] { OnScanDevice(); });
     connect(m_start, &QPushButton::clicked, this, [this] { OnStartUpgrade(); });
 }
 
 CQtTolvaneDlg::~CQtTolvaneDlg() = default;
+
+void CQtTolvaneDlg::Place(QWidget* control, const dialog_table::Control& entry) const
+{
+    const dialog_table::Rect& r = entry.rect;
+    control->setGeometry(DialogRect(m_units, r.x, r.y, r.width, r.height));
+}
 
 QWidget* CQtTolvaneDlg::GetDlgItem(int id) const
 {

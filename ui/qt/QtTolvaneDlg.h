@@ -1,6 +1,7 @@
 // The main window on Linux: dialog 102 of the Windows program drawn with Qt
-// Widgets, at the same places in dialog units and in the same font. The
-// shared window logic decides what happens; this class only shows it.
+// Widgets from the same dialog table, at the same places in dialog units and
+// in the same font. Two windows over one window logic, kept apart on purpose:
+// the logic decides what happens; this class only shows it.
 #ifndef TOLVANE_UI_QT_QTTOLVANEDLG_H
 #define TOLVANE_UI_QT_QTTOLVANEDLG_H
 
@@ -16,7 +17,9 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 
-extern const char kTolvaneTitle[];
+namespace dialog_table {
+struct Control;
+}
 
 // Times New Roman, 12 pt, bold, or its metric twin Liberation Serif where
 // Times New Roman is not installed.
@@ -51,6 +54,7 @@ protected:
 
 private:
     QPushButton* Button(int id) const;
+    void Place(QWidget* control, const dialog_table::Control& entry) const;
 
     DialogBaseUnits m_units;
     bool m_initialised = false;

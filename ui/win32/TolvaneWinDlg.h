@@ -1,6 +1,7 @@
 // The main dialog on Windows: the shared window logic of CTolvaneDlg over a
 // modal dialog made from template IDD_TOLVANE_DIALOG, with its controls
-// driven through plain Win32 calls.
+// driven through plain Win32 calls. The Qt window is its twin on purpose:
+// one window logic, shown by each system's own means.
 #ifndef TOLVANE_UI_WIN32_TOLVANEWINDLG_H
 #define TOLVANE_UI_WIN32_TOLVANEWINDLG_H
 

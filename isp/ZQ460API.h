@@ -1,8 +1,8 @@
 // The four functions of the hub maker's ISP library ZQ460API that Tolvane
 // calls. The program links against the library at load time; on Linux the
 // simulated library in sim/ stands in for it.
-#ifndef TOLVANE_ENGINE_ZQ460API_H
-#define TOLVANE_ENGINE_ZQ460API_H
+#ifndef TOLVANE_ISP_ZQ460API_H
+#define TOLVANE_ISP_ZQ460API_H
 
 #include "IspRecords.h"
 

@@ -1,8 +1,8 @@
 // Where the fields of a firmware image (.BIN) lie. The engine reads only these
 // few fields; everything else in an image is opaque and reaches the hub
 // through the ISP library, which reads the file itself.
-#ifndef TOLVANE_ENGINE_IMAGEFORMAT_H
-#define TOLVANE_ENGINE_IMAGEFORMAT_H
+#ifndef TOLVANE_ISP_IMAGEFORMAT_H
+#define TOLVANE_ISP_IMAGEFORMAT_H
 
 #include <cstddef>
 #include <cstdint>

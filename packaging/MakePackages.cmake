@@ -8,6 +8,10 @@ foreach(name LAUNCHER TOLVANE_EXE CLI_EXE ISP_DLL KIT_DIR DEMO_BENCH DEMO_IMAGES
     message(FATAL_ERROR "MakePackages.cmake: ${name} is not set")
   endif()
 endforeach()
+if(LAUNCHER STREQUAL "")
+  message(FATAL_ERROR "No launcher for the kits: set TOLVANE_LAUNCHER_EXE to the TolvaneEndUser.exe "
+                      "of the launcher build (the preset windows names build/launcher's).")
+endif()
 if(NOT EXISTS "${LAUNCHER}")
   message(FATAL_ERROR "The launcher ${LAUNCHER} is missing. Build it first "
                       "(cmake --preset launcher && cmake --build --preset launcher) "

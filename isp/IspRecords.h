@@ -1,8 +1,8 @@
 // Records exchanged with the ISP library ZQ460API. The library receives the
 // addresses of these records, so their byte layout is a wire format: packed,
 // little-endian, no gaps. Every size and offset is checked at compile time.
-#ifndef TOLVANE_ENGINE_ISPRECORDS_H
-#define TOLVANE_ENGINE_ISPRECORDS_H
+#ifndef TOLVANE_ISP_ISPRECORDS_H
+#define TOLVANE_ISP_ISPRECORDS_H
 
 #include <stddef.h>
 #include <stdint.h>
