@@ -38,6 +38,10 @@ inline bool IsSpecialHubModel(std::uint32_t vidPid)
     return vidPid == 0x3C5E0460 || vidPid == 0x3C5E0461;
 }
 
+// The hub's firmware version as the device list shows it: "V2.19" for the
+// products 0x0460 and 0x0461, else the four digits of the version word.
+std::string ListedFirmwareVersion(const HubInfo& hub);
+
 class CHubUpgrader {
 public:
     static constexpr std::uint32_t kDefaultSettleMs = 2000;

@@ -43,6 +43,9 @@ class IUpgradeObserver {
 public:
     virtual ~IUpgradeObserver() = default;
 
+    // What the library reported as its version during the scan.
+    virtual void OnDllVersion(std::uint32_t /*version*/) {}
+
     // A hub's turn begins; every later notification concerns this hub until
     // the next OnHubStart. entry is its index in the hub table.
     virtual void OnHubStart(unsigned /*entry*/, const HubInfo& /*hub*/) {}
