@@ -201,7 +201,9 @@ extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* im
 
         std::this_thread::sleep_for(std::chrono::milliseconds(hub.updateMs));
 
-        firmware[hubIndex + 1] = version;
+        // A hub that ignores what it was sent keeps its old record, or none.
+        if (!hub.noVersionChange)
+            firmware[hubIndex + 1] = version;
         if (!tolvane::bench::SaveState(statePath, firmware, error)) {
             std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
             return kNotRecorded;
