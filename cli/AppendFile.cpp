@@ -32,12 +32,21 @@ bool AppendWhole(const std::string& path, const std::string& text, std::string& 
         error = LastErrorText();
         return false;
     }
+    // Appends are whole on Windows file systems; Wine finds the end and then
+    // writes. A lock on one byte far beyond any data makes every appender
+    // wait its turn there too, and never touches what is written.
+    OVERLAPPED lockAt{};
+    lockAt.Offset = 0xFFFFFFFEu;
+    lockAt.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &lockAt) != 0;
     DWORD written = 0;
     const BOOL wrote = ::WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     if (!wrote)
         error = LastErrorText();
     else if (written != text.size())
         error = "the line was cut short";
+    if (locked)
+        ::UnlockFileEx(file, 0, 1, 0, &lockAt);
     const bool closed = ::CloseHandle(file) != 0;
     if (wrote && written == text.size() && !closed)
         error = LastErrorText();

@@ -29,7 +29,7 @@ TEST(History, ConcurrentRunsLeaveOnlyWholeLines)
 {
     ScratchDir dir;
     constexpr unsigned kWriters = 8;
-    constexpr unsigned kRuns = 40;
+    constexpr unsigned kRuns = 12;
     std::vector<std::thread> writers;
     for (unsigned w = 0; w < kWriters; ++w) {
         writers.emplace_back([w] {
