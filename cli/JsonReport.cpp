@@ -4,10 +4,6 @@
 #include "Platform.h"
 #include "TextEscape.h"
 
-#ifndef TOLVANE_VERSION
-#define TOLVANE_VERSION "unknown"
-#endif
-
 using nlohmann::json;
 
 std::string Hex(unsigned value, int digits)
