@@ -44,7 +44,8 @@ std::string VerifyHubs(std::vector<HubRecord>& records, const HubInfo* rescanned
             lines += CHubUpgrader::Format("!!!Error Device(%u):=> Verify failed, device not found again\r\n", number);
             continue;
         }
-        record.versionAfter = now->descriptor.bcdDevice;
+        // A copy: the packed record's field cannot be bound to a reference.
+        record.versionAfter = static_cast<std::uint16_t>(now->descriptor.bcdDevice);
         record.verified = *record.versionAfter == expected;
         if (*record.verified)
             lines += CHubUpgrader::Format("Device(%u): FW Version = %04X\r\n   =>Verify successful\r\n", number,
