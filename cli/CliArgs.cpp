@@ -1,86 +1,117 @@
 #include "CliArgs.h"
 
-#include <cstring>
-
-const char kCliUsage[] =
-    "Usage: tolvane-cli [-C DIR] scan [--settle-ms N]\n"
-    "       tolvane-cli [-C DIR] upgrade [--settle-ms N]\n"
-    "       tolvane-cli --help\n"
-    "\n"
-    "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
-    "that the ISP library ZQ460API reports.\n"
-    "\n"
-    "Commands:\n"
-    "  scan            what the \"Scan Device\" button runs: read SpiFlash.ini,\n"
-    "                  check the hub filter driver, search and list the hubs\n"
-    "  upgrade         what the \"Start Upgrade\" button runs: the scan, then an\n"
-    "                  image from Bin written into every hub that needs one;\n"
-    "                  a progress bar on standard error when it is a terminal\n"
-    "\n"
-    "Options:\n"
-    "  -C DIR          change to DIR first; SpiFlash.ini and Bin are read there\n"
-    "  --settle-ms N   wait N milliseconds (0 to 600000) before the hub search\n"
-    "                  instead of 2000\n"
-    "  --help          show this text\n"
-    "\n"
-    "Output: whatever the upgrader writes to the standard output while it runs,\n"
-    "then the final text of the log box, in UTF-8 with its \"\\r\\n\" line ends.\n"
-    "Exit status: 0 when the sequence succeeded (for upgrade: every hub was\n"
-    "programmed), 1 when it failed, 2 for a usage error.\n";
+#include <CLI/CLI.hpp>
 
 namespace {
-bool ParseMilliseconds(const char* text, std::uint32_t& value)
+const char kSynopsis[] =
+    "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
+    "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
+    "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
+    "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+    "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
+    "       tolvane-cli [COMMAND] --help\n"
+    "\n"
+    "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
+    "that the ISP library ZQ460API reports. Standard output receives whatever\n"
+    "the upgrader writes there, then the final text of the log box in UTF-8\n"
+    "with its \"\\r\\n\" line ends; with --json, one JSON document instead.";
+
+const char kExitStatus[] =
+    "Exit status:\n"
+    "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
+    "     upgrade: every hub was programmed (and verified); inspect: every image legal\n"
+    "  1  the scan failed, a hub failed (or would fail), the history was not\n"
+    "     written, or an image could not be read\n"
+    "  2  usage error\n"
+    "  3  no hub failed, at least one was already current\n"
+    "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
+
+void AddSettle(CLI::App& command, CliOptions& options)
 {
-    if (!*text)
-        return false;
-    std::uint64_t result = 0;
-    for (const char* p = text; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return false;
-        result = result * 10 + static_cast<unsigned>(*p - '0');
-        if (result > 600000)
-            return false;
+    command.add_option("--settle-ms", options.settleMs, "wait N milliseconds (0 to 600000) before the hub search instead of 2000")
+        ->type_name("N")
+        ->check(CLI::Range(0u, 600000u));
+}
+
+void AddJson(CLI::App& command, CliOptions& options)
+{
+    command.add_flag("--json", options.json, "write one JSON document on standard output instead of the text");
+}
+
+void AddCommands(CLI::App& app, CliOptions& options)
+{
+    CLI::App* scan = app.add_subcommand("scan", "what the \"Scan Device\" button runs: read SpiFlash.ini, check the "
+                                                "hub filter driver, search and list the hubs");
+    AddSettle(*scan, options);
+    AddJson(*scan, options);
+    scan->callback([&options] { options.command = CliCommand::Scan; });
+
+    CLI::App* upgrade = app.add_subcommand("upgrade", "what the \"Start Upgrade\" button runs: the scan, then an "
+                                                      "image from Bin written into every hub that needs one");
+    AddSettle(*upgrade, options);
+    AddJson(*upgrade, options);
+    upgrade->add_flag("--verify", options.verify,
+                      "after the upgrade wait, scan again and check that every programmed hub shows its new firmware");
+    upgrade->add_option("--history", options.history, "append one JSON line per hub to FILE")->type_name("FILE");
+    upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
+
+    CLI::App* plan = app.add_subcommand("plan", "a dry run: the scan, then what upgrade would do with every hub; "
+                                                "nothing is programmed");
+    AddSettle(*plan, options);
+    AddJson(*plan, options);
+    plan->add_flag("--explain", options.explain, "list every image for every hub with the test that rejected it");
+    plan->callback([&options] { options.command = CliCommand::Plan; });
+
+    CLI::App* inspect = app.add_subcommand("inspect", "show the fields of firmware image files and whether they "
+                                                      "are legal");
+    AddJson(*inspect, options);
+    inspect->add_option("IMAGE", options.images, "image files")->required();
+    inspect->callback([&options] { options.command = CliCommand::Inspect; });
+}
+
+std::string OneLine(std::string text)
+{
+    for (char& c : text) {
+        if (c == '\n' || c == '\r')
+            c = ' ';
     }
-    value = static_cast<std::uint32_t>(result);
-    return true;
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
 }
 } // namespace
 
 bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::string& error)
 {
-    bool haveCommand = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* word = argv[i];
-        const bool hasValue = i + 1 < argc;
-        if (std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0) {
-            options.command = CliCommand::Help;
-            return true;
-        }
-        if (std::strcmp(word, "-C") == 0 && !haveCommand) {
-            if (!hasValue) {
-                error = "-C needs a directory";
-                return false;
-            }
-            options.directory = argv[++i];
-        } else if (std::strcmp(word, "--settle-ms") == 0 && haveCommand) {
-            if (!hasValue || !ParseMilliseconds(argv[++i], options.settleMs)) {
-                error = "--settle-ms needs a number of milliseconds from 0 to 600000";
-                return false;
-            }
-        } else if (std::strcmp(word, "scan") == 0 && !haveCommand) {
-            options.command = CliCommand::Scan;
-            haveCommand = true;
-        } else if (std::strcmp(word, "upgrade") == 0 && !haveCommand) {
-            options.command = CliCommand::Upgrade;
-            haveCommand = true;
-        } else {
-            error = std::string("unexpected argument '") + word + "'";
-            return false;
-        }
-    }
-    if (!haveCommand) {
-        error = "no command given";
+    CLI::App app(kSynopsis, "tolvane-cli");
+    app.footer(kExitStatus);
+    app.require_subcommand(1);
+    app.add_option("-C", options.directory, "change to DIR first; SpiFlash.ini and Bin are read there")
+        ->type_name("DIR");
+    app.add_option("--hubs", options.hubs,
+                   "bench: the hubs of the bench file (simulated library); system: the attached hubs, read only; "
+                   "without it TOLVANE_HUBS decides, and bench when that is unset")
+        ->type_name("bench|system")
+        ->check(CLI::IsMember({"bench", "system"}));
+    AddCommands(app, options);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::CallForHelp&) {
+        options.command = CliCommand::Help;
+        options.helpText = app.help();
+        return true;
+    } catch (const CLI::ParseError& failure) {
+        error = OneLine(failure.what());
+        if (error.empty())
+            error = "the command line is not understood";
         return false;
     }
+#ifdef _WIN32
+    // Windows programs drive the maker's library, which knows only its hubs.
+    if (options.hubs == "system") {
+        error = "--hubs system is not available on Windows";
+        return false;
+    }
+#endif
     return true;
 }

@@ -1,27 +1,46 @@
 // tolvane-cli: the upgrader's button sequences on the command line, for
 // benches, scripts and machines without a display.
 #include "CliArgs.h"
-#include "ConsoleWindow.h"
+#include "Commands.h"
+#include "ExitStatus.h"
 #include "HubUpgrader.h"
+#include "Inspect.h"
 #include "Platform.h"
-#include "ReadOnlyNote.h"
 #include "StdoutStatus.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 namespace {
-// What the two buttons run: both texts emptied, the scan sequence, and for an
-// upgrade the run itself only after a passing scan.
-bool RunSequence(CliCommand command, CHubUpgrader& upgrader, ConsoleWindow& window)
+// The library reads which hubs to serve when it is first called.
+void ChooseHubs(const std::string& hubs)
 {
-    upgrader.m_strLog.clear();
-    upgrader.m_strMsg.clear();
-    if (!upgrader.Initialzation(&window))
-        return false;
-    return command != CliCommand::Upgrade || upgrader.RunUpgrade(&window);
+#ifdef _WIN32
+    _putenv_s("TOLVANE_HUBS", hubs.c_str());
+#else
+    setenv("TOLVANE_HUBS", hubs.c_str(), 1);
+#endif
+}
+
+int RunCommand(const CliOptions& options)
+{
+    switch (options.command) {
+    case CliCommand::Scan:
+        return RunScanCommand(options);
+    case CliCommand::Upgrade:
+        return RunUpgradeCommand(options);
+    case CliCommand::Plan:
+        return RunPlanCommand(options);
+    case CliCommand::Inspect:
+        return RunInspect(options.images, options.json);
+    case CliCommand::Help:
+        break;
+    }
+    std::fputs(options.helpText.c_str(), stdout);
+    return kExitDone;
 }
 } // namespace
 
@@ -30,12 +49,8 @@ int main(int argc, char** argv)
     CliOptions options;
     std::string error;
     if (!ParseCliArgs(argc, argv, options, error)) {
-        std::fprintf(stderr, "tolvane-cli: %s\n%s", error.c_str(), kCliUsage);
-        return 2;
-    }
-    if (options.command == CliCommand::Help) {
-        std::fputs(kCliUsage, stdout);
-        return FinishStdout(stdout, stderr) ? 0 : 1;
+        std::fprintf(stderr, "tolvane-cli: %s (see tolvane-cli --help)\n", error.c_str());
+        return kExitUsage;
     }
     if (!options.directory.empty()) {
         std::error_code failure;
@@ -43,19 +58,18 @@ int main(int argc, char** argv)
         if (failure) {
             std::fprintf(stderr, "tolvane-cli: cannot change to %s: %s\n", options.directory.c_str(),
                          failure.message().c_str());
-            return 2;
+            return kExitUsage;
         }
     }
 
     tolvane::platform::SetStdoutBinary();
+    if (!options.hubs.empty())
+        ChooseHubs(options.hubs);
     theHubUpgrader.SetSettleMs(options.settleMs);
-    ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
-    const bool passed = RunSequence(options.command, theHubUpgrader, window);
-    window.FinishProgress();
-
-    const std::string log = tolvane::platform::WideToUtf8(window.LogText());
-    std::fwrite(log.data(), 1, log.size(), stdout);
-    const bool written = FinishStdout(stdout, stderr);
-    NoteRefusedProgramming(window.LogText(), stderr);
-    return passed && written ? 0 : 1;
+    const int status = RunCommand(options);
+    // Output that did not reach its file is a failure, though the hubs were
+    // worked on: a more specific failure keeps its status.
+    if (!FinishStdout(stdout, stderr) && (status == kExitDone || status == kExitCurrent))
+        return kExitFailed;
+    return status;
 }

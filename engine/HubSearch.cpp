@@ -12,6 +12,16 @@ unsigned Nibble(unsigned value, unsigned shift)
 }
 } // namespace
 
+std::string ListedFirmwareVersion(const HubInfo& hub)
+{
+    const unsigned v = hub.descriptor.bcdDevice;
+    // By product alone: the list shows these numbers the special way for any
+    // vendor.
+    if (IsSpecialProduct(hub.descriptor.idProduct))
+        return CHubUpgrader::Format("V%X.%X%X", Nibble(v, 4), Nibble(v, 0), Nibble(v, 12));
+    return CHubUpgrader::Format("%X%X%X%X", Nibble(v, 12), Nibble(v, 8), Nibble(v, 4), Nibble(v, 0));
+}
+
 bool CHubUpgrader::FailSearch(const std::string& line)
 {
     AppendLog(line);
@@ -56,15 +66,8 @@ void CHubUpgrader::ListDevices()
         const HubInfo& hub = m_EnumInfo.hubs[i - 1];
         const unsigned vid = hub.descriptor.idVendor;
         const unsigned pid = hub.descriptor.idProduct;
-        const unsigned v = hub.descriptor.bcdDevice;
-        // By product alone: the list shows these numbers the special way for
-        // any vendor.
-        if (IsSpecialProduct(hub.descriptor.idProduct))
-            AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = V%X.%X%X\r\n", i, hub.depth, vid, pid,
-                             Nibble(v, 4), Nibble(v, 0), Nibble(v, 12)));
-        else
-            AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = %X%X%X%X\r\n", i, hub.depth, vid, pid,
-                             Nibble(v, 12), Nibble(v, 8), Nibble(v, 4), Nibble(v, 0)));
+        AppendLog(Format("(%u)Depth%u, V/PID = %04X/%04X, FW Version = %s\r\n", i, hub.depth, vid, pid,
+                         ListedFirmwareVersion(hub).c_str()));
         PushLog();
     }
 }

@@ -7,6 +7,7 @@
 #define TOLVANE_ENGINE_HUBUPGRADER_H
 
 #include "IspRecords.h"
+#include "UpgradeObserver.h"
 #include "UpgraderWindow.h"
 
 #include <cstddef>
@@ -44,6 +45,10 @@ inline bool IsSpecialHubModel(std::uint32_t vidPid)
     return (vidPid >> 16) == kSpecialVendor && IsSpecialProduct(static_cast<std::uint16_t>(vidPid & 0xFFFFu));
 }
 
+// The hub's firmware version as the device list shows it: "V2.19" for the
+// products 0x0460 and 0x0461, else the four digits of the version word.
+std::string ListedFirmwareVersion(const HubInfo& hub);
+
 class CHubUpgrader {
 public:
     static constexpr std::uint32_t kDefaultSettleMs = 2000;
@@ -68,6 +73,10 @@ public:
 
     // The upgrade: every hub of the table, from the last entry to the first.
     bool RunUpgrade(IUpgraderWindow* dialog);
+    // A dry run over the table of the latest passing scan: every decision of
+    // RunUpgrade up to the library call, which is never made. Leaves the
+    // table for a later run. False when there is no table to plan on.
+    bool PlanUpgrade(IUpgraderWindow* dialog);
     // Writes the path of the first image in the image folder that fits the
     // hub into path (kImagePathSize bytes); path is untouched on false.
     bool SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* path);
@@ -75,6 +84,8 @@ public:
     // The pause before the enumeration lets freshly attached hubs settle.
     // Windows keep the default; the command line may shorten it.
     void SetSettleMs(std::uint32_t milliseconds) { m_nSettleMs = milliseconds; }
+    // The watcher told of every decision; null for none.
+    void SetObserver(IUpgradeObserver* observer) { m_pObserver = observer; }
 
     // Log operations. 8-bit texts are widened as they enter the log.
     void AppendLog(const std::string& text);
@@ -121,9 +132,14 @@ private:
 
     std::string WantedImageName(const HubInfo& hub);
     const TargetIdEntry* FindTargetId(std::uint32_t vidPid) const;
-    bool ImageFits(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, const std::string& wanted,
-                   const std::wstring& name, std::string& imagePath);
-    bool PassesStringTest(const FirmwareImage& image, const HubInfo& hub) const;
+    ImageVerdict CheckImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId,
+                            const std::string& wanted, const std::wstring& name) const;
+    ImageTest StringTest(const FirmwareImage& image, const HubInfo& hub, ImageVerdict& verdict) const;
+    void LogVerdict(const ImageVerdict& verdict);
+    bool TakeScannedTable();
+    enum class HubDecision { Current, NoImage, Failed, Program };
+    // Everything the run decides for one hub before the library call.
+    HubDecision DecideHub(unsigned entry, char* path);
     void UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded);
     void LogHubCurrent(unsigned hubNumber);
     void LogHubFailed(unsigned hubNumber);
@@ -133,6 +149,7 @@ private:
     // The hub table is that of the latest scan, and that scan passed. A run
     // uses it up: programmed hubs restart and enumerate anew.
     bool m_bScanPassed = false;
+    IUpgradeObserver* m_pObserver = nullptr;
 };
 
 extern CHubUpgrader theHubUpgrader;

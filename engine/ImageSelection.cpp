@@ -52,6 +52,8 @@ std::string CHubUpgrader::WantedImageName(const HubInfo& hub)
     }
     FormatMsg("Please Check [HUBModule] setting\r\n");
     LogMsg();
+    if (m_pObserver)
+        m_pObserver->OnHubModuleMissing();
     return std::string();
 }
 
@@ -73,71 +75,116 @@ bool CHubUpgrader::SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* p
                   "Please add this HUB info to SpiFlash.ini file\r\n",
                   static_cast<unsigned>(vidPid >> 16), static_cast<unsigned>(vidPid & 0xFFFF));
         LogMsg();
+        if (m_pObserver)
+            m_pObserver->OnHubUnsupported(vidPid);
         return false;
     }
+    if (m_pObserver)
+        m_pObserver->OnTargetFound(*target);
 
     const std::string folder = tolvane::platform::kImageFolder;
     std::vector<std::wstring> names;
     if (!tolvane::platform::ListFolder(folder, ".BIN", names)) {
         FormatMsg("!!!Error searching directory:  %s*.BIN\r\n", folder.c_str());
         LogMsg();
+        if (m_pObserver)
+            m_pObserver->OnNoImageFolder();
         return false;
     }
+    // Images after the chosen one are judged only for a watcher that asks,
+    // and without a word in the log, which stays that of the selection.
+    bool chosen = false;
     for (const std::wstring& name : names) {
-        std::string imagePath;
-        if (ImageFits(vidPid, hub, target->targetId, wanted, name, imagePath)) {
+        if (chosen && !(m_pObserver && m_pObserver->WantsEveryImage()))
+            break;
+        const ImageVerdict verdict = CheckImage(vidPid, hub, target->targetId, wanted, name);
+        if (!chosen)
+            LogVerdict(verdict);
+        if (m_pObserver)
+            m_pObserver->OnImageConsidered(verdict, chosen);
+        if (!chosen && verdict.test == ImageTest::Fits) {
+            const std::string imagePath = tolvane::platform::kImageFolder + verdict.name8;
             std::memcpy(path, imagePath.c_str(), imagePath.size() + 1);
-            return true;
+            chosen = true;
         }
     }
-    return false;
+    return chosen;
 }
 
-bool CHubUpgrader::ImageFits(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId,
-                             const std::string& wanted, const std::wstring& name, std::string& imagePath)
+void CHubUpgrader::LogVerdict(const ImageVerdict& verdict)
 {
+    if (verdict.test == ImageTest::Unopenable) {
+        if (verdict.converted)
+            FormatMsg("!!!Error opening file faile:  %s", verdict.name8.c_str());
+        else
+            m_strMsg = tolvane::platform::WidenAnsi("!!!Error opening file faile:  ") + verdict.name;
+        LogMsg();
+    } else if (verdict.test == ImageTest::Illegal) {
+        m_strMsg = tolvane::platform::WidenAnsi("  Warning !!!") + verdict.name +
+                   tolvane::platform::WidenAnsi(" bin file is illgal...\r\n");
+        LogMsg();
+    }
+}
+
+ImageVerdict CHubUpgrader::CheckImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId,
+                                      const std::string& wanted, const std::wstring& name) const
+{
+    ImageVerdict verdict;
+    verdict.name = name;
+    verdict.wanted = wanted;
     // The whole name is converted: cutting it at its count of wide characters
     // would make names in multibyte code pages unopenable. A name that cannot
     // be converted, or whose path would not fit the buffer, is unopenable.
-    std::string name8;
-    const bool converted = tolvane::platform::NarrowName(name, name8);
-    imagePath = tolvane::platform::kImageFolder + name8;
+    verdict.converted = tolvane::platform::NarrowName(name, verdict.name8);
+    const std::string imagePath = tolvane::platform::kImageFolder + verdict.name8;
     FirmwareImage image;
-    if (!converted || imagePath.size() >= kImagePathSize || !image.Open(imagePath)) {
-        if (converted)
-            FormatMsg("!!!Error opening file faile:  %s", name8.c_str());
-        else
-            m_strMsg = tolvane::platform::WidenAnsi("!!!Error opening file faile:  ") + name;
-        LogMsg();
-        return false;
-    }
-    if (!image.IsLegal()) {
-        m_strMsg = tolvane::platform::WidenAnsi("  Warning !!!") + name +
-                   tolvane::platform::WidenAnsi(" bin file is illgal...\r\n");
-        LogMsg();
-        return false;
-    }
+    verdict.test = ImageTest::Unopenable;
+    if (!verdict.converted || imagePath.size() >= kImagePathSize || !image.Open(imagePath))
+        return verdict;
+    verdict.size = image.Size();
+    verdict.hasTargetId = image.HasTargetId();
+    verdict.targetId = verdict.hasTargetId ? image.TargetId() : 0;
+    verdict.hasFlags = image.HasFlags();
+    verdict.flags = verdict.hasFlags ? image.Flags() : 0;
+
+    verdict.test = ImageTest::Illegal;
+    if (!image.IsLegal())
+        return verdict;
+    verdict.test = ImageTest::TargetId;
     if (!image.HasTargetId() || image.TargetId() != targetId)
-        return false;
+        return verdict;
 
     if (!IsSpecialHubModel(vidPid)) {
-        if (m_nStringCompare != 0 && !PassesStringTest(image, hub))
-            return false;
-        const auto marker = [&image] {
-            std::uint16_t word = 0;
-            return image.Size() == image_format::kLayoutB.legalSize &&
-                   image.ReadWord(image_format::kMarkerOffset, word) && word == image_format::kMarkerValue;
+        if (m_nStringCompare != 0) {
+            verdict.test = StringTest(image, hub, verdict);
+            if (verdict.test != ImageTest::Fits)
+                return verdict;
+        }
+        const auto marker = [&image, &verdict] {
+            verdict.markerRead = image.ReadWord(image_format::kMarkerOffset, verdict.marker);
+            return image.Size() == image_format::kLayoutB.legalSize && verdict.markerRead &&
+                   verdict.marker == image_format::kMarkerValue;
         };
+        verdict.test = image.HasFlags() ? ImageTest::Compatibility : ImageTest::FlagsAbsent;
         if (!image.HasFlags() || !IsCompatible(image.Flags(), hub.hubFlags, hub.chipVersion, marker))
-            return false;
+            return verdict;
     }
-    return m_nHubNumber == 1 || (!wanted.empty() && name8 == wanted);
+    const bool named = m_nHubNumber == 1 || (!wanted.empty() && verdict.name8 == wanted);
+    verdict.test = named ? ImageTest::Fits : ImageTest::Name;
+    return verdict;
 }
 
-bool CHubUpgrader::PassesStringTest(const FirmwareImage& image, const HubInfo& hub) const
+namespace {
+std::string PresentBytes(const std::uint8_t* field, std::size_t present, std::size_t compared)
+{
+    return std::string(reinterpret_cast<const char*>(field), present < compared ? present : compared);
+}
+} // namespace
+
+ImageTest CHubUpgrader::StringTest(const FirmwareImage& image, const HubInfo& hub, ImageVerdict& verdict) const
 {
     if (!image.HasFlags())
-        return false;
+        return ImageTest::FlagsAbsent;
     const image_format::Layout& layout = image.Layout();
     std::uint8_t field[image_format::kTextFieldSize];
 
@@ -145,13 +192,17 @@ bool CHubUpgrader::PassesStringTest(const FirmwareImage& image, const HubInfo& h
     const bool usb2 = ((hub.descriptor.bcdUSB >> 8) & 0x0F) == 2;
     if (!usb2) {
         const std::size_t present = image.ReadField(layout.manufacturer, field, sizeof field);
+        verdict.manufacturer = PresentBytes(field, present, image_format::kManufacturerCompared);
         if (!SameBytes(field, present, hub.manufacturer, image_format::kManufacturerCompared))
-            return false;
+            return ImageTest::Manufacturer;
     }
-    for (const std::uint64_t offset : {layout.product1, layout.product2}) {
-        const std::size_t present = image.ReadField(offset, field, sizeof field);
+    std::string* texts[] = {&verdict.product1, &verdict.product2};
+    const std::uint64_t offsets[] = {layout.product1, layout.product2};
+    for (std::size_t i = 0; i < 2; ++i) {
+        const std::size_t present = image.ReadField(offsets[i], field, sizeof field);
+        *texts[i] = PresentBytes(field, present, image_format::kProductCompared);
         if (SameBytes(field, present, hub.product, image_format::kProductCompared))
-            return true;
+            return ImageTest::Fits;
     }
-    return false;
+    return ImageTest::Product;
 }

@@ -35,6 +35,8 @@ void CHubUpgrader::GetDllInfo()
 
     std::uint32_t version = 0;
     RX_GetDllVersion(&version);
+    if (m_pObserver)
+        m_pObserver->OnDllVersion(version);
     AppendLog("API Version: " + Format("%x", static_cast<unsigned>(version)) + "\r\n");
     PushLog();
 }

@@ -7,6 +7,7 @@
 #include "Platform.h"
 #include "ZQ460API.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace {
@@ -28,6 +29,8 @@ void CHubUpgrader::SetProgressPos(int position)
 {
     if (m_pDlg)
         m_pDlg->SetProgressPos(position);
+    if (m_pObserver)
+        m_pObserver->OnProgress(position);
 }
 
 void CHubUpgrader::LogHubCurrent(unsigned hubNumber)
@@ -43,6 +46,20 @@ void CHubUpgrader::LogHubFailed(unsigned hubNumber)
     LogMsg();
 }
 
+// Only a passing scan leads to a run, and it guarantees 1 to 32 hubs; anything
+// else would divide by zero or address entries the table does not have. A
+// failed scan may have left any table behind, or an older one.
+bool CHubUpgrader::TakeScannedTable()
+{
+    const unsigned hubs = m_EnumInfo.hubCount;
+    if (!m_bScanPassed || hubs == 0 || hubs > kMaxHubs) {
+        AppendLog("!!!Error no hub table to upgrade, scan first!\r\n");
+        PushLog();
+        return false;
+    }
+    return true;
+}
+
 bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
 {
     m_pDlg = dialog;
@@ -50,17 +67,11 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
         m_pDlg->SetProgressRange(0, kProgressMaximum);
     SetProgressPos(0);
 
-    const unsigned hubs = m_EnumInfo.hubCount;
-    // Only a passing scan leads here, and it guarantees 1 to 32 hubs; anything
-    // else would divide by zero or address entries the table does not have.
-    // A failed scan may have left any table behind, or an older one.
-    const bool scanned = m_bScanPassed;
+    const bool usable = TakeScannedTable();
     m_bScanPassed = false;
-    if (!scanned || hubs == 0 || hubs > kMaxHubs) {
-        AppendLog("!!!Error no hub table to upgrade, scan first!\r\n");
-        PushLog();
+    if (!usable)
         return false;
-    }
+    const unsigned hubs = m_EnumInfo.hubCount;
     const int step = static_cast<int>(kProgressMaximum / (2 * hubs));
     int position = 0;
     unsigned upgraded = 0;
@@ -73,25 +84,42 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
     return true;
 }
 
-void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded)
+bool CHubUpgrader::PlanUpgrade(IUpgraderWindow* dialog)
+{
+    m_pDlg = dialog;
+    if (!TakeScannedTable())
+        return false;
+    for (unsigned entry = m_EnumInfo.hubCount; entry-- > 0;) {
+        char path[kImagePathSize] = {};
+        DecideHub(entry, path);
+    }
+    return true;
+}
+
+CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
 {
     const HubInfo& hub = m_EnumInfo.hubs[entry];
     const unsigned hubNumber = entry + 1;
     const std::uint32_t vidPid = static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 | hub.descriptor.idProduct;
     const std::uint16_t version = hub.descriptor.bcdDevice;
     const bool special = IsSpecialHubModel(vidPid);
+    if (m_pObserver)
+        m_pObserver->OnHubStart(entry, hub);
 
     if (m_nCheckHubFw != 0 && special && PackedVersion(version) == m_wFwVersion) {
         LogHubCurrent(hubNumber);
-        return;
+        if (m_pObserver)
+            m_pObserver->OnHubCurrent(CurrentCheck::ReferenceVersion, version, m_wFwVersion);
+        return HubDecision::Current;
     }
-    char path[kImagePathSize] = {};
     if (!SelectImage(vidPid, hub, path)) {
         m_strMsg = tolvane::platform::WidenAnsi(
             "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n");
         LogMsg();
         LogHubFailed(hubNumber);
-        return;
+        if (m_pObserver)
+            m_pObserver->OnNoImage();
+        return HubDecision::NoImage;
     }
     // An image that ends before its version word is cut short, whatever the
     // selection let through (only the size-checked target has a size rule),
@@ -101,19 +129,42 @@ void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned&
     std::uint16_t imageVersion = 0;
     if (!image.Open(path) || !image.ReadFirmwareVersion(imageVersion)) {
         LogHubFailed(hubNumber);
-        return;
+        if (m_pObserver)
+            m_pObserver->OnImageUnreadable();
+        return HubDecision::Failed;
     }
+    const char layout = image_format::IsLayoutA(image.Flags()) ? 'A' : 'B';
     image.Close();
+    if (m_pObserver)
+        m_pObserver->OnImageChosen(FileNameOf(path), layout, imageVersion);
     if (m_nCheckHubFw != 0 && !special && imageVersion == version) {
         LogHubCurrent(hubNumber);
-        return;
+        if (m_pObserver)
+            m_pObserver->OnHubCurrent(CurrentCheck::ImageVersion, version, imageVersion);
+        return HubDecision::Current;
     }
+    return HubDecision::Program;
+}
+
+void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded)
+{
+    const unsigned hubNumber = entry + 1;
+    char path[kImagePathSize] = {};
+    if (DecideHub(entry, path) != HubDecision::Program)
+        return;
 
     AppendLog(Format("ISP in device(%u) is being upgraded.\r\n", hubNumber));
     PushLog();
     position += step;
     SetProgressPos(position);
-    if (RX_UpdateISP(static_cast<std::uint8_t>(entry), path, 0) != 0) {
+    const auto started = std::chrono::steady_clock::now();
+    const std::int32_t result = RX_UpdateISP(static_cast<std::uint8_t>(entry), path, 0);
+    if (m_pObserver) {
+        const auto taken = std::chrono::steady_clock::now() - started;
+        m_pObserver->OnLibraryResult(
+            result, static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(taken).count()));
+    }
+    if (result != 0) {
         LogHubFailed(hubNumber);
         return;
     }

@@ -82,6 +82,7 @@ const NumberKey kHubNumberKeys[] = {
      [](BenchHub& h, std::uint64_t v) { h.updateMs = static_cast<std::uint32_t>(v); }},
     {"failafterms", 0xFFFFFFFF,
      [](BenchHub& h, std::uint64_t v) { h.failAfterMs = static_cast<std::uint32_t>(v); }},
+    {"noversionchange", 1, [](BenchHub& h, std::uint64_t v) { h.noVersionChange = v != 0; }},
 };
 
 struct LibraryKey {

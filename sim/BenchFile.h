@@ -27,6 +27,8 @@ struct BenchHub {
     std::uint32_t updateMs = 0;
     // Set: programming starts, runs this long and then breaks off.
     std::optional<std::uint32_t> failAfterMs;
+    // Programming reports success, but the hub keeps the version it had.
+    bool noVersionChange = false;
 };
 
 struct Bench {

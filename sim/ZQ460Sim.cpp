@@ -223,6 +223,9 @@ extern "C" ZQ460API_EXPORT int32_t RX_UpdateISP(uint8_t hubIndex, const char* im
 
         std::this_thread::sleep_for(std::chrono::milliseconds(hub.updateMs));
 
+        // A hub that ignores what it was sent keeps its old record, or none.
+        if (hub.noVersionChange)
+            return 0;
         if (tolvane::bench::RecordFirmware(statePath, hubIndex + 1, version, error) !=
             tolvane::bench::RecordResult::Recorded) {
             std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());

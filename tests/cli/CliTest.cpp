@@ -136,10 +136,11 @@ TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
     EXPECT_EQ(result.out, Notes(0) + newList);
 
     // With the check on, both hubs are now current: nothing is programmed,
-    // and an upgrade that programmed nothing is not a success.
+    // and an upgrade that programmed nothing is not a success, though no hub
+    // failed either: its own status.
     dir.Write("SpiFlash.ini", UpgradeIni(1));
     result = Cli({"upgrade", "--settle-ms", "0"});
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out, Notes(1) + newList +
                               "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
                               "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n");
@@ -166,4 +167,51 @@ TEST_F(CliTest, UpgradeStopsAfterAFailedScan)
     const ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, Notes(0) + "!!!No device found!\r\n");
+}
+
+TEST_F(CliTest, NewOptionsBelongToTheirCommands)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {"scan", "--verify"},
+        {"scan", "--history", "h.jsonl"},
+        {"upgrade", "--explain"},
+        {"upgrade", "--history"},
+        {"plan", "--verify"},
+        {"inspect"},
+        {"inspect", "--settle-ms", "0", "A.BIN"},
+        {"--hubs", "usb", "scan"},
+        {"--hubs"},
+        {"scan", "--json", "--json", "x"},
+        {"plan", "upgrade"},
+    };
+    for (const auto& args : wrong) {
+        const ProcessResult result = Cli(args);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+        EXPECT_EQ(result.out, "") << testing::PrintToString(args);
+        // One line: the error and where to read more.
+        EXPECT_EQ(result.err.rfind("tolvane-cli: ", 0), 0u) << result.err;
+        EXPECT_EQ(result.err.find('\n'), result.err.size() - 1) << result.err;
+    }
+}
+
+TEST_F(CliTest, EveryCommandHasItsOwnHelp)
+{
+    const struct {
+        const char* command;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"scan", {"--settle-ms", "--json"}},
+        {"upgrade", {"--settle-ms", "--json", "--verify", "--history"}},
+        {"plan", {"--settle-ms", "--json", "--explain"}},
+        {"inspect", {"--json", "IMAGE"}},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = Cli({c.command, "--help"});
+        EXPECT_EQ(result.exitCode, 0) << c.command;
+        for (const std::string& option : c.options)
+            EXPECT_NE(result.out.find(option), std::string::npos) << c.command << " " << option;
+    }
+    const ProcessResult top = Cli({"--help"});
+    for (const char* text : {"--hubs", "Exit status:", "  3  no hub failed, at least one was already current"})
+        EXPECT_NE(top.out.find(text), std::string::npos) << text;
 }

@@ -270,6 +270,7 @@ TEST(BenchFile, RejectsBadFaultValuesAndEscapes)
         {"[Library]\nVersionUntouched=2", "line 2: VersionUntouched 2 is out of range (at most 1)"},
         {"[Library]\nGarbageFill=0xA5\ngarbagefill=1", "line 3: repeated key 'garbagefill' in [Library]"},
         {"[Hub1]\nFailAfterMs=-1", "line 2: bad number '-1' for FailAfterMs"},
+        {"[Hub1]\nNoVersionChange=2", "line 2: NoVersionChange 2 is out of range (at most 1)"},
         {"[Hub1]\nFailAfterMs=4294967296", "line 2: FailAfterMs 4294967296 is out of range (at most 4294967295)"},
         {"[Hub1]\nProduct=a\\qb", "line 2: bad escape '\\qb' in Product (\\xNN or \\\\)"},
         {"[Hub1]\nProduct=\\x4", "line 2: bad escape '\\x4' in Product (\\xNN or \\\\)"},

@@ -267,3 +267,22 @@ TEST(ZQ460Update, AHubThatFailsPartWayTakesItsTimeAndRecordsNothing)
     EXPECT_EQ(BcdDevice(0), 0x1111u);
     EXPECT_EQ(BcdDevice(1), 0x2222u);
 }
+
+TEST(ZQ460Update, AHubWithNoVersionChangeReportsSuccessAndKeepsItsVersion)
+{
+    ScratchDir dir;
+    dir.Write("HubBench.ini", "[Hub1]\nBcdDevice=0x1111\nNoVersionChange=1\n[Hub2]\nBcdDevice=0x2222\n"
+                              "[Hub3]\nBcdDevice=0x3333\nNoVersionChange=0\n");
+    dir.Write("Bin/A.BIN", Image(0x08, kVersionA, 0x9022));
+    for (std::uint8_t hub = 0; hub < 3; ++hub)
+        EXPECT_EQ(Program(hub, "A.BIN"), 0) << unsigned(hub);
+    EXPECT_EQ(BcdDevice(0), 0x1111u);
+    EXPECT_EQ(BcdDevice(1), 0x9022u);
+    EXPECT_EQ(BcdDevice(2), 0x9022u);
+
+    // A version recorded before the fault appeared stays as it was.
+    dir.Write("HubBench.ini", "[Hub1]\nBcdDevice=0x1111\n[Hub2]\nBcdDevice=0x2222\nNoVersionChange=1\n");
+    dir.Write("Bin/B.BIN", Image(0x08, kVersionA, 0x9033));
+    EXPECT_EQ(Program(1, "B.BIN"), 0);
+    EXPECT_EQ(BcdDevice(1), 0x9022u);
+}

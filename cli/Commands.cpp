@@ -1,0 +1,119 @@
+// scan and upgrade: what the two buttons run, and around the upgrade the
+// report for scripts, the verification and the history.
+#include "Commands.h"
+
+#include "ConsoleWindow.h"
+#include "ExitStatus.h"
+#include "History.h"
+#include "HubUpgrader.h"
+#include "JsonReport.h"
+#include "Platform.h"
+#include "ReadOnlyNote.h"
+#include "RunRecorder.h"
+#include "StdoutCapture.h"
+#include "Verify.h"
+
+#include <memory>
+#include <vector>
+
+namespace {
+// What both buttons run first: both texts emptied and the scan sequence.
+bool Scan(CHubUpgrader& upgrader, ConsoleWindow& window)
+{
+    upgrader.m_strLog.clear();
+    upgrader.m_strMsg.clear();
+    return upgrader.Initialzation(&window);
+}
+
+std::unique_ptr<StdoutCapture> CaptureWhen(bool wanted)
+{
+    return wanted ? std::make_unique<StdoutCapture>() : nullptr;
+}
+
+std::string LogOf(const ConsoleWindow& window)
+{
+    return tolvane::platform::WideToUtf8(window.LogText());
+}
+
+// The programmed hubs must show their new firmware in a fresh scan, whose
+// own log and notes are not shown.
+std::string VerifyAfterUpgrade(CHubUpgrader& upgrader, std::vector<HubRecord>& records)
+{
+    upgrader.SetObserver(nullptr);
+    ConsoleWindow quiet(nullptr);
+    StdoutCapture notes;
+    const bool passed = Scan(upgrader, quiet);
+    notes.Finish();
+    const unsigned count = passed ? upgrader.m_EnumInfo.hubCount : 0;
+    return VerifyHubs(records, upgrader.m_EnumInfo.hubs, count);
+}
+
+int WithHistory(const CliOptions& options, const std::vector<HubRecord>& records, int status)
+{
+    if (options.history.empty())
+        return status;
+    std::string error;
+    if (AppendHistory(options.history, records, error))
+        return status;
+    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(),
+                 error.c_str());
+    return status == kExitDone || status == kExitCurrent ? kExitFailed : status;
+}
+} // namespace
+
+void WriteOut(const std::string& text)
+{
+    // Flushed once at the end, where a failure is reported with its reason.
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+int RunScanCommand(const CliOptions& options)
+{
+    RunRecorder recorder;
+    const Watching watching(recorder);
+    ConsoleWindow window(nullptr);
+    auto capture = CaptureWhen(options.json);
+    const bool passed = Scan(theHubUpgrader, window);
+    if (!options.json) {
+        WriteOut(LogOf(window));
+        return passed ? kExitDone : kExitFailed;
+    }
+    nlohmann::json document = ScanJson("scan", theHubUpgrader, recorder, passed);
+    document["notes"] = capture->Finish();
+    document["log"] = LogOf(window);
+    WriteOut(DumpJson(document));
+    return passed ? kExitDone : kExitFailed;
+}
+
+int RunUpgradeCommand(const CliOptions& options)
+{
+    RunRecorder recorder;
+    const Watching watching(recorder);
+    ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
+    auto capture = CaptureWhen(options.json);
+    const bool passed = Scan(theHubUpgrader, window);
+    if (passed)
+        theHubUpgrader.RunUpgrade(&window);
+    window.FinishProgress();
+    nlohmann::json document = ScanJson("upgrade", theHubUpgrader, recorder, passed);
+    const std::string notes = capture ? capture->Finish() : std::string();
+
+    const std::string verifyLines = options.verify && passed ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs)
+                                                             : std::string();
+    const int status = WithHistory(options, recorder.hubs, passed ? RunExitStatus(recorder.hubs) : kExitFailed);
+    NoteRefusedProgramming(window.LogText(), stderr);
+    if (!options.json) {
+        WriteOut(LogOf(window) + verifyLines);
+        return status;
+    }
+    nlohmann::json results = nlohmann::json::array();
+    for (const HubRecord& record : recorder.hubs)
+        results.push_back(ResultJson(record));
+    document["results"] = results;
+    document["exitStatus"] = status;
+    document["notes"] = notes;
+    document["log"] = LogOf(window);
+    document["verifyLog"] = verifyLines;
+    WriteOut(DumpJson(document));
+    return status;
+}

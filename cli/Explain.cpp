@@ -1,0 +1,119 @@
+#include "Explain.h"
+
+#include "HubUpgrader.h"
+#include "ImageFormat.h"
+#include "TextEscape.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+std::string Quoted(const std::string& bytes)
+{
+    return "'" + EscapeField(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) + "'";
+}
+
+std::string HubText(const std::uint8_t* field, std::size_t compared)
+{
+    return Quoted(std::string(reinterpret_cast<const char*>(field), compared));
+}
+
+std::string TargetReason(const ImageVerdict& verdict, const HubRecord& record)
+{
+    std::string needs;
+    if (record.target)
+        needs = CHubUpgrader::Format("hub needs %04X ([TargetID_U%u] %08X=%04X)", record.target->targetId,
+                                     static_cast<unsigned>(record.target->usbPart),
+                                     static_cast<unsigned>(record.target->vidPid), record.target->targetId);
+    if (!verdict.hasTargetId)
+        return CHubUpgrader::Format("no target identifier (file has %llu bytes), ",
+                                    static_cast<unsigned long long>(verdict.size)) + needs;
+    return CHubUpgrader::Format("target identifier %04X, ", verdict.targetId) + needs;
+}
+
+bool OnSystemHubs()
+{
+    const char* hubs = std::getenv("TOLVANE_HUBS");
+    return hubs && std::strcmp(hubs, "system") == 0;
+}
+
+std::string CompatibilityReason(const ImageVerdict& verdict, const HubInfo& hub)
+{
+    const unsigned chip = hub.chipVersion;
+    if (chip == 0 && OnSystemHubs())
+        return "chip version unknown on this system";
+    if (chip != 0x10 && chip != 0xB2 && chip != 0xB3)
+        return CHubUpgrader::Format("chip version %02X fits no image", chip);
+    if (chip == 0x10 && image_format::IsLayoutA(verdict.flags))
+        return "chip version 10 needs layout B, image is layout A";
+    std::string reason = CHubUpgrader::Format("image flags %02X do not suit chip version %02X with hub flags %02X",
+                                              verdict.flags, chip, hub.hubFlags & 0x30u);
+    if (verdict.markerRead)
+        reason += CHubUpgrader::Format(" (word at 1F6C is %04X, file has %llu bytes)", verdict.marker,
+                                       static_cast<unsigned long long>(verdict.size));
+    return reason;
+}
+
+std::string NameReason(const ImageVerdict& verdict, const HubRecord& record)
+{
+    const std::string place = CHubUpgrader::Format("depth %u port %u", record.hub.depth, record.hub.portIndex);
+    if (verdict.wanted.empty())
+        return "no [HUBModule] entry names an image for " + place;
+    return "name differs: " + place + " wants " + Quoted(verdict.wanted);
+}
+} // namespace
+
+std::string IllegalityReason(bool legal, bool hasFlags, std::uint8_t flags, std::uint64_t size)
+{
+    if (legal)
+        return std::string();
+    if (!hasFlags)
+        return CHubUpgrader::Format("target identifier %04X needs a flags byte, file has %llu bytes",
+                                    image_format::kSizeCheckedTarget, static_cast<unsigned long long>(size));
+    const image_format::Layout& layout = image_format::LayoutOf(flags);
+    return CHubUpgrader::Format("target identifier %04X in layout %c must be %llu bytes, file has %llu",
+                                image_format::kSizeCheckedTarget, image_format::IsLayoutA(flags) ? 'A' : 'B',
+                                static_cast<unsigned long long>(layout.legalSize),
+                                static_cast<unsigned long long>(size));
+}
+
+std::string ExplainImage(const JudgedImage& judged, const HubRecord& record)
+{
+    const ImageVerdict& verdict = judged.verdict;
+    const HubInfo& hub = record.hub;
+    switch (verdict.test) {
+    case ImageTest::Fits:
+        return judged.afterChoice ? "fits too, but an earlier image was chosen" : "chosen";
+    case ImageTest::Unopenable:
+        return verdict.converted ? "cannot be opened" : "name has no 8-bit form, cannot be opened";
+    case ImageTest::Illegal:
+        return "illegal: " + IllegalityReason(false, verdict.hasFlags, verdict.flags, verdict.size);
+    case ImageTest::TargetId:
+        return TargetReason(verdict, record);
+    case ImageTest::FlagsAbsent:
+        return CHubUpgrader::Format("no flags byte (file has %llu bytes)",
+                                    static_cast<unsigned long long>(verdict.size));
+    case ImageTest::Manufacturer:
+        return "manufacturer string differs: image " + Quoted(verdict.manufacturer) + ", hub " +
+               HubText(hub.manufacturer, image_format::kManufacturerCompared);
+    case ImageTest::Product:
+        return "product string differs: image " + Quoted(verdict.product1) + " and " + Quoted(verdict.product2) +
+               ", hub " + HubText(hub.product, image_format::kProductCompared);
+    case ImageTest::Compatibility:
+        return CompatibilityReason(verdict, hub);
+    case ImageTest::Name:
+        break;
+    }
+    return NameReason(verdict, record);
+}
+
+std::string ExplainNoSearch(const HubRecord& record)
+{
+    const unsigned vid = record.hub.descriptor.idVendor;
+    const unsigned pid = record.hub.descriptor.idProduct;
+    if (record.unsupported)
+        return CHubUpgrader::Format("%04X/%04X is in no [TargetID_U3] or [TargetID_U2] entry", vid, pid);
+    if (record.noImageFolder)
+        return "no image in the folder Bin";
+    return std::string();
+}

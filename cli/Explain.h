@@ -1,0 +1,21 @@
+// Plain words for the engine's verdicts: why an image was not chosen for a
+// hub, naming the values that were compared.
+#ifndef TOLVANE_CLI_EXPLAIN_H
+#define TOLVANE_CLI_EXPLAIN_H
+
+#include "RunRecorder.h"
+
+#include <cstdint>
+#include <string>
+
+// Why a file breaks the size rule; empty when it does not.
+std::string IllegalityReason(bool legal, bool hasFlags, std::uint8_t flags, std::uint64_t size);
+
+// The verdict on one image for the hub of record; "chosen" for the image
+// that was chosen.
+std::string ExplainImage(const JudgedImage& judged, const HubRecord& record);
+
+// Why no image was looked at for the hub, or empty when images were.
+std::string ExplainNoSearch(const HubRecord& record);
+
+#endif

@@ -1,0 +1,118 @@
+#include "JsonReport.h"
+
+#include "Explain.h"
+#include "Platform.h"
+#include "TextEscape.h"
+
+using nlohmann::json;
+
+std::string Hex(unsigned value, int digits)
+{
+    return CHubUpgrader::Format("%0*X", digits, value);
+}
+
+namespace {
+json SettingsJson(const CHubUpgrader& upgrader)
+{
+    json targets = json::array();
+    for (unsigned i = 0; i < upgrader.m_IniInfo.entryCount && i < kMaxTargetIds; ++i) {
+        const TargetIdEntry& entry = upgrader.m_IniInfo.entries[i];
+        targets.push_back({{"vid", Hex(entry.vidPid >> 16, 4)},
+                           {"pid", Hex(entry.vidPid & 0xFFFFu, 4)},
+                           {"targetId", Hex(entry.targetId, 4)},
+                           {"usb", entry.usbPart}});
+    }
+    json chain = json::array();
+    for (const HubModule* node = upgrader.m_pHubModule; node; node = node->pNext)
+        chain.push_back({{"depth", node->depth},
+                         {"port", node->portIndex},
+                         {"image", EscapeField(reinterpret_cast<const std::uint8_t*>(node->binFile),
+                                               sizeof node->binFile)}});
+    return {{"targetIds", targets},
+            {"stringCompare", upgrader.m_nStringCompare},
+            {"hubNumber", upgrader.m_nHubNumber},
+            {"hubChain", chain},
+            {"firmwareCheck", upgrader.m_nCheckHubFw},
+            {"firmwareVersion", Hex(upgrader.m_wFwVersion, 4)}};
+}
+
+json ImageJson(const std::optional<ChosenImage>& image)
+{
+    if (!image)
+        return nullptr;
+    return {{"name", EscapeBytes(image->name)},
+            {"layout", std::string(1, image->layout)},
+            {"firmwareVersion", Hex(image->version, 4)}};
+}
+} // namespace
+
+json HubJson(const HubInfo& hub, unsigned index)
+{
+    return {{"index", index},
+            {"number", index + 1},
+            {"depth", hub.depth},
+            {"port", hub.portIndex},
+            {"vid", Hex(hub.descriptor.idVendor, 4)},
+            {"pid", Hex(hub.descriptor.idProduct, 4)},
+            {"bcdUSB", Hex(hub.descriptor.bcdUSB, 4)},
+            {"firmwareVersion", Hex(hub.descriptor.bcdDevice, 4)},
+            {"firmwareVersionText", ListedFirmwareVersion(hub)},
+            {"chipVersion", Hex(hub.chipVersion, 2)},
+            {"hubFlags", Hex(hub.hubFlags, 2)},
+            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer)},
+            {"product", EscapeField(hub.product, sizeof hub.product)}};
+}
+
+json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecorder& recorder, bool scanPassed)
+{
+    json library = nullptr;
+    if (recorder.libraryVersion)
+        library = {{"version", *recorder.libraryVersion}, {"versionText", Hex(*recorder.libraryVersion, 1)}};
+    json hubs = json::array();
+    const unsigned count = scanPassed ? upgrader.m_EnumInfo.hubCount : 0;
+    for (unsigned i = 0; i < count && i < kMaxHubs; ++i)
+        hubs.push_back(HubJson(upgrader.m_EnumInfo.hubs[i], i));
+    return {{"program", {{"name", "tolvane-cli"}, {"version", TOLVANE_VERSION}}},
+            {"library", library},
+            {"command", command},
+            {"scanPassed", scanPassed},
+            {"settings", SettingsJson(upgrader)},
+            {"hubs", hubs}};
+}
+
+json ResultJson(const HubRecord& record)
+{
+    json result = {{"index", record.entry},
+                   {"number", record.entry + 1},
+                   {"outcome", OutcomeName(record.Outcome())},
+                   {"firmwareVersion", Hex(record.hub.descriptor.bcdDevice, 4)},
+                   {"image", ImageJson(record.image)},
+                   {"libraryResult", nullptr},
+                   {"libraryMs", nullptr}};
+    if (record.currentBy)
+        result["currentBy"] = *record.currentBy == CurrentCheck::ReferenceVersion ? "FWVersion" : "image";
+    if (record.libraryResult) {
+        result["libraryResult"] = *record.libraryResult;
+        result["libraryMs"] = record.libraryMs;
+    }
+    if (record.verified) {
+        result["verified"] = *record.verified;
+        result["versionAfter"] = record.versionAfter ? json(Hex(*record.versionAfter, 4)) : json(nullptr);
+    }
+    return result;
+}
+
+json ExplainJson(const HubRecord& record)
+{
+    json images = json::array();
+    for (const JudgedImage& judged : record.images)
+        images.push_back({{"name", tolvane::platform::WideToUtf8(judged.verdict.name)},
+                          {"fits", judged.verdict.test == ImageTest::Fits},
+                          {"reason", ExplainImage(judged, record)}});
+    return images;
+}
+
+std::string DumpJson(const json& document)
+{
+    return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}

@@ -1,0 +1,119 @@
+#include "RunRecorder.h"
+
+#include "ExitStatus.h"
+
+HubOutcome HubRecord::Outcome() const
+{
+    if (currentBy)
+        return HubOutcome::Current;
+    if (noImage)
+        return HubOutcome::NoImage;
+    if (unreadable || (libraryResult && *libraryResult != 0))
+        return HubOutcome::Failed;
+    return libraryResult ? HubOutcome::Programmed : HubOutcome::Program;
+}
+
+const char* OutcomeName(HubOutcome outcome)
+{
+    switch (outcome) {
+    case HubOutcome::Program:
+        return "program";
+    case HubOutcome::Programmed:
+        return "programmed";
+    case HubOutcome::Current:
+        return "current";
+    case HubOutcome::NoImage:
+        return "no-image";
+    case HubOutcome::Failed:
+        break;
+    }
+    return "failed";
+}
+
+int RunExitStatus(const std::vector<HubRecord>& hubs)
+{
+    bool current = false;
+    bool unverified = false;
+    for (const HubRecord& record : hubs) {
+        const HubOutcome outcome = record.Outcome();
+        if (outcome == HubOutcome::NoImage || outcome == HubOutcome::Failed)
+            return kExitFailed;
+        current = current || outcome == HubOutcome::Current;
+        unverified = unverified || (record.verified && !*record.verified);
+    }
+    if (unverified)
+        return kExitUnverified;
+    return current ? kExitCurrent : kExitDone;
+}
+
+void RunRecorder::OnHubStart(unsigned entry, const HubInfo& hub)
+{
+    HubRecord record;
+    record.entry = entry;
+    record.hub = hub;
+    hubs.push_back(record);
+}
+
+void RunRecorder::OnHubCurrent(CurrentCheck check, std::uint16_t /*hubVersion*/, std::uint16_t compared)
+{
+    if (HubRecord* record = Current()) {
+        record->currentBy = check;
+        record->comparedVersion = compared;
+    }
+}
+
+void RunRecorder::OnHubUnsupported(std::uint32_t /*vidPid*/)
+{
+    if (HubRecord* record = Current())
+        record->unsupported = true;
+}
+
+void RunRecorder::OnHubModuleMissing()
+{
+    if (HubRecord* record = Current())
+        record->moduleMissing = true;
+}
+
+void RunRecorder::OnTargetFound(const TargetIdEntry& target)
+{
+    if (HubRecord* record = Current())
+        record->target = target;
+}
+
+void RunRecorder::OnNoImageFolder()
+{
+    if (HubRecord* record = Current())
+        record->noImageFolder = true;
+}
+
+void RunRecorder::OnImageConsidered(const ImageVerdict& verdict, bool afterChoice)
+{
+    if (HubRecord* record = Current())
+        record->images.push_back(JudgedImage{verdict, afterChoice});
+}
+
+void RunRecorder::OnNoImage()
+{
+    if (HubRecord* record = Current())
+        record->noImage = true;
+}
+
+void RunRecorder::OnImageChosen(const std::string& name, char layout, std::uint16_t version)
+{
+    if (HubRecord* record = Current())
+        record->image = ChosenImage{name, layout, version};
+}
+
+void RunRecorder::OnImageUnreadable()
+{
+    if (HubRecord* record = Current())
+        record->unreadable = true;
+}
+
+void RunRecorder::OnLibraryResult(std::int32_t result, std::uint64_t milliseconds)
+{
+    if (HubRecord* record = Current()) {
+        record->libraryResult = result;
+        record->libraryMs = milliseconds;
+    }
+}

@@ -1,0 +1,82 @@
+// Collects what the engine decided for every hub of a run or a plan, from
+// the engine's own notifications, for the JSON report, the explanations, the
+// verification and the history.
+#ifndef TOLVANE_CLI_RUNRECORDER_H
+#define TOLVANE_CLI_RUNRECORDER_H
+
+#include "UpgradeObserver.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+enum class HubOutcome { Program, Programmed, Current, NoImage, Failed };
+
+struct ChosenImage {
+    std::string name;
+    char layout = 'B';
+    std::uint16_t version = 0;
+};
+
+struct JudgedImage {
+    ImageVerdict verdict;
+    bool afterChoice = false;
+};
+
+struct HubRecord {
+    unsigned entry = 0;
+    HubInfo hub{};
+    std::optional<CurrentCheck> currentBy;
+    std::uint16_t comparedVersion = 0;
+    bool noImage = false;
+    bool unreadable = false;
+    bool unsupported = false;
+    bool moduleMissing = false;
+    bool noImageFolder = false;
+    std::optional<TargetIdEntry> target;
+    std::optional<ChosenImage> image;
+    std::optional<std::int32_t> libraryResult;
+    std::uint64_t libraryMs = 0;
+    std::vector<JudgedImage> images;
+    std::optional<bool> verified; // set by the verification only
+    std::optional<std::uint16_t> versionAfter; // what the rescan shows; unset when the hub is gone
+
+    HubOutcome Outcome() const;
+};
+
+class RunRecorder : public IUpgradeObserver {
+public:
+    explicit RunRecorder(bool everyImage = false) : m_everyImage(everyImage) {}
+
+    void OnDllVersion(std::uint32_t version) override { libraryVersion = version; }
+    void OnHubStart(unsigned entry, const HubInfo& hub) override;
+    void OnHubCurrent(CurrentCheck check, std::uint16_t hubVersion, std::uint16_t compared) override;
+    void OnHubUnsupported(std::uint32_t vidPid) override;
+    void OnHubModuleMissing() override;
+    void OnTargetFound(const TargetIdEntry& target) override;
+    void OnNoImageFolder() override;
+    void OnImageConsidered(const ImageVerdict& verdict, bool afterChoice) override;
+    bool WantsEveryImage() const override { return m_everyImage; }
+    void OnNoImage() override;
+    void OnImageChosen(const std::string& name, char layout, std::uint16_t version) override;
+    void OnImageUnreadable() override;
+    void OnLibraryResult(std::int32_t result, std::uint64_t milliseconds) override;
+
+    std::optional<std::uint32_t> libraryVersion;
+    // In the order the engine served the hubs: the last entry first.
+    std::vector<HubRecord> hubs;
+
+private:
+    // The hub being served; notifications outside a hub's turn (the scan's
+    // own) are not recorded.
+    HubRecord* Current() { return hubs.empty() ? nullptr : &hubs.back(); }
+    bool m_everyImage;
+};
+
+const char* OutcomeName(HubOutcome outcome);
+
+// Exit status of an upgrade (or of a plan, whose hubs are not programmed).
+int RunExitStatus(const std::vector<HubRecord>& hubs);
+
+#endif

@@ -1,0 +1,78 @@
+// What the engine tells a watcher about each decision of an upgrade run and of
+// an image selection, so that reports for scripts and explanations for people
+// come from the very choices that the log describes. Every notification has
+// an empty default; a watcher implements the ones it needs.
+#ifndef TOLVANE_ENGINE_UPGRADEOBSERVER_H
+#define TOLVANE_ENGINE_UPGRADEOBSERVER_H
+
+#include "IspRecords.h"
+
+#include <cstdint>
+#include <string>
+
+// Which check found a hub's firmware current.
+enum class CurrentCheck {
+    ReferenceVersion, // a special model whose packed version equals FWVersion
+    ImageVersion,     // the chosen image carries the hub's version word
+};
+
+// The tests an image meets for one hub, in the order they run. Fits: it
+// passed them all.
+enum class ImageTest { Fits, Unopenable, Illegal, TargetId, FlagsAbsent, Manufacturer, Product, Compatibility, Name };
+
+// One image as the selection judged it, with the values the failing test
+// compared. Fields past the failing test are left as they were found.
+struct ImageVerdict {
+    ImageTest test = ImageTest::Fits;
+    std::wstring name;   // as the folder listing gives it
+    std::string name8;   // 8-bit name; empty when it does not convert
+    bool converted = false;
+    std::uint64_t size = 0;
+    bool hasTargetId = false;
+    std::uint16_t targetId = 0;
+    bool hasFlags = false;
+    std::uint8_t flags = 0;
+    std::string wanted;            // the name configured for the hub's place
+    std::string manufacturer;      // the image's compared bytes, as present
+    std::string product1, product2;
+    bool markerRead = false;       // the word at 0x1F6C, read only when a rule asks
+    std::uint16_t marker = 0;
+};
+
+class IUpgradeObserver {
+public:
+    virtual ~IUpgradeObserver() = default;
+
+    // What the library reported as its version during the scan.
+    virtual void OnDllVersion(std::uint32_t /*version*/) {}
+
+    // A hub's turn begins; every later notification concerns this hub until
+    // the next OnHubStart. entry is its index in the hub table.
+    virtual void OnHubStart(unsigned /*entry*/, const HubInfo& /*hub*/) {}
+    // hubVersion: the hub's version word; compared: what it was found equal
+    // to (FWVersion, or the chosen image's version).
+    virtual void OnHubCurrent(CurrentCheck /*check*/, std::uint16_t /*hubVersion*/, std::uint16_t /*compared*/) {}
+
+    // Selection: the hub's identity is in no target-ID entry.
+    virtual void OnHubUnsupported(std::uint32_t /*vidPid*/) {}
+    // Selection: no [HUBModule] node matches the hub's place.
+    virtual void OnHubModuleMissing() {}
+    virtual void OnTargetFound(const TargetIdEntry& /*target*/) {}
+    virtual void OnNoImageFolder() {}
+    // afterChoice: an earlier image was already chosen; this one was judged
+    // only because the watcher asked for every image.
+    virtual void OnImageConsidered(const ImageVerdict& /*verdict*/, bool /*afterChoice*/) {}
+    virtual bool WantsEveryImage() const { return false; }
+
+    // The run: no image fits the hub.
+    virtual void OnNoImage() {}
+    // The chosen image, its layout ('A' or 'B') and its firmware version.
+    virtual void OnImageChosen(const std::string& /*name*/, char /*layout*/, std::uint16_t /*version*/) {}
+    // The chosen image's version could not be read again; the hub has failed.
+    virtual void OnImageUnreadable() {}
+    // What RX_UpdateISP returned and how long it took.
+    virtual void OnLibraryResult(std::int32_t /*result*/, std::uint64_t /*milliseconds*/) {}
+    virtual void OnProgress(int /*position*/) {}
+};
+
+#endif
