@@ -37,6 +37,7 @@ public:
     void setVisible(bool visible) override;
 
     void SetLogText(const std::wstring& text) override;
+    void AppendLogText(const std::wstring& log, std::size_t shownLength) override;
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int position) override;
 
@@ -51,6 +52,7 @@ protected:
 
 private:
     QPushButton* Button(int id) const;
+    void ShowLogFromStart();
 
     DialogBaseUnits m_units;
     bool m_initialised = false;
