@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 
 runs=${BENCH_RUNS:-3}
 build=build/bench
-cases=$build/cases
+cases=$PWD/$build/cases
 
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_QT=OFF -DTOLVANE_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" --target tolvane-cli tolvane-mkimage ZQ460API -j2 >/dev/null
@@ -35,18 +35,24 @@ write_bench() { # file hubs
   } >"$1"
 }
 
-# Bin/ with images-1 images that do not fit (every tenth of them illegal when
-# asked) and, last in listing order, the one that fits.
-write_images() { # dir images illegal(yes|no)
-  mkdir -p "$1/Bin"
-  for ((i = 1; i < $2; i++)); do
-    if [ "$3" = yes ] && ((i % 10 == 0)); then
-      printf '\x0d\x12\x00\x00' >"$1/Bin/IMG$(printf %05d "$i").BIN" # wrong size for its target
-    else
-      printf '\x0d\x14\x00\x00' >"$1/Bin/IMG$(printf %05d "$i").BIN" # another target
-    fi
-  done
-  "$mkimage" "$1/Bin/ZZFIT.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 >/dev/null
+# A Bin/ folder with images-1 images that do not fit (every tenth of them
+# illegal when asked) and, last in listing order, the one that fits. Made
+# once per kind and shared by the cases through a link.
+image_folder() { # images illegal(yes|no)
+  local folder=$cases/bin-$1-$2 name i
+  if [ ! -d "$folder" ]; then
+    mkdir -p "$folder"
+    for ((i = 1; i < $1; i++)); do
+      printf -v name '%s/IMG%05d.BIN' "$folder" "$i"
+      if [ "$2" = yes ] && ((i % 10 == 0)); then
+        printf '\x0d\x12\x00\x00' >"$name" # wrong size for its target
+      else
+        printf '\x0d\x14\x00\x00' >"$name" # another target
+      fi
+    done
+    "$mkimage" "$folder/ZZFIT.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 >/dev/null
+  fi
+  echo "$folder"
 }
 
 upgrade_case() { # name hubs images illegal
@@ -54,7 +60,7 @@ upgrade_case() { # name hubs images illegal
   mkdir -p "$dir"
   write_bench "$dir/HubBench.ini" "$2"
   printf '[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n[HUBFWCheck]\nCheckHUBFW=0\n' >"$dir/SpiFlash.ini"
-  write_images "$dir" "$3" "$4"
+  ln -s "$(image_folder "$3" "$4")" "$dir/Bin"
 }
 
 junk() { # lines
@@ -75,7 +81,7 @@ settings_case() { # name lines where hubNumber
   local dir=$cases/$1
   mkdir -p "$dir"
   write_bench "$dir/HubBench.ini" 1
-  write_images "$dir" 1 no
+  ln -s "$(image_folder 1 no)" "$dir/Bin"
   {
     [ "$3" = front ] && junk "$2"
     printf '[TargetID_U3]\n05E30610=0D13\n[Misc]\nManufacturer&ProductStringCompare=0\n[HUBModule]\nHUBNumber=%d\n' "$4"
@@ -85,31 +91,38 @@ settings_case() { # name lines where hubNumber
   } >"$dir/SpiFlash.ini"
 }
 
-# Median CPU seconds of runs of tolvane-cli on one case; its exit status
-# does not matter here.
+# Median CPU seconds of runs of tolvane-cli on one case, and the exit status
+# of its last run (an upgrade case passes with 0; a scan with HUBNumber 255
+# cannot pass on 32 hubs or fewer and ends with 1).
 measure() { # name command
-  local dir=$cases/$1 times=()
+  local dir=$cases/$1 times=() t
   for ((r = 0; r < runs; r++)); do
     rm -f "$dir/HubBench.ini.state"
-    local t
-    t=$({ TIMEFORMAT='%U %S'; time TOLVANE_BENCH="$dir/HubBench.ini" "$cli" -C "$dir" "$2" --settle-ms 0 \
-      >/dev/null 2>&1 || true; } 2>&1)
+    t=$({
+      TIMEFORMAT='%U %S'
+      time {
+        status=0
+        TOLVANE_BENCH="$dir/HubBench.ini" "$cli" -C "$dir" "$2" --settle-ms 0 >/dev/null 2>&1 || status=$?
+        echo "$status" >"$dir/status"
+      }
+    } 2>&1)
     times+=("$(awk '{ printf "%.3f", $1 + $2 }' <<<"$t")")
   done
-  printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+  printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+    "$(cat "$dir/status")"
 }
 
-row() { # label unit-count seconds previous-seconds previous-units
+row() { # label unit-count seconds exit-status previous-seconds previous-units
   local growth=-
-  if [ -n "$4" ]; then
-    growth=$(awk -v t="$3" -v p="$4" -v u="$2" -v q="$5" 'BEGIN { if (p > 0) printf "%.2f", (t / p) / (u / q); else print "-" }')
+  if [ -n "$5" ]; then
+    growth=$(awk -v t="$3" -v p="$5" -v u="$2" -v q="$6" 'BEGIN { if (p > 0) printf "%.2f", (t / p) / (u / q); else print "-" }')
   fi
-  awk -v l="$1" -v u="$2" -v t="$3" -v g="$growth" \
-    'BEGIN { printf "%-34s %10d %10.3f %14.2f %8s\n", l, u, t, t * 1e6 / u, g }'
+  awk -v l="$1" -v u="$2" -v t="$3" -v x="$4" -v g="$growth" \
+    'BEGIN { printf "%-40s %8d %9.3f %12.3f %7s %5s\n", l, u, t, t * 1e6 / u, g, x }'
 }
 
 echo "Generating cases in $cases ..." >&2
-printf '%-34s %10s %10s %14s %8s\n' case units median_s us_per_unit growth
+printf '%-40s %8s %9s %12s %7s %5s\n' case units median_s us_per_unit growth exit
 for illegal in no yes; do
   for hubs in 1 8 32; do
     previous= previousUnits=
@@ -117,10 +130,10 @@ for illegal in no yes; do
       name=upgrade-h$hubs-i$images-$illegal
       upgrade_case "$name" "$hubs" "$images" "$illegal"
       units=$((hubs * images))
-      seconds=$(measure "$name" upgrade)
+      read -r seconds status < <(measure "$name" upgrade)
       label="upgrade hubs=$hubs images=$images"
       [ "$illegal" = yes ] && label="$label illegal/10"
-      row "$label" "$units" "$seconds" "$previous" "$previousUnits"
+      row "$label" "$units" "$seconds" "$status" "$previous" "$previousUnits"
       previous=$seconds previousUnits=$units
       rm -rf "${cases:?}/$name"
     done
@@ -132,8 +145,8 @@ for layout in "front 1" "inside 1" "inside 255"; do
   for lines in 100000 1000000; do
     name=settings-$where-$number-$lines
     settings_case "$name" "$lines" "$where" "$number"
-    seconds=$(measure "$name" scan)
-    row "scan junk $where HUBNumber=$number" "$lines" "$seconds" "$previous" "$previousUnits"
+    read -r seconds status < <(measure "$name" scan)
+    row "scan junk $where HUBNumber=$number" "$lines" "$seconds" "$status" "$previous" "$previousUnits"
     previous=$seconds previousUnits=$lines
     rm -rf "${cases:?}/$name"
   done
