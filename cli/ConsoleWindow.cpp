@@ -6,6 +6,15 @@ namespace {
 constexpr int kBarWidth = 40;
 }
 
+void ConsoleWindow::AppendLogText(const std::wstring& log, std::size_t shownLength)
+{
+    // Only a log that starts with what is kept here can be continued.
+    if (shownLength == m_log.size() && shownLength <= log.size())
+        m_log.append(log, shownLength, std::wstring::npos);
+    else
+        m_log = log;
+}
+
 void ConsoleWindow::SetProgressRange(int lower, int upper)
 {
     m_lower = lower;

@@ -5,6 +5,7 @@
 
 #include "UpgraderWindow.h"
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -14,6 +15,7 @@ public:
     explicit ConsoleWindow(std::FILE* bar) : m_bar(bar) {}
 
     void SetLogText(const std::wstring& text) override { m_log = text; }
+    void AppendLogText(const std::wstring& log, std::size_t shownLength) override;
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int position) override;
     // Ends the bar's line, if one was drawn.

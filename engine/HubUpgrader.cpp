@@ -2,6 +2,7 @@
 
 #include "Platform.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -50,6 +51,7 @@ void CHubUpgrader::AppendLog(const std::wstring& text)
 void CHubUpgrader::ReplaceLog(const std::string& text)
 {
     m_strLog = tolvane::platform::WidenAnsi(text);
+    m_bLogReplaced = true;
 }
 
 void CHubUpgrader::FormatMsg(const char* format, ...)
@@ -62,8 +64,31 @@ void CHubUpgrader::FormatMsg(const char* format, ...)
 
 void CHubUpgrader::PushLog()
 {
-    if (m_pDlg)
+    if (!m_pDlg)
+        return;
+    if (LogOnlyGrewSinceShown())
+        m_pDlg->AppendLogText(m_strLog, m_nShownLength);
+    else
         m_pDlg->SetLogText(m_strLog);
+    RememberShownLog();
+}
+
+bool CHubUpgrader::LogOnlyGrewSinceShown() const
+{
+    if (m_bLogReplaced || m_pDlg != m_pShownIn || m_strLog.size() < m_nShownLength)
+        return false;
+    const std::size_t tail = m_strShownTail.size();
+    return m_strLog.compare(m_nShownLength - tail, tail, m_strShownTail) == 0;
+}
+
+void CHubUpgrader::RememberShownLog()
+{
+    constexpr std::size_t kTailLength = 16;
+    m_pShownIn = m_pDlg;
+    m_nShownLength = m_strLog.size();
+    const std::size_t tail = std::min(kTailLength, m_nShownLength);
+    m_strShownTail.assign(m_strLog, m_nShownLength - tail, tail);
+    m_bLogReplaced = false;
 }
 
 std::string CHubUpgrader::Format(const char* format, ...)

@@ -29,7 +29,11 @@ struct HubModule {
 };
 
 class FirmwareImage;
-class HubModuleLines;
+struct FwCheckLines;
+class HubKeyIndex;
+struct HubNumberLines;
+struct SettingsSections;
+struct TargetIdLines;
 
 // Two hub models (vendor 0x3C5E, products 0x0460 and 0x0461) skip the string
 // and compatibility tests and compare their firmware with FWVersion.
@@ -99,7 +103,8 @@ public:
         AppendMsg();
         PushLog();
     }
-    // Shows the whole log text in the window's log box.
+    // Shows the whole log text in the window's log box; when the log has
+    // only grown since the box last received it, only the new text travels.
     void PushLog();
     static std::string Format(const char* format, ...) TOLVANE_PRINTF_LIKE(1, 2);
     // Writes 8-bit text to the process's standard output.
@@ -117,18 +122,22 @@ public:
     std::uint16_t m_wFwVersion = 0;
 
 private:
-    bool ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bool& overflowReported);
-    bool ReadMiscSection();
-    enum class HubModuleResult { Done, KeyMissing, OpenFailed };
-    HubModuleResult ReadHubModuleSection();
-    bool ReadHubModuleKeys(HubModuleLines& keys, unsigned count);
-    // True when key is present; its value then fills destination and is logged.
-    bool TakeHubModuleKey(HubModuleLines& keys, const std::string& key, void* destination, bool numeric);
-    bool ReadFwCheckSection();
+    void ApplyTargetIdSection(const TargetIdLines& section, std::uint8_t usbPart, unsigned& count,
+                              bool& overflowReported);
+    void ApplyMiscSection(const SettingsSections& sections);
+    // False when a chain lacks a key, which ends the load.
+    bool ApplyHubNumbers(const HubNumberLines& lines, const HubKeyIndex& keys);
+    bool TakeChain(unsigned count, const HubKeyIndex& keys, bool logged);
+    // True when the key is present; its value then fills destination.
+    bool TakeHubModuleKey(const HubKeyIndex& keys, unsigned hub, int kind, void* destination, bool logged);
+    void StoreHubModuleValue(const char* key, const char* value, void* destination, bool numeric, bool logged);
+    void ApplyFwCheckSection(const FwCheckLines& check);
     void LogSettingsNotFound();
     void BuildHubModules(unsigned count);
     void ReleaseHubModules();
     bool FailSearch(const std::string& line);
+    bool LogOnlyGrewSinceShown() const;
+    void RememberShownLog();
 
     std::string WantedImageName(const HubInfo& hub);
     const TargetIdEntry* FindTargetId(std::uint32_t vidPid) const;
@@ -149,6 +158,13 @@ private:
     // The hub table is that of the latest scan, and that scan passed. A run
     // uses it up: programmed hubs restart and enumerate anew.
     bool m_bScanPassed = false;
+    // What the log box holds: the window it was pushed to, how much of the
+    // log, and the last characters of it. A replacement of the log, or a
+    // caller that rewrote m_strLog directly, makes the next push a whole one.
+    IUpgraderWindow* m_pShownIn = nullptr;
+    std::size_t m_nShownLength = 0;
+    std::wstring m_strShownTail;
+    bool m_bLogReplaced = true;
     IUpgradeObserver* m_pObserver = nullptr;
 };
 

@@ -1,25 +1,20 @@
 // SpiFlash.ini: the target-ID table handed to the ISP library, the string
-// comparison switch, the hub chain and the firmware check. Each section is
-// found by a fresh pass over the file, so sections may stand in any order.
+// comparison switch, the hub chain and the firmware check. The file is read
+// once per load; every section is found where a fresh scan from the start
+// would find it, so sections may stand in any order.
 #include "HubUpgrader.h"
 
 #include "Platform.h"
+#include "SettingsSections.h"
 #include "SettingsText.h"
 #include "ZQ460API.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace {
 const char kSettingsFile[] = "SpiFlash.ini";
-
-// Every warning shows the whole log again; a file of nothing but broken
-// lines would otherwise keep the window busy for hours.
-constexpr unsigned kMaxIgnoredLinesShown = 10;
-
-bool HasKey(const char* line, const char* key)
-{
-    return std::strchr(line, '=') && std::strstr(line, key);
-}
 } // namespace
 
 void CHubUpgrader::LogSettingsNotFound()
@@ -33,20 +28,19 @@ bool CHubUpgrader::LoadSettingFromIni()
     AppendLog("\t1.2 LoadSettingFromIni()\r\n\t\t");
     PushLog();
 
-    if (!tolvane::platform::OpenReadOnly(kSettingsFile)) {
+    SettingsText file;
+    if (!file.Open(kSettingsFile)) {
         LogSettingsNotFound();
         return false;
     }
+    auto sections = std::make_unique<SettingsSections>();
+    sections->Read(file, {m_nHubNumber, m_nCheckHubFw, m_wFwVersion});
 
     // [TargetID_U3] entries always come first, whatever the order in the file.
     unsigned count = 0;
     bool overflowReported = false;
-    for (std::uint8_t usbPart : {std::uint8_t{3}, std::uint8_t{2}}) {
-        if (!ReadTargetIdSection(usbPart, count, overflowReported)) {
-            LogSettingsNotFound();
-            return false;
-        }
-    }
+    ApplyTargetIdSection(sections->targetIds[0], 3, count, overflowReported);
+    ApplyTargetIdSection(sections->targetIds[1], 2, count, overflowReported);
     m_IniInfo.entryCount = static_cast<std::uint8_t>(count);
 
     AppendLog("\r\n\t\t");
@@ -59,51 +53,37 @@ bool CHubUpgrader::LoadSettingFromIni()
     AppendLog("\r\n");
     RX_SetIniInfo(&m_IniInfo);
 
-    if (!ReadMiscSection()) {
-        LogSettingsNotFound();
-        return false;
-    }
-    switch (ReadHubModuleSection()) {
-    case HubModuleResult::OpenFailed:
-        LogSettingsNotFound();
-        return false;
-    case HubModuleResult::KeyMissing:
-        // The chain is incomplete; what was read stands and the firmware
-        // check keeps its earlier values.
+    ApplyMiscSection(*sections);
+    // An incomplete chain ends the load: what was read stands and the
+    // firmware check keeps its earlier values.
+    if (!ApplyHubNumbers(sections->hubNumbers, sections->hubKeys))
         return true;
-    case HubModuleResult::Done:
-        break;
-    }
-    return ReadFwCheckSection();
+    ApplyFwCheckSection(sections->fwCheck);
+    return true;
 }
 
-bool CHubUpgrader::ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bool& overflowReported)
+void CHubUpgrader::ApplyTargetIdSection(const TargetIdLines& section, std::uint8_t usbPart, unsigned& count,
+                                        bool& overflowReported)
 {
-    SettingsText file;
-    if (!file.Open(kSettingsFile))
-        return false;
+    if (!section.found)
+        return;
     const std::string header = Format("[TargetID_U%d]", usbPart);
-    if (!file.FindSection(header.c_str()))
-        return true;
     AppendLog(Format("%s Found  ", header.c_str()));
     PushLog();
 
     unsigned ignored = 0;
-    while (const char* line = file.NextSectionLine()) {
-        if (!std::strchr(line, '='))
-            continue;
+    for (const std::string& line : section.lines) {
         std::uint32_t vidPid = 0;
         std::uint32_t targetId = 0;
-        const char* end = nullptr;
         // Only a complete "VIDPID=TargetID" line makes an entry: a half-read
         // line would hand the library an identity nobody wrote.
-        if (!ScanHex(line, vidPid, &end) || *end != '=' || !ScanHex(end + 1, targetId)) {
+        if (!ParseTargetIdLine(line.c_str(), vidPid, targetId)) {
             ++ignored;
-            if (ignored <= kMaxIgnoredLinesShown) {
+            if (ignored <= TargetIdLines::kIgnoredShown) {
                 AppendLog(Format("\r\n\t\tWarning !!! %s line ignored, not two hexadecimal numbers: %s\r\n\t\t",
-                                 header.c_str(), line));
+                                 header.c_str(), line.c_str()));
                 PushLog();
-            } else if (ignored == kMaxIgnoredLinesShown + 1) {
+            } else if (ignored == TargetIdLines::kIgnoredShown + 1) {
                 AppendLog(Format("\r\n\t\tWarning !!! %s more lines ignored, not shown\r\n\t\t", header.c_str()));
                 PushLog();
             }
@@ -123,60 +103,78 @@ bool CHubUpgrader::ReadTargetIdSection(std::uint8_t usbPart, unsigned& count, bo
         entry.targetId = static_cast<std::uint16_t>(targetId);
         entry.usbPart = usbPart;
     }
-    return true;
 }
 
-bool CHubUpgrader::ReadMiscSection()
+void CHubUpgrader::ApplyMiscSection(const SettingsSections& sections)
 {
-    SettingsText file;
-    if (!file.Open(kSettingsFile))
-        return false;
-    if (!file.FindSection("[Misc]"))
-        return true;
+    if (!sections.miscFound)
+        return;
     AppendLog(Format("%s Found  ", "[Misc]"));
     PushLog();
-    while (const char* line = file.NextSectionLine()) {
-        if (!HasKey(line, "Manufacturer&ProductStringCompare"))
-            continue;
-        ScanDecimal(ValueOf(line), m_nStringCompare);
-        AppendLog(Format("StringCompare:%d  \r\n\t\t", m_nStringCompare));
-        PushLog();
-        break;
+    if (!sections.hasStringCompare)
+        return;
+    ScanDecimal(ValueOf(sections.stringCompareLine.c_str()), m_nStringCompare);
+    AppendLog(Format("StringCompare:%d  \r\n\t\t", m_nStringCompare));
+    PushLog();
+}
+
+// Every HUBNumber line rebuilds the chain and logs its keys again; a chain
+// that lacks a key ends the load at once. A file that repeats the line
+// without end would flood the log, so past the lines shown one by one only
+// the chain that stands is built, and silently.
+bool CHubUpgrader::ApplyHubNumbers(const HubNumberLines& lines, const HubKeyIndex& keys)
+{
+    for (std::uint8_t number : lines.shown) {
+        m_nHubNumber = number;
+        if (!TakeChain(number, keys, true))
+            return false;
     }
+    if (lines.hidden == 0)
+        return true;
+    AppendLog(Format("Warning !!! more than %u HUBNumber lines in [HUBModule], the keys of the rest are not shown\r\n",
+                     HubNumberLines::kShown));
+    PushLog();
+
+    // The first of the rest whose chain lacks a key ends the section: the
+    // first to reach the incomplete hub, which is a new highest number.
+    const unsigned incomplete = keys.FirstIncompleteHub();
+    if (incomplete != 0) {
+        const unsigned reaching = std::max(2u, incomplete);
+        for (std::uint8_t number : lines.hiddenRises) {
+            if (number >= reaching) {
+                m_nHubNumber = number;
+                TakeChain(number, keys, false);
+                return false;
+            }
+        }
+    }
+    m_nHubNumber = lines.lastHidden;
+    if (lines.lastHiddenChain >= 1)
+        TakeChain(lines.lastHiddenChain, keys, false);
     return true;
 }
 
-CHubUpgrader::HubModuleResult CHubUpgrader::ReadHubModuleSection()
+// A chain of count hubs, zero-filled; from two hubs on every hub takes its
+// keys. False when one is missing: the hubs from there on stay as built.
+bool CHubUpgrader::TakeChain(unsigned count, const HubKeyIndex& keys, bool logged)
 {
-    SettingsText file;
-    HubModuleLines keys;
-    if (!file.Open(kSettingsFile) || !keys.Read(kSettingsFile))
-        return HubModuleResult::OpenFailed;
-    if (!file.FindSection("[HUBModule]"))
-        return HubModuleResult::Done;
-    // Every HUBNumber line rebuilds the chain and reads its keys again, so
-    // the chain of the last line that sets one stands, unless a line before
-    // it lacks a key and ends the section there. Only that chain is built
-    // and logged: the others would vanish at once, and a file that repeats
-    // HUBNumber thousands of times would flood the log.
-    unsigned chain = 0;
-    while (const char* line = file.NextSectionLine()) {
-        if (!HasKey(line, "HUBNumber"))
-            continue;
-        std::int32_t number = 0;
-        if (ScanDecimal(ValueOf(line), number))
-            m_nHubNumber = static_cast<std::uint8_t>(number);
-        if (m_nHubNumber >= 1)
-            chain = m_nHubNumber;
-        if (m_nHubNumber >= 2 && !keys.HasKeysOfHubs(m_nHubNumber))
-            break;
+    if (count == 0)
+        return true;
+    BuildHubModules(count);
+    if (count < 2)
+        return true;
+    // Hub 1 sits at the root of the chain: only its image name is configured.
+    HubModule* hub = m_pHubModule;
+    if (!TakeHubModuleKey(keys, 1, HubKeyIndex::WantUpdateBinFile, hub->binFile, logged))
+        return false;
+    for (unsigned n = 2; n <= count; ++n) {
+        hub = hub->pNext;
+        if (!TakeHubModuleKey(keys, n, HubKeyIndex::Depth, &hub->depth, logged) ||
+            !TakeHubModuleKey(keys, n, HubKeyIndex::ConnectionPortIndex, &hub->portIndex, logged) ||
+            !TakeHubModuleKey(keys, n, HubKeyIndex::WantUpdateBinFile, hub->binFile, logged))
+            return false;
     }
-    if (chain == 0)
-        return HubModuleResult::Done;
-    BuildHubModules(chain);
-    if (chain >= 2 && !ReadHubModuleKeys(keys, chain))
-        return HubModuleResult::KeyMissing;
-    return HubModuleResult::Done;
+    return true;
 }
 
 void CHubUpgrader::BuildHubModules(unsigned count)
@@ -191,79 +189,64 @@ void CHubUpgrader::BuildHubModules(unsigned count)
     m_pHubModule = first;
 }
 
-// Hub 1 sits at the root of the chain: only its image name is configured.
-bool CHubUpgrader::ReadHubModuleKeys(HubModuleLines& keys, unsigned count)
+bool CHubUpgrader::TakeHubModuleKey(const HubKeyIndex& keys, unsigned hub, int kind, void* destination,
+                                    bool logged)
 {
-    HubModule* hub = m_pHubModule;
-    if (!TakeHubModuleKey(keys, HubModuleLines::KeysOfHub(1)[0], hub->binFile, false))
+    const auto which = static_cast<HubKeyIndex::Kind>(kind);
+    const char* value = keys.Find(hub, which);
+    if (!value)
         return false;
-    for (unsigned n = 2; n <= count; ++n) {
-        hub = hub->pNext;
-        const std::vector<std::string> names = HubModuleLines::KeysOfHub(n);
-        if (!TakeHubModuleKey(keys, names[0], &hub->depth, true) ||
-            !TakeHubModuleKey(keys, names[1], &hub->portIndex, true) ||
-            !TakeHubModuleKey(keys, names[2], hub->binFile, false))
-            return false;
-    }
+    StoreHubModuleValue(HubKeyIndex::KeyName(hub, which).c_str(), value, destination,
+                        which != HubKeyIndex::WantUpdateBinFile, logged);
     return true;
 }
 
-bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric)
+void CHubUpgrader::StoreHubModuleValue(const char* key, const char* value, void* destination, bool numeric,
+                                       bool logged)
 {
-    HubModuleLines keys;
-    if (!tolvane::platform::OpenReadOnly(fileName) || !keys.Read(fileName)) {
-        FormatMsg("!!!Error %s not found!\r\n", fileName);
-        LogMsg();
-        return false;
-    }
-    return !TakeHubModuleKey(keys, key, destination, numeric);
-}
-
-bool CHubUpgrader::TakeHubModuleKey(HubModuleLines& keys, const std::string& key, void* destination, bool numeric)
-{
-    const char* value = keys.Find(key);
-    if (!value)
-        return false;
     if (numeric) {
         auto* field = static_cast<std::uint8_t*>(destination);
         std::int32_t number = 0;
         if (ScanDecimal(value, number))
             *field = static_cast<std::uint8_t>(number);
-        FormatMsg("%s: %d\r\n", key.c_str(), *field);
+        if (logged)
+            FormatMsg("%s: %d\r\n", key, *field);
     } else {
         auto* field = static_cast<char*>(destination);
         ScanWord(value, field, sizeof HubModule::binFile);
-        FormatMsg("%s: %s\r\n", key.c_str(), field);
+        if (logged)
+            FormatMsg("%s: %s\r\n", key, field);
     }
-    LogMsg();
+    if (logged)
+        LogMsg();
+}
+
+bool CHubUpgrader::ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric)
+{
+    SettingsText file;
+    if (!file.Open(fileName)) {
+        FormatMsg("!!!Error %s not found!\r\n", fileName);
+        LogMsg();
+        return false;
+    }
+    if (!file.FindSection("HUBModule"))
+        return true;
+    while (const char* line = file.NextSectionLine()) {
+        if (std::strchr(line, '=') && std::strstr(line, key)) {
+            StoreHubModuleValue(key, ValueOf(line), destination, numeric, true);
+            return false;
+        }
+    }
     return true;
 }
 
-bool CHubUpgrader::ReadFwCheckSection()
+void CHubUpgrader::ApplyFwCheckSection(const FwCheckLines& check)
 {
-    SettingsText file;
-    if (!file.Open(kSettingsFile)) {
-        PrintOut("!!!Error %s not found!\n", kSettingsFile);
-        return false;
-    }
-    if (!file.FindSection("[HUBFWCheck]"))
-        return true;
+    if (!check.found)
+        return;
     // These notes go to the standard output, not to the log.
     PrintOut("%s Found  \n\t\t", "[HUBFWCheck]");
-    while (const char* line = file.NextSectionLine()) {
-        if (!std::strchr(line, '='))
-            continue;
-        const char* value = ValueOf(line);
-        if (std::strstr(line, "CheckHUBFW")) {
-            ScanDecimal(value, m_nCheckHubFw);
-            PrintOut("FWCompare:%d  \n\t\t", m_nCheckHubFw);
-        }
-        if (std::strstr(line, "FWVersion")) {
-            std::uint32_t version = 0;
-            if (ScanHex(value, version))
-                m_wFwVersion = static_cast<std::uint16_t>(version);
-            PrintOut("FWVersion:%d  \n\t\t", m_wFwVersion);
-        }
-    }
-    return true;
+    PrintOut("%s", check.notes.c_str());
+    m_nCheckHubFw = check.checkHubFw;
+    m_wFwVersion = check.fwVersion;
 }

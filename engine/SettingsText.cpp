@@ -5,7 +5,12 @@
 
 #include <cstring>
 
-SettingsText::SettingsText() = default;
+namespace {
+// Large reads keep a settings file of millions of lines to few system calls.
+constexpr std::size_t kChunkSize = 64 * 1024;
+} // namespace
+
+SettingsText::SettingsText() : m_chunk(kChunkSize) {}
 SettingsText::~SettingsText() = default;
 
 bool SettingsText::Open(const char* fileName)
@@ -22,7 +27,7 @@ int SettingsText::ReadByte()
     if (m_chunkPos == m_chunkSize) {
         if (!m_file)
             return -1;
-        m_chunkSize = m_file->ReadAt(m_offset, m_chunk, sizeof m_chunk);
+        m_chunkSize = m_file->ReadAt(m_offset, m_chunk.data(), m_chunk.size());
         m_chunkPos = 0;
         m_offset += m_chunkSize;
         if (m_chunkSize == 0)
@@ -74,56 +79,6 @@ const char* SettingsText::NextSectionLine()
     if (!line || std::strchr(line, '['))
         return nullptr;
     return line;
-}
-
-bool HubModuleLines::Read(const char* fileName)
-{
-    m_lines.clear();
-    m_found.clear();
-    m_checkedHubs = m_firstIncomplete = 0;
-    SettingsText file;
-    if (!file.Open(fileName))
-        return false;
-    if (!file.FindSection("HUBModule"))
-        return true;
-    while (const char* line = file.NextSectionLine())
-        m_lines.emplace_back(line);
-    return true;
-}
-
-const char* HubModuleLines::Find(const std::string& key)
-{
-    auto known = m_found.find(key);
-    if (known == m_found.end()) {
-        std::size_t index = kAbsent;
-        for (std::size_t i = 0; i < m_lines.size() && index == kAbsent; ++i) {
-            const char* line = m_lines[i].c_str();
-            if (std::strchr(line, '=') && std::strstr(line, key.c_str()))
-                index = i;
-        }
-        known = m_found.emplace(key, index).first;
-    }
-    return known->second == kAbsent ? nullptr : ValueOf(m_lines[known->second].c_str());
-}
-
-std::vector<std::string> HubModuleLines::KeysOfHub(unsigned n)
-{
-    const std::string hub = "NO." + std::to_string(n) + "HUB";
-    if (n == 1)
-        return {hub + "WantUpdateBinFile"};
-    return {hub + "Depth", hub + "ConnectionPortIndex", hub + "WantUpdateBinFile"};
-}
-
-bool HubModuleLines::HasKeysOfHubs(unsigned count)
-{
-    while (m_checkedHubs < count && m_firstIncomplete == 0) {
-        const unsigned n = ++m_checkedHubs;
-        for (const std::string& key : KeysOfHub(n)) {
-            if (!Find(key))
-                m_firstIncomplete = n;
-        }
-    }
-    return m_firstIncomplete == 0 || m_firstIncomplete > count;
 }
 
 namespace {

@@ -7,7 +7,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,38 +39,11 @@ private:
 
     std::unique_ptr<tolvane::platform::ReadOnlyFile> m_file;
     std::uint64_t m_offset = 0;
-    unsigned char m_chunk[4096];
+    std::vector<unsigned char> m_chunk;
     std::size_t m_chunkSize = 0;
     std::size_t m_chunkPos = 0;
     int m_pending = -1; // a byte read ahead after a carriage return
     char m_piece[kPieceSize];
-};
-
-// The per-hub keys of [HUBModule]: the pieces from the first one that
-// mentions HUBModule to the next section, read once, and every key looked up
-// once. HUBNumber may stand in the section any number of times and each time
-// the whole chain takes its keys again; a fresh pass over the file per key
-// would make a large settings file take hours.
-class HubModuleLines {
-public:
-    // False when the file cannot be opened; a file without the section has
-    // no lines.
-    bool Read(const char* fileName);
-    // The text after "=" of the first piece that holds key and "=", or null.
-    const char* Find(const std::string& key);
-    // The names of the keys hub number n (from 1) of the chain reads, in the
-    // order they are read: only the image name for the root hub.
-    static std::vector<std::string> KeysOfHub(unsigned n);
-    // True when every key of hubs 1 to count is present.
-    bool HasKeysOfHubs(unsigned count);
-
-private:
-    static constexpr std::size_t kAbsent = static_cast<std::size_t>(-1);
-
-    std::vector<std::string> m_lines;
-    std::map<std::string, std::size_t> m_found; // key to line index, or kAbsent
-    unsigned m_checkedHubs = 0;
-    unsigned m_firstIncomplete = 0; // 0 while none is known
 };
 
 // Value scanners with the rules of "%d", "%X" and "%s": leading white space

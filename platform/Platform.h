@@ -17,11 +17,21 @@ namespace tolvane::platform {
 class ReadOnlyFile {
 public:
     virtual ~ReadOnlyFile() = default;
-    // The size from the end position; false when it cannot be learnt.
+    // The size the file had when it was opened: the query that checked the
+    // file's type learnt it, so asking costs nothing.
+    std::uint64_t OpenedSize() const { return m_openedSize; }
+    // The size now, from the end position (a file may grow while it is
+    // open); false when it cannot be learnt.
     virtual bool Size(std::uint64_t& size) = 0;
     // Reads up to length bytes at offset; returns the count read, 0 at the
     // end of the file or on an error.
     virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) = 0;
+
+protected:
+    explicit ReadOnlyFile(std::uint64_t openedSize) : m_openedSize(openedSize) {}
+
+private:
+    std::uint64_t m_openedSize;
 };
 
 // Opens an 8-bit (multibyte) path; null when it cannot be opened or is a

@@ -30,7 +30,7 @@ constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_lim
 
 class PosixFile final : public ReadOnlyFile {
 public:
-    explicit PosixFile(int fd) : m_fd(fd) {}
+    PosixFile(int fd, std::uint64_t openedSize) : ReadOnlyFile(openedSize), m_fd(fd) {}
     ~PosixFile() override { ::close(m_fd); }
     PosixFile(const PosixFile&) = delete;
     PosixFile& operator=(const PosixFile&) = delete;
@@ -188,15 +188,15 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return nullptr;
+    // Only regular files pass, and on those O_NONBLOCK changes nothing, so
+    // it may stay set.
     struct stat info {};
-    const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
         ::close(fd);
         return nullptr;
     }
     try {
-        return std::make_unique<PosixFile>(fd);
+        return std::make_unique<PosixFile>(fd, static_cast<std::uint64_t>(info.st_size));
     } catch (const std::bad_alloc&) {
         ::close(fd);
         return nullptr;

@@ -19,7 +19,7 @@ namespace {
 
 class Win32File final : public ReadOnlyFile {
 public:
-    explicit Win32File(HANDLE handle) : m_handle(handle) {}
+    Win32File(HANDLE handle, std::uint64_t openedSize) : ReadOnlyFile(openedSize), m_handle(handle) {}
     ~Win32File() override { ::CloseHandle(m_handle); }
     Win32File(const Win32File&) = delete;
     Win32File& operator=(const Win32File&) = delete;
@@ -79,7 +79,8 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
         return nullptr;
     }
     try {
-        return std::make_unique<Win32File>(handle);
+        const std::uint64_t size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
+        return std::make_unique<Win32File>(handle, size);
     } catch (const std::bad_alloc&) {
         ::CloseHandle(handle);
         return nullptr;

@@ -40,3 +40,14 @@ TEST(ConsoleWindow, WithoutATerminalOnlyTheLogIsKept)
     window.FinishProgress();
     EXPECT_EQ(window.LogText(), L"second");
 }
+
+TEST(ConsoleWindow, AddedTextContinuesTheLogItKeeps)
+{
+    ConsoleWindow window(nullptr);
+    window.SetLogText(L"first\r\n");
+    window.AppendLogText(L"first\r\nsecond\r\n", 7);
+    EXPECT_EQ(window.LogText(), L"first\r\nsecond\r\n");
+    // A length that is not what the window holds: the whole log is taken.
+    window.AppendLogText(L"other\r\n", 3);
+    EXPECT_EQ(window.LogText(), L"other\r\n");
+}

@@ -263,8 +263,12 @@ TEST_F(BadInputTest, WithoutTargetIdsEveryHubIsListedButNoneProgrammed)
                            std::string(kNoImage) + Failed(1));
 }
 
-TEST_F(BadInputTest, RepeatedHubNumberBuildsAndLogsOnlyTheChainThatStands)
+TEST_F(BadInputTest, RepeatedHubNumberLogsEachChainUpToABound)
 {
+    const std::string chain2 = "NO.1HUBWantUpdateBinFile: A.BIN\r\nNO.2HUBDepth: 1\r\n"
+                               "NO.2HUBConnectionPortIndex: 4\r\nNO.2HUBWantUpdateBinFile: B.BIN\r\n";
+    const std::string chain3 = chain2 + "NO.3HUBDepth: 2\r\nNO.3HUBConnectionPortIndex: 1\r\n"
+                                        "NO.3HUBWantUpdateBinFile: C.BIN\r\n";
     std::string ini = std::string(kTargets) + "[HUBModule]\n";
     for (int i = 0; i < 20000; ++i)
         ini += "HUBNumber=3\nHUBNumber=2\n";
@@ -274,15 +278,16 @@ TEST_F(BadInputTest, RepeatedHubNumberBuildsAndLogsOnlyTheChainThatStands)
     WriteIni(ini);
     EXPECT_TRUE(Load());
     EXPECT_EQ(engine->m_nHubNumber, 2);
-    ASSERT_NE(engine->m_pHubModule, nullptr);
-    ASSERT_NE(engine->m_pHubModule->pNext, nullptr);
-    EXPECT_EQ(engine->m_pHubModule->pNext->pNext, nullptr);
+    ASSERT_EQ(Chain(*engine).size(), 2u);
     EXPECT_EQ(engine->m_pHubModule->pNext->portIndex, 4);
-    EXPECT_EQ(Log().substr(Log().find("NO.1")), "NO.1HUBWantUpdateBinFile: A.BIN\r\nNO.2HUBDepth: 1\r\n"
-                                               "NO.2HUBConnectionPortIndex: 4\r\nNO.2HUBWantUpdateBinFile: B.BIN\r\n");
-    EXPECT_LT(window.pushes.size(), 20u);
+    std::string expected;
+    for (int i = 0; i < 8; ++i)
+        expected += chain3 + chain2;
+    expected += "Warning !!! more than 16 HUBNumber lines in [HUBModule], the keys of the rest are not shown\r\n";
+    EXPECT_EQ(Log().substr(Log().find("NO.1")), expected);
+    EXPECT_LT(window.pushes.size(), 200u);
 
-    // A line whose chain lacks a key still ends the section there, and the
+    // A line whose chain lacks a key ends the section there, and the
     // firmware check is not read.
     FreshEngine();
     WriteIni(std::string(kTargets) + "[HUBModule]\nHUBNumber=2\nHUBNumber=3\nHUBNumber=1\n"
@@ -291,9 +296,9 @@ TEST_F(BadInputTest, RepeatedHubNumberBuildsAndLogsOnlyTheChainThatStands)
                                      "[HUBFWCheck]\nCheckHUBFW=1\n");
     EXPECT_TRUE(Load());
     EXPECT_EQ(engine->m_nHubNumber, 3);
+    EXPECT_EQ(Chain(*engine).size(), 3u);
     EXPECT_EQ(engine->m_nCheckHubFw, 0);
-    EXPECT_EQ(Log().substr(Log().find("NO.1")), "NO.1HUBWantUpdateBinFile: A.BIN\r\nNO.2HUBDepth: 1\r\n"
-                                               "NO.2HUBConnectionPortIndex: 4\r\nNO.2HUBWantUpdateBinFile: B.BIN\r\n");
+    EXPECT_EQ(Log().substr(Log().find("NO.1")), chain2 + chain2);
 }
 
 TEST_F(BadInputTest, ImageNameLongerThanAPieceIsCutAndMatchesNoFile)

@@ -29,6 +29,15 @@ public:
     std::vector<int> positions;
 };
 
+// The hub chain that the settings built, hub 1 first.
+inline std::vector<const HubModule*> Chain(const CHubUpgrader& engine)
+{
+    std::vector<const HubModule*> nodes;
+    for (const HubModule* node = engine.m_pHubModule; node; node = node->pNext)
+        nodes.push_back(node);
+    return nodes;
+}
+
 class EngineTest : public testing::Test {
 protected:
     EngineTest() { engine->SetSettleMs(0); }

@@ -27,13 +27,6 @@ const char kFullIni[] =
     "CheckHUBFW=1\n"
     "FWVersion=139\n";
 
-std::vector<const HubModule*> Chain(const CHubUpgrader& engine)
-{
-    std::vector<const HubModule*> nodes;
-    for (const HubModule* node = engine.m_pHubModule; node; node = node->pNext)
-        nodes.push_back(node);
-    return nodes;
-}
 } // namespace
 
 TEST_F(EngineTest, FullSettingsFileFillsEveryValueAndLogsWhatItRead)

@@ -115,6 +115,7 @@ TEST(PlatformFile, OpensAndReadsWhileAnotherHandleWrites)
     writer << "second";
     writer.flush();
     EXPECT_EQ(SizeOf(*file), 11u);
+    EXPECT_EQ(file->OpenedSize(), 5u); // what the opening learnt stays
     EXPECT_EQ(ReadString(*file, 5, 16), "second");
 
     // Writer first: the reader must not ask for exclusive access.

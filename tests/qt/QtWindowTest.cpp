@@ -336,3 +336,42 @@ TEST_F(QtWindowTest, ImageNameThatIsNotUtf8ShowsAsTolvaneCliPrintsIt)
     const QString warning = QString::fromUtf8("  Warning !!!BAD\xC3\xA9.BIN bin file is illgal...\n");
     EXPECT_TRUE(LogBox()->toPlainText().contains(warning)) << LogBox()->toPlainText().toStdString();
 }
+
+// Added text must leave the box as writing the whole log would: the same
+// text, a line end split between two pushes joined, text the operator typed
+// gone, and the view at the first line.
+TEST_F(QtWindowTest, AddedLogTextShowsAsTheWholeTextWould)
+{
+    Hubs();
+    Show();
+    QPlainTextEdit* log = LogBox();
+    struct Case {
+        std::wstring before;
+        std::wstring after;
+        bool typed;
+    };
+    std::wstring many;
+    for (int i = 0; i < 200; ++i)
+        many += L"  Warning !!!BAD" + std::to_wstring(i) + L".BIN bin file is illgal...\r\n";
+    const Case cases[] = {
+        {L"1 device  found:\r\n", L"1 device  found:\r\n" + many, false},
+        {L"line\r", L"line\r\nnext\r\n", false},
+        {L"tab\t", L"tab\tafter\r\n", false},
+        {L"kept\r\n", L"kept\r\nadded\r\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QString::fromStdWString(c.after).toStdString());
+        Dialog().SetLogText(c.before);
+        if (c.typed)
+            log->insertPlainText(QStringLiteral("typed"));
+        Dialog().AppendLogText(c.after, c.before.size());
+        const QString appended = log->toPlainText();
+        Dialog().SetLogText(c.after);
+        EXPECT_EQ(appended, log->toPlainText());
+        EXPECT_EQ(appended, QString::fromStdWString(c.after).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        Dialog().AppendLogText(c.after, c.after.size()); // nothing added
+        EXPECT_EQ(log->toPlainText(), appended);
+        EXPECT_EQ(log->verticalScrollBar()->value(), 0);
+        EXPECT_EQ(log->textCursor().position(), 0);
+    }
+}

@@ -197,6 +197,38 @@ TEST_F(TolvaneWindowTest, FailedUpgradeOpensNoBoxAndNeedsANewScan)
     ExpectEndsWith(WM_COMMAND, IDOK);
 }
 
+// Every message after the first is added to the box, not written anew; the
+// box must still take all of it, past an edit control's usual 30000
+// characters, and show it from its first line as after SetWindowText.
+TEST_F(TolvaneWindowTest, LogLongerThanTheBoxLimitArrivesWholeAndShowsItsStart)
+{
+    constexpr int kIllegal = 800;
+    for (int i = 0; i < kIllegal; ++i)
+        dir.Write("Bin/BAD" + std::to_string(1000 + i) + ".BIN", std::string("\x0D\x12\x00\x00", 4));
+    WriteBench(dir, Hub(1, 1, "UpdateResult=4\n"));
+    ASSERT_NO_FATAL_FAILURE(Start());
+    ASSERT_TRUE(window->Press(IDC_START_UPGRADE, kUpgradeMs)) << "the upgrade did not return; a box is open?";
+
+    const std::wstring log = window->Text(IDC_LOG);
+    EXPECT_GT(log.size(), 30000u);
+    EXPECT_EQ(log.rfind(L"1 device  found:\r\n", 0), 0u) << log.substr(0, 200).c_str();
+    std::size_t warnings = 0;
+    for (std::size_t at = log.find(L" bin file is illgal...\r\n"); at != std::wstring::npos;
+         at = log.find(L" bin file is illgal...\r\n", at + 1))
+        ++warnings;
+    EXPECT_EQ(warnings, static_cast<std::size_t>(kIllegal));
+    const std::wstring end = L"ISP in device(1) is being upgraded.\r\n!!!Error Device(1):=> Upgrade failed\r\n";
+    ASSERT_GE(log.size(), end.size());
+    EXPECT_EQ(log.substr(log.size() - end.size()), end);
+
+    const HWND box = GetDlgItem(window->Dialog(), IDC_LOG);
+    EXPECT_EQ(SendMessageW(box, EM_GETFIRSTVISIBLELINE, 0, 0), 0);
+    EXPECT_EQ(SendMessageW(box, EM_GETSEL, 0, 0), 0) << "the caret is not at the start";
+    EXPECT_EQ(SendMessageW(box, EM_GETMODIFY, 0, 0), 0);
+
+    ExpectEndsWith(WM_COMMAND, IDOK);
+}
+
 // The picture for the README: the demo bench right after the start-up scan.
 TEST_F(TolvaneWindowTest, ScreenshotOfTheDemoBench)
 {

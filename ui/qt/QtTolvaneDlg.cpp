@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
 
 #include <algorithm>
 
@@ -172,6 +174,29 @@ void CQtTolvaneDlg::setVisible(bool visible)
 void CQtTolvaneDlg::SetLogText(const std::wstring& text)
 {
     m_log->setPlainText(FromWindowsText(text));
+    ShowLogFromStart();
+}
+
+void CQtTolvaneDlg::AppendLogText(const std::wstring& log, std::size_t shownLength)
+{
+    // A line end split between two pushes, or text the operator typed into
+    // the box, needs the whole text to come out as SetLogText shows it.
+    const bool splitLineEnd = shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' &&
+                              log[shownLength] == L'\n';
+    if (shownLength > log.size() || splitLineEnd || m_log->document()->isModified()) {
+        SetLogText(log);
+        return;
+    }
+    QTextCursor end(m_log->document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(FromWindowsText(log.substr(shownLength)));
+    ShowLogFromStart();
+}
+
+void CQtTolvaneDlg::ShowLogFromStart()
+{
+    // The box now holds what the engine pushed, nothing the operator typed.
+    m_log->document()->setModified(false);
     // The newest line is at the end, yet the box shows the run from its
     // first line, as the Windows edit box does after its text is replaced.
     m_log->moveCursor(QTextCursor::Start);

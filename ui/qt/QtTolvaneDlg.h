@@ -40,6 +40,7 @@ public:
     void setVisible(bool visible) override;
 
     void SetLogText(const std::wstring& text) override;
+    void AppendLogText(const std::wstring& log, std::size_t shownLength) override;
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int position) override;
 
@@ -55,6 +56,7 @@ protected:
 private:
     QPushButton* Button(int id) const;
     void Place(QWidget* control, const dialog_table::Control& entry) const;
+    void ShowLogFromStart();
 
     DialogBaseUnits m_units;
     bool m_initialised = false;

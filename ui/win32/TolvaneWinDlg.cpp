@@ -154,6 +154,31 @@ void CTolvaneWinDlg::SetLogText(const std::wstring& text)
     SetWindowTextW(Item(IDC_LOG), text.c_str());
 }
 
+void CTolvaneWinDlg::AppendLogText(const std::wstring& log, std::size_t shownLength)
+{
+    HWND box = Item(IDC_LOG);
+    // Text the operator typed, or a line end split between two pushes, needs
+    // the whole text to come out as SetLogText shows it.
+    const bool splitLineEnd = shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' &&
+                              log[shownLength] == L'\n';
+    const LRESULT boxLength = GetWindowTextLengthW(box);
+    if (shownLength > log.size() || splitLineEnd || SendMessageW(box, EM_GETMODIFY, 0, 0) != 0 || boxLength < 0 ||
+        static_cast<std::size_t>(boxLength) != shownLength) {
+        SetLogText(log);
+        return;
+    }
+    // Replacing a selection obeys the box's text limit, which SetWindowText
+    // does not; without lifting it a long log would be cut off.
+    SendMessageW(box, EM_SETLIMITTEXT, 0, 0);
+    const std::wstring added = log.substr(shownLength);
+    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(boxLength), boxLength);
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(added.c_str()));
+    // As after SetWindowText: caret and view at the start, nothing modified.
+    SendMessageW(box, EM_SETSEL, 0, 0);
+    SendMessageW(box, EM_SCROLLCARET, 0, 0);
+    SendMessageW(box, EM_SETMODIFY, FALSE, 0);
+}
+
 void CTolvaneWinDlg::ShowCompletedMessage(const std::wstring& text)
 {
     MessageBoxW(m_hWnd, text.c_str(), L"", 0);

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 class CTolvaneWinDlg final : public CTolvaneDlg {
@@ -23,6 +24,7 @@ public:
     INT_PTR DoModal();
 
     void SetLogText(const std::wstring& text) override;
+    void AppendLogText(const std::wstring& log, std::size_t shownLength) override;
     void SetProgressRange(int lower, int upper) override;
     void SetProgressPos(int position) override;
 

@@ -1,0 +1,154 @@
+#!/usr/bin/env bash
+# How the cost of a scan and an upgrade grows with the number of hubs, of
+# images in Bin/ and of lines in SpiFlash.ini. Builds release binaries in
+# build/bench, generates every case in build/bench/cases, runs each case a few
+# times and prints the median CPU time (user + system) of tolvane-cli.
+#
+#   bash scripts/bench.sh            # 3 runs per case
+#   BENCH_RUNS=5 bash scripts/bench.sh
+#
+# "growth" compares a case with the next smaller one of its series, per unit
+# of input: 1.0 is linear, and anything well above 1.5 grows faster than its
+# input. It is a benchmark, not a test: it never fails on a time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+runs=${BENCH_RUNS:-3}
+build=build/bench
+cases=$PWD/$build/cases
+
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DTOLVANE_QT=OFF -DTOLVANE_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" --target tolvane-cli tolvane-mkimage ZQ460API -j2 >/dev/null
+cli=$(find "$PWD/$build" -name tolvane-cli -type f -perm -u+x | head -n1)
+mkimage=$(find "$PWD/$build" -name tolvane-mkimage -type f -perm -u+x | head -n1)
+rm -rf "$cases"
+mkdir -p "$cases"
+
+# A bench of n simulated hubs of one model, programmed at once.
+write_bench() { # file hubs
+  {
+    printf '[Library]\nVersion=1\n[Registry]\nSYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n'
+    for ((h = 1; h <= $2; h++)); do
+      printf '[Hub%d]\nVid=0x05E3\nPid=0x0610\nBcdUSB=0x0320\nDepth=1\nPortIndex=%d\nChipVersion=0x10\nUpdateMs=0\n' \
+        "$h" "$h"
+    done
+  } >"$1"
+}
+
+# A Bin/ folder with images-1 images that do not fit (every tenth of them
+# illegal when asked) and, last in listing order, the one that fits. Made
+# once per kind and shared by the cases through a link.
+image_folder() { # images illegal(yes|no)
+  local folder=$cases/bin-$1-$2 name i
+  if [ ! -d "$folder" ]; then
+    mkdir -p "$folder"
+    for ((i = 1; i < $1; i++)); do
+      printf -v name '%s/IMG%05d.BIN' "$folder" "$i"
+      if [ "$2" = yes ] && ((i % 10 == 0)); then
+        printf '\x0d\x12\x00\x00' >"$name" # wrong size for its target
+      else
+        printf '\x0d\x14\x00\x00' >"$name" # another target
+      fi
+    done
+    "$mkimage" "$folder/ZZFIT.BIN" --target 0x0D13 --flags 0x00 --version 0x0655 >/dev/null
+  fi
+  echo "$folder"
+}
+
+upgrade_case() { # name hubs images illegal
+  local dir=$cases/$1
+  mkdir -p "$dir"
+  write_bench "$dir/HubBench.ini" "$2"
+  printf '[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n[HUBFWCheck]\nCheckHUBFW=0\n' >"$dir/SpiFlash.ini"
+  ln -s "$(image_folder "$3" "$4")" "$dir/Bin"
+}
+
+junk() { # lines
+  seq 1 "$1" | sed 's/.*/Junk&=a line that names no key/'
+}
+
+hub_keys() {
+  printf 'NO.1HUBWantUpdateBinFile=ROOT.BIN\n'
+  for ((h = 2; h <= 255; h++)); do
+    printf 'NO.%dHUBDepth=1\nNO.%dHUBConnectionPortIndex=%d\nNO.%dHUBWantUpdateBinFile=H%d.BIN\n' \
+      "$h" "$h" $((h % 16)) "$h" "$h"
+  done
+}
+
+# where: front (junk before the sections) or inside (junk inside [HUBModule],
+# before the hub keys).
+settings_case() { # name lines where hubNumber
+  local dir=$cases/$1
+  mkdir -p "$dir"
+  write_bench "$dir/HubBench.ini" 1
+  ln -s "$(image_folder 1 no)" "$dir/Bin"
+  {
+    [ "$3" = front ] && junk "$2"
+    printf '[TargetID_U3]\n05E30610=0D13\n[Misc]\nManufacturer&ProductStringCompare=0\n[HUBModule]\nHUBNumber=%d\n' "$4"
+    [ "$3" = inside ] && junk "$2"
+    hub_keys
+    printf '[HUBFWCheck]\nCheckHUBFW=0\n'
+  } >"$dir/SpiFlash.ini"
+}
+
+# Median CPU seconds of runs of tolvane-cli on one case, and the exit status
+# of its last run (an upgrade case passes with 0; a scan with HUBNumber 255
+# cannot pass on 32 hubs or fewer and ends with 1).
+measure() { # name command
+  local dir=$cases/$1 times=() t
+  for ((r = 0; r < runs; r++)); do
+    rm -f "$dir/HubBench.ini.state"
+    t=$({
+      TIMEFORMAT='%U %S'
+      time {
+        status=0
+        TOLVANE_BENCH="$dir/HubBench.ini" "$cli" -C "$dir" "$2" --settle-ms 0 >/dev/null 2>&1 || status=$?
+        echo "$status" >"$dir/status"
+      }
+    } 2>&1)
+    times+=("$(awk '{ printf "%.3f", $1 + $2 }' <<<"$t")")
+  done
+  printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+    "$(cat "$dir/status")"
+}
+
+row() { # label unit-count seconds exit-status previous-seconds previous-units
+  local growth=-
+  if [ -n "$5" ]; then
+    growth=$(awk -v t="$3" -v p="$5" -v u="$2" -v q="$6" 'BEGIN { if (p > 0) printf "%.2f", (t / p) / (u / q); else print "-" }')
+  fi
+  awk -v l="$1" -v u="$2" -v t="$3" -v x="$4" -v g="$growth" \
+    'BEGIN { printf "%-40s %8d %9.3f %12.3f %7s %5s\n", l, u, t, t * 1e6 / u, g, x }'
+}
+
+echo "Generating cases in $cases ..." >&2
+printf '%-40s %8s %9s %12s %7s %5s\n' case units median_s us_per_unit growth exit
+for illegal in no yes; do
+  for hubs in 1 8 32; do
+    previous= previousUnits=
+    for images in 10 1000 10000; do
+      name=upgrade-h$hubs-i$images-$illegal
+      upgrade_case "$name" "$hubs" "$images" "$illegal"
+      units=$((hubs * images))
+      read -r seconds status < <(measure "$name" upgrade)
+      label="upgrade hubs=$hubs images=$images"
+      [ "$illegal" = yes ] && label="$label illegal/10"
+      row "$label" "$units" "$seconds" "$status" "$previous" "$previousUnits"
+      previous=$seconds previousUnits=$units
+      rm -rf "${cases:?}/$name"
+    done
+  done
+done
+for layout in "front 1" "inside 1" "inside 255"; do
+  read -r where number <<<"$layout"
+  previous= previousUnits=
+  for lines in 100000 1000000; do
+    name=settings-$where-$number-$lines
+    settings_case "$name" "$lines" "$where" "$number"
+    read -r seconds status < <(measure "$name" scan)
+    row "scan junk $where HUBNumber=$number" "$lines" "$seconds" "$status" "$previous" "$previousUnits"
+    previous=$seconds previousUnits=$lines
+    rm -rf "${cases:?}/$name"
+  done
+done
+echo "units: hubs x images for an upgrade, junk lines for a scan; growth: 1.0 is linear" >&2
