@@ -28,7 +28,9 @@ const char kExitStatus[] =
 
 void AddSettle(CLI::App& command, CliOptions& options)
 {
-    command.add_option("--settle-ms", options.settleMs, "wait N milliseconds (0 to 600000) before the hub search instead of 2000")
+    const std::string help = "wait N milliseconds (0 to 600000) before the hub search instead of " +
+                             std::to_string(CHubUpgrader::kDefaultSettleMs);
+    command.add_option("--settle-ms", options.settleMs, help)
         ->type_name("N")
         ->check(CLI::Range(0u, 600000u));
 }

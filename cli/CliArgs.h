@@ -2,6 +2,8 @@
 #ifndef TOLVANE_CLI_CLIARGS_H
 #define TOLVANE_CLI_CLIARGS_H
 
+#include "HubUpgrader.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,7 +15,7 @@ struct CliOptions {
     std::string helpText;             // for Help: the text --help asked for
     std::string directory;            // -C DIR, empty for the current one
     std::string hubs;                 // --hubs bench|system; empty: TOLVANE_HUBS decides
-    std::uint32_t settleMs = 2000;    // --settle-ms N
+    std::uint32_t settleMs = CHubUpgrader::kDefaultSettleMs; // --settle-ms N
     bool json = false;                // --json
     bool verify = false;              // upgrade --verify
     std::string history;              // upgrade --history FILE, empty for none

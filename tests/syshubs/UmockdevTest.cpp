@@ -201,3 +201,21 @@ TEST_F(Umockdev, AnUnknownSelectionIsReportedAndFindsNothing)
     EXPECT_NE(result.out.find("!!!Error Filter Driver not found!!\r\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.err, "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n");
 }
+
+// The option and the variable choose alike; the option wins over the variable.
+TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
+{
+    const std::string chain = std::string(kNotes) + "2 devices found:\r\n"
+                                                    "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                                                    "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n";
+    SetEnv("TOLVANE_HUBS", "");
+    ProcessResult result = Run("special-chain", "tolvane-cli", {"--hubs", "system", "scan", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(result.out, chain);
+
+    SetEnv("TOLVANE_HUBS", "system");
+    result = Run("special-chain", "tolvane-cli", {"--hubs", "bench", "scan", "--settle-ms", "0"});
+    EXPECT_EQ(result.exitCode, 1) << "no bench here: no filter driver key";
+    EXPECT_NE(result.out.find("API Version: 0\r\n"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("devices found"), std::string::npos) << result.out;
+}
