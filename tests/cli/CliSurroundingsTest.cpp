@@ -13,7 +13,6 @@
 #include <atomic>
 #include <cstdio>
 #include <map>
-#include <regex>
 #include <thread>
 
 
@@ -52,10 +51,19 @@ std::string SiteIni(int groups)
 // "Device(N): NAME\r\n   =>Upgrade successful" as hub number to name.
 std::map<int, std::string> Successes(const std::string& log)
 {
-    static const std::regex line("Device\\((\\d+)\\): ([^\\r]*)\\r\\n   =>Upgrade successful");
+    static const std::string kDone = "\r\n   =>Upgrade successful";
     std::map<int, std::string> found;
-    for (auto it = std::sregex_iterator(log.begin(), log.end(), line); it != std::sregex_iterator(); ++it)
-        found[std::stoi((*it)[1])] = (*it)[2];
+    for (std::size_t at = log.find("Device("); at != std::string::npos; at = log.find("Device(", at + 1)) {
+        const std::size_t close = log.find("): ", at);
+        const std::size_t end = log.find("\r\n", at);
+        if (close == std::string::npos || end == std::string::npos || close > end ||
+            log.compare(end, kDone.size(), kDone) != 0)
+            continue;
+        const std::string number = log.substr(at + 7, close - at - 7);
+        if (number.empty() || number.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        found[std::stoi(number)] = log.substr(close + 3, end - close - 3);
+    }
     return found;
 }
 
