@@ -88,7 +88,7 @@ std::string ListLine(unsigned number, unsigned depth, unsigned pid, unsigned ver
 
 TEST_F(Umockdev, SpecialChainIsListedFromTheRootDown)
 {
-    const ProcessResult result = Cli("special-chain", "scan");
+    const ProcessResult result = Cli("chain-3c5e-0460", "scan");
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
                                                 "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
@@ -166,7 +166,7 @@ TEST_F(Umockdev, AHubWithoutTheKernelsHubDriverCountsAsAMissingFilterDriver)
 TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
 {
     WriteSpecialImage(dir);
-    const ProcessResult result = Cli("special-chain", "upgrade");
+    const ProcessResult result = Cli("chain-3c5e-0460", "upgrade");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
                                                 "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
@@ -195,7 +195,7 @@ TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
 TEST_F(Umockdev, AnUnknownSelectionIsReportedAndFindsNothing)
 {
     SetEnv("TOLVANE_HUBS", "real");
-    const ProcessResult result = Cli("special-chain", "scan");
+    const ProcessResult result = Cli("chain-3c5e-0460", "scan");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find("\tAPI Version: 0\r\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("!!!Error Filter Driver not found!!\r\n"), std::string::npos) << result.out;
@@ -209,12 +209,12 @@ TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
                                                     "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
                                                     "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n";
     SetEnv("TOLVANE_HUBS", "");
-    ProcessResult result = Run("special-chain", "tolvane-cli", {"--hubs", "system", "scan", "--settle-ms", "0"});
+    ProcessResult result = Run("chain-3c5e-0460", "tolvane-cli", {"--hubs", "system", "scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
     EXPECT_EQ(result.out, chain);
 
     SetEnv("TOLVANE_HUBS", "system");
-    result = Run("special-chain", "tolvane-cli", {"--hubs", "bench", "scan", "--settle-ms", "0"});
+    result = Run("chain-3c5e-0460", "tolvane-cli", {"--hubs", "bench", "scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1) << "no bench here: no filter driver key";
     EXPECT_NE(result.out.find("API Version: 0\r\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("devices found"), std::string::npos) << result.out;
