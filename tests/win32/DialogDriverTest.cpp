@@ -84,16 +84,20 @@ protected:
 
     // Starts Tolvane.exe in the scratch folder and waits for its dialog,
     // which shows only once the start-up scan has returned.
-    void Start()
+    void Start() { ASSERT_EQ(StartTolvane(dir.Path(), kStartMs, process, window), ""); }
+
+    // Photographs the dialog, which must show the green lamp, into the
+    // build's screenshots folder.
+    void ExpectGreenLampInPicture(const char* name)
     {
-        const std::string problem = DisplayProblem();
-        ASSERT_EQ(problem, "");
-        const fs::path exe = ProgramFolder() / "Tolvane.exe";
-        process = std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"", dir.Path());
-        ASSERT_TRUE(process->Started()) << "cannot start " << exe.string();
-        const HWND dialog = WaitForDialog(process->Id(), kStartMs);
-        ASSERT_NE(dialog, nullptr) << "no dialog within " << kStartMs << " ms";
-        window = std::make_unique<DialogDriver>(dialog);
+        ScreenCapture capture;
+        ASSERT_TRUE(CaptureWindow(window->Dialog(), capture));
+        RECT lamp{};
+        GetWindowRect(window->Item(IDC_LAMP), &lamp);
+        EXPECT_EQ(capture.At({(lamp.left + lamp.right) / 2, (lamp.top + lamp.bottom) / 2}), kLampGreen);
+        const fs::path folder = ProgramFolder().parent_path() / "screenshots";
+        fs::create_directories(folder);
+        EXPECT_TRUE(WritePng(folder / name, capture.width, capture.height, capture.rgb));
     }
 
     // Ends the dialog with message and expects the program to end with it.
@@ -249,15 +253,7 @@ TEST_F(TolvaneWindowTest, ScreenshotOfTheDemoBench)
     ASSERT_TRUE(window->WaitUntilResponsive(kQuickMs));
     Sleep(500);
 
-    ScreenCapture capture;
-    ASSERT_TRUE(CaptureWindow(window->Dialog(), capture));
-    RECT lamp{};
-    GetWindowRect(window->Item(IDC_LAMP), &lamp);
-    EXPECT_EQ(capture.At({(lamp.left + lamp.right) / 2, (lamp.top + lamp.bottom) / 2}), kLampGreen);
-
-    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
-    fs::create_directories(folder);
-    EXPECT_TRUE(WritePng(folder / "tolvane-windows.png", capture.width, capture.height, capture.rgb));
+    ExpectGreenLampInPicture("tolvane-windows.png");
 
     ExpectEndsWith(WM_COMMAND, IDCANCEL);
 }
@@ -292,14 +288,7 @@ TEST_F(TolvaneWindowTest, At144DpiTheDialogGrowsAndCutsNothing)
         EXPECT_TRUE(Inside(control, client)) << "control " << id << " is cut";
     }
 
-    ScreenCapture capture;
-    ASSERT_TRUE(CaptureWindow(window->Dialog(), capture));
-    RECT lamp{};
-    GetWindowRect(window->Item(IDC_LAMP), &lamp);
-    EXPECT_EQ(capture.At({(lamp.left + lamp.right) / 2, (lamp.top + lamp.bottom) / 2}), kLampGreen);
-    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
-    fs::create_directories(folder);
-    EXPECT_TRUE(WritePng(folder / "tolvane-windows-144dpi.png", capture.width, capture.height, capture.rgb));
+    ExpectGreenLampInPicture("tolvane-windows-144dpi.png");
 
     ExpectEndsWith(WM_COMMAND, IDCANCEL);
 }

@@ -7,7 +7,6 @@
 #include "ImageWriter.h"
 #include "KeyInput.h"
 #include "LampColours.h"
-#include "ProgramFolder.h"
 #include "ScratchDir.h"
 #include "WindowDriver.h"
 #include "resource.h"
@@ -15,8 +14,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-
-namespace fs = std::filesystem;
 
 namespace {
 constexpr DWORD kStartMs = 30000;
@@ -28,15 +25,9 @@ class DialogKeysTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_EQ(DisplayProblem(), "");
         dir.Write("SpiFlash.ini", "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n");
         WriteBench(dir, HubSection(1, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n"));
-        const fs::path exe = ProgramFolder() / "Tolvane.exe";
-        process = std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"", dir.Path());
-        ASSERT_TRUE(process->Started()) << "cannot start " << exe.string();
-        const HWND dialog = WaitForDialog(process->Id(), kStartMs);
-        ASSERT_NE(dialog, nullptr) << "no dialog within " << kStartMs << " ms";
-        window = std::make_unique<DialogDriver>(dialog);
+        ASSERT_EQ(StartTolvane(dir.Path(), kStartMs, process, window), "");
         ASSERT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
     }
 

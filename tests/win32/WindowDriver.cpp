@@ -1,6 +1,7 @@
 #include "WindowDriver.h"
 
 #include "DialogTable.h"
+#include "ProgramFolder.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -310,4 +311,21 @@ bool CaptureWindow(HWND window, ScreenCapture& capture)
         DeleteDC(memory);
     ReleaseDC(nullptr, screen);
     return copied;
+}
+
+std::string StartTolvane(const fs::path& folder, DWORD timeoutMs, std::unique_ptr<ChildProcess>& process,
+                         std::unique_ptr<DialogDriver>& window)
+{
+    std::string problem = DisplayProblem();
+    if (!problem.empty())
+        return problem;
+    const fs::path exe = ProgramFolder() / "Tolvane.exe";
+    process = std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"", folder);
+    if (!process->Started())
+        return "cannot start " + exe.string();
+    const HWND dialog = WaitForDialog(process->Id(), timeoutMs);
+    if (dialog == nullptr)
+        return "no dialog within " + std::to_string(timeoutMs) + " ms";
+    window = std::make_unique<DialogDriver>(dialog);
+    return std::string();
 }
