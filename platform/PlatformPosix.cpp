@@ -5,6 +5,7 @@
 #include "PlatformListing.h"
 
 #include "AsciiText.h"
+#include "Utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -93,53 +94,6 @@ void AppendUtf8(std::string& out, std::uint32_t cp)
     }
 }
 
-// Length of the well-formed UTF-8 sequence at text[i] and its code point, or
-// 0 when the byte there does not start one. The second-byte ranges follow the
-// Unicode table of well-formed sequences, which is what rules out overlong
-// forms, surrogates and values above U+10FFFF in one place.
-std::size_t DecodeUtf8At(const std::string& text, std::size_t i, std::uint32_t& cp)
-{
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    std::size_t count = 0;
-    unsigned char lo = 0x80;
-    unsigned char hi = 0xBF;
-    if (lead < 0x80) {
-        cp = lead;
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        count = 2;
-        cp = lead & 0x1Fu;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        count = 3;
-        cp = lead & 0x0Fu;
-        if (lead == 0xE0)
-            lo = 0xA0;
-        else if (lead == 0xED)
-            hi = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        count = 4;
-        cp = lead & 0x07u;
-        if (lead == 0xF0)
-            lo = 0x90;
-        else if (lead == 0xF4)
-            hi = 0x8F;
-    } else {
-        return 0;
-    }
-    if (text.size() - i < count)
-        return 0;
-    for (std::size_t k = 1; k < count; ++k) {
-        const unsigned char next = byte(i + k);
-        if (next < lo || next > hi)
-            return 0;
-        lo = 0x80;
-        hi = 0xBF;
-        cp = (cp << 6) | (next & 0x3Fu);
-    }
-    return count;
-}
-
 // Well-formed UTF-8 decoded; every other byte becomes the code point
 // stray + byte.
 std::wstring Widen(const std::string& text, std::uint32_t stray)
@@ -150,7 +104,7 @@ std::wstring Widen(const std::string& text, std::uint32_t stray)
         std::size_t i = 0;
         while (i < text.size()) {
             std::uint32_t cp = 0;
-            const std::size_t used = DecodeUtf8At(text, i, cp);
+            const std::size_t used = utf8::DecodeAt(text, i, cp);
             if (used == 0) {
                 out += static_cast<wchar_t>(stray + static_cast<unsigned char>(text[i]));
                 ++i;
