@@ -34,16 +34,11 @@ wine_prefixes=("$WINEPREFIX" "$PWD/build/launcher/wineprefix" "$PWD/build/launch
 trap 'for p in "${wine_prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/null || true; done' EXIT
 # Tolvane.exe's window is driven and photographed on a true-colour virtual
 # display, which xvfb-run stops again when the tests end. Wine's desktop
-# belongs to the display its server started with, so the server starts there:
-# one left from a run without a display would show no window at all. And it
-# stops there too, before xvfb-run takes the display away from under it.
-# In between it stays up for good (-p): left to itself it quits a few seconds
-# after its last program, and a test starting in that moment is refused with
-# "wine client error:0: recvmsg: Connection reset by peer".
-wineserver -k 2>/dev/null || true
-wineserver -w 2>/dev/null || true
-xvfb-run -a -s "-screen 0 1024x768x24" \
-  bash -c 'wineserver -p && wineboot --init && ctest --preset windows; status=$?; wineserver -k; wineserver -w; exit $status'
+# belongs to the display its server started with, so the server starts there
+# (wine-session.sh stops any left from a run without a display, which would
+# show no window at all), and it stops there too, before xvfb-run takes the
+# display away from under it.
+xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-session.sh ctest --preset windows
 
 # The launcher runs under WOW64 in a 64-bit prefix of its own.
 export WINEPREFIX="$PWD/build/launcher/wineprefix"
@@ -52,9 +47,5 @@ if [ -n "${TOLVANE_NO_32BIT_PROGRAMS:-}" ]; then
   echo "launcher: only its image check runs; this machine runs no 32-bit programs"
   ctest --preset launcher -R '^launcher\.image$'
 else
-  wineserver -k 2>/dev/null || true
-  wineserver -w 2>/dev/null || true
-  wineserver -p
-  wineboot --init
-  ctest --preset launcher
+  bash scripts/wine-session.sh ctest --preset launcher
 fi
