@@ -10,6 +10,7 @@
 # command: they outlive every test now, and a test that started them would
 # leave its output open to them, so that ctest waited for it in vain.
 set -uo pipefail
+: "${WINEPREFIX:?wine-session: set WINEPREFIX to the prefix the command runs in}"
 
 wineserver -k 2>/dev/null
 wineserver -w 2>/dev/null
