@@ -3,36 +3,32 @@
 #include <CLI/CLI.hpp>
 
 namespace {
-const char kSynopsis[] =
-    "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
-    "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
-    "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-    "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
-    "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
-    "       tolvane-cli [COMMAND] --help\n"
-    "\n"
-    "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
-    "that the ISP library ZQ460API reports. Standard output receives whatever\n"
-    "the upgrader writes there, then the final text of the log box in UTF-8\n"
-    "with its \"\\r\\n\" line ends; with --json, one JSON document instead.";
+const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
+                         "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
+                         "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
+                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+                         "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
+                         "       tolvane-cli [COMMAND] --help\n"
+                         "\n"
+                         "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
+                         "that the ISP library ZQ460API reports. Standard output receives whatever\n"
+                         "the upgrader writes there, then the final text of the log box in UTF-8\n"
+                         "with its \"\\r\\n\" line ends; with --json, one JSON document instead.";
 
-const char kExitStatus[] =
-    "Exit status:\n"
-    "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
-    "     upgrade: every hub was programmed (and verified); inspect: every image legal\n"
-    "  1  the scan failed, a hub failed (or would fail), the history was not\n"
-    "     written, or an image could not be read\n"
-    "  2  usage error\n"
-    "  3  no hub failed, at least one was already current\n"
-    "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
+const char kExitStatus[] = "Exit status:\n"
+                           "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
+                           "     upgrade: every hub was programmed (and verified); inspect: every image legal\n"
+                           "  1  the scan failed, a hub failed (or would fail), the history was not\n"
+                           "     written, or an image could not be read\n"
+                           "  2  usage error\n"
+                           "  3  no hub failed, at least one was already current\n"
+                           "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
 
 void AddSettle(CLI::App& command, CliOptions& options)
 {
     const std::string help = "wait N milliseconds (0 to 600000) before the hub search instead of " +
                              std::to_string(CHubUpgrader::kDefaultSettleMs);
-    command.add_option("--settle-ms", options.settleMs, help)
-        ->type_name("N")
-        ->check(CLI::Range(0u, 600000u));
+    command.add_option("--settle-ms", options.settleMs, help)->type_name("N")->check(CLI::Range(0u, 600000u));
 }
 
 void AddJson(CLI::App& command, CliOptions& options)

@@ -12,15 +12,15 @@ enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
-    std::string helpText;             // for Help: the text --help asked for
-    std::string directory;            // -C DIR, empty for the current one
-    std::string hubs;                 // --hubs bench|system; empty: TOLVANE_HUBS decides
+    std::string helpText;                                    // for Help: the text --help asked for
+    std::string directory;                                   // -C DIR, empty for the current one
+    std::string hubs;                                        // --hubs bench|system; empty: TOLVANE_HUBS decides
     std::uint32_t settleMs = CHubUpgrader::kDefaultSettleMs; // --settle-ms N
-    bool json = false;                // --json
-    bool verify = false;              // upgrade --verify
-    std::string history;              // upgrade --history FILE, empty for none
-    bool explain = false;             // plan --explain
-    std::vector<std::string> images;  // inspect IMAGE...
+    bool json = false;                                       // --json
+    bool verify = false;                                     // upgrade --verify
+    std::string history;                                     // upgrade --history FILE, empty for none
+    bool explain = false;                                    // plan --explain
+    std::vector<std::string> images;                         // inspect IMAGE...
 };
 
 // False with error set (one line) when the words do not form a command line.

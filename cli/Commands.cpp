@@ -55,8 +55,7 @@ int WithHistory(const CliOptions& options, const std::vector<HubRecord>& records
     std::string error;
     if (AppendHistory(options.history, records, error))
         return status;
-    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(),
-                 error.c_str());
+    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(), error.c_str());
     return status == kExitDone || status == kExitCurrent ? kExitFailed : status;
 }
 } // namespace
@@ -98,8 +97,8 @@ int RunUpgradeCommand(const CliOptions& options)
     nlohmann::json document = ScanJson("upgrade", theHubUpgrader, recorder, passed);
     const std::string notes = capture ? capture->Finish() : std::string();
 
-    const std::string verifyLines = options.verify && passed ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs)
-                                                             : std::string();
+    const std::string verifyLines =
+        options.verify && passed ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs) : std::string();
     const int status = WithHistory(options, recorder.hubs, passed ? RunExitStatus(recorder.hubs) : kExitFailed);
     NoteRefusedProgramming(window.LogText(), stderr);
     if (!options.json) {

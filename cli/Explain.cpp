@@ -27,7 +27,8 @@ std::string TargetReason(const ImageVerdict& verdict, const HubRecord& record)
                                      static_cast<unsigned>(record.target->vidPid), record.target->targetId);
     if (!verdict.hasTargetId)
         return CHubUpgrader::Format("no target identifier (file has %llu bytes), ",
-                                    static_cast<unsigned long long>(verdict.size)) + needs;
+                                    static_cast<unsigned long long>(verdict.size)) +
+               needs;
     return CHubUpgrader::Format("target identifier %04X, ", verdict.targetId) + needs;
 }
 

@@ -23,24 +23,23 @@ std::string HistoryLine(const HubRecord& record, const std::string& time, const 
     json image = nullptr;
     if (record.image)
         image = {{"name", EscapeBytes(record.image->name)}, {"firmwareVersion", Hex(record.image->version, 4)}};
-    const json line = {
-        {"time", time},
-        {"host", host},
-        {"run", runId},
-        {"hub",
-         {{"index", record.entry},
-          {"number", record.entry + 1},
-          {"depth", hub.depth},
-          {"port", hub.portIndex},
-          {"vid", Hex(hub.descriptor.idVendor, 4)},
-          {"pid", Hex(hub.descriptor.idProduct, 4)},
-          {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer)},
-          {"product", EscapeField(hub.product, sizeof hub.product)}}},
-        {"oldVersion", Hex(hub.descriptor.bcdDevice, 4)},
-        {"image", image},
-        {"outcome", OutcomeName(record.Outcome())},
-        {"libraryResult", record.libraryResult ? json(*record.libraryResult) : json(nullptr)},
-        {"verified", record.verified ? json(*record.verified) : json(nullptr)}};
+    const json line = {{"time", time},
+                       {"host", host},
+                       {"run", runId},
+                       {"hub",
+                        {{"index", record.entry},
+                         {"number", record.entry + 1},
+                         {"depth", hub.depth},
+                         {"port", hub.portIndex},
+                         {"vid", Hex(hub.descriptor.idVendor, 4)},
+                         {"pid", Hex(hub.descriptor.idProduct, 4)},
+                         {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer)},
+                         {"product", EscapeField(hub.product, sizeof hub.product)}}},
+                       {"oldVersion", Hex(hub.descriptor.bcdDevice, 4)},
+                       {"image", image},
+                       {"outcome", OutcomeName(record.Outcome())},
+                       {"libraryResult", record.libraryResult ? json(*record.libraryResult) : json(nullptr)},
+                       {"verified", record.verified ? json(*record.verified) : json(nullptr)}};
     return line.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
 }
 

@@ -61,16 +61,16 @@ json InspectImage(const std::string& path)
     fields["opened"] = true;
     fields["size"] = image.Size();
     fields["targetId"] = image.HasTargetId() ? json(Hex(image.TargetId(), 4)) : json(nullptr);
-    for (const char* key : {"imageFlags", "layout", "versionStep", "fwVersionWord", "firmwareVersion",
-                            "manufacturer", "product1", "product2"})
+    for (const char* key : {"imageFlags", "layout", "versionStep", "fwVersionWord", "firmwareVersion", "manufacturer",
+                            "product1", "product2"})
         fields[key] = nullptr;
     if (image.HasFlags())
         AddLayoutFields(image, fields);
     fields["word1F6C"] = WordAt(image, image_format::kMarkerOffset);
     const bool legal = image.IsLegal();
     fields["legal"] = legal;
-    const std::string reason = IllegalityReason(legal, image.HasFlags(), image.HasFlags() ? image.Flags() : 0,
-                                                image.Size());
+    const std::string reason =
+        IllegalityReason(legal, image.HasFlags(), image.HasFlags() ? image.Flags() : 0, image.Size());
     fields["illegalReason"] = legal ? json(nullptr) : json(reason);
     return fields;
 }

@@ -45,15 +45,14 @@ std::string PlanText(const std::vector<HubRecord>& records, bool explain)
     std::string text;
     for (const HubRecord& record : records) {
         const HubInfo& hub = record.hub;
-        text += CHubUpgrader::Format("Device(%u) %04X/%04X, Depth%u, Port%u, FW Version = %s: %s\n",
-                                     record.entry + 1, hub.descriptor.idVendor, hub.descriptor.idProduct, hub.depth,
-                                     hub.portIndex, ListedFirmwareVersion(hub).c_str(),
-                                     DecisionText(record).c_str());
+        text += CHubUpgrader::Format("Device(%u) %04X/%04X, Depth%u, Port%u, FW Version = %s: %s\n", record.entry + 1,
+                                     hub.descriptor.idVendor, hub.descriptor.idProduct, hub.depth, hub.portIndex,
+                                     ListedFirmwareVersion(hub).c_str(), DecisionText(record).c_str());
         if (!explain)
             continue;
         for (const JudgedImage& judged : record.images)
-            text += "    " + tolvane::platform::WideToUtf8(judged.verdict.name) + ": " +
-                    ExplainImage(judged, record) + "\n";
+            text += "    " + tolvane::platform::WideToUtf8(judged.verdict.name) + ": " + ExplainImage(judged, record) +
+                    "\n";
     }
     return text;
 }

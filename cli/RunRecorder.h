@@ -39,7 +39,7 @@ struct HubRecord {
     std::optional<std::int32_t> libraryResult;
     std::uint64_t libraryMs = 0;
     std::vector<JudgedImage> images;
-    std::optional<bool> verified; // set by the verification only
+    std::optional<bool> verified;              // set by the verification only
     std::optional<std::uint16_t> versionAfter; // what the rescan shows; unset when the hub is gone
 
     HubOutcome Outcome() const;

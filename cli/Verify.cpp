@@ -48,8 +48,8 @@ std::string VerifyHubs(std::vector<HubRecord>& records, const HubInfo* rescanned
         record.versionAfter = static_cast<std::uint16_t>(now->descriptor.bcdDevice);
         record.verified = *record.versionAfter == expected;
         if (*record.verified)
-            lines += CHubUpgrader::Format("Device(%u): FW Version = %04X\r\n   =>Verify successful\r\n", number,
-                                          expected);
+            lines +=
+                CHubUpgrader::Format("Device(%u): FW Version = %04X\r\n   =>Verify successful\r\n", number, expected);
         else
             lines += CHubUpgrader::Format("!!!Error Device(%u):=> Verify failed, FW Version = %04X, expected %04X\r\n",
                                           number, *record.versionAfter, expected);

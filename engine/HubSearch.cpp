@@ -45,8 +45,8 @@ bool CHubUpgrader::SearchHub()
         return FailSearch("!!!Error HUBNumber of [HUBModule] in SpiFlash.ini is 0 or missing!\r\n");
     // The table has room for 32 hubs; a larger count cannot be listed or served.
     if (hubs > kMaxHubs)
-        return FailSearch(Format("!!!Error ISP library reported %u hubs, more than the %d it can list!\r\n",
-                                 hubs, kMaxHubs));
+        return FailSearch(
+            Format("!!!Error ISP library reported %u hubs, more than the %d it can list!\r\n", hubs, kMaxHubs));
     if (hubs % perSet != 0)
         return FailSearch("!!!No device found!\r\n");
     m_bScanPassed = true;

@@ -141,8 +141,8 @@ private:
 
     std::string WantedImageName(const HubInfo& hub);
     const TargetIdEntry* FindTargetId(std::uint32_t vidPid) const;
-    ImageVerdict CheckImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId,
-                            const std::string& wanted, const std::wstring& name) const;
+    ImageVerdict CheckImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, const std::string& wanted,
+                            const std::wstring& name) const;
     ImageTest StringTest(const FirmwareImage& image, const HubInfo& hub, ImageVerdict& verdict) const;
     void LogVerdict(const ImageVerdict& verdict);
     bool TakeScannedTable();

@@ -22,12 +22,9 @@ bool IsCompatible(std::uint8_t flags, std::uint8_t hubFlags, std::uint8_t chip, 
     const bool f3 = (flags & image_format::kFlagLayoutA) != 0;
     const unsigned h = hubFlags & 0x30u;
     const bool b2b3 = chip == 0xB2 || chip == 0xB3;
-    return (!f7 && f2 && !f3 && h == 0x30 && chip == 0x10) ||
-           (!f7 && !f2 && !f3 && h == 0x00 && chip == 0x10) ||
-           (!f7 && f2 && f3 && h == 0x30 && b2b3) ||
-           (!f7 && !f2 && f3 && h == 0x00 && b2b3) ||
-           (f7 && h == 0x10 && b2b3) ||
-           (!f7 && f2 && h != 0x00 && b2b3 && marker()) ||
+    return (!f7 && f2 && !f3 && h == 0x30 && chip == 0x10) || (!f7 && !f2 && !f3 && h == 0x00 && chip == 0x10) ||
+           (!f7 && f2 && f3 && h == 0x30 && b2b3) || (!f7 && !f2 && f3 && h == 0x00 && b2b3) ||
+           (f7 && h == 0x10 && b2b3) || (!f7 && f2 && h != 0x00 && b2b3 && marker()) ||
            (!f7 && !f2 && h == 0x00 && b2b3 && marker());
 }
 

@@ -46,8 +46,8 @@ bool CHubUpgrader::LoadSettingFromIni()
     AppendLog("\r\n\t\t");
     for (unsigned i = 0; i < count; ++i) {
         const TargetIdEntry& entry = m_IniInfo.entries[i];
-        AppendLog(Format("%08X=%04X %d  ", static_cast<unsigned>(entry.vidPid),
-                         static_cast<unsigned>(entry.targetId), entry.usbPart));
+        AppendLog(Format("%08X=%04X %d  ", static_cast<unsigned>(entry.vidPid), static_cast<unsigned>(entry.targetId),
+                         entry.usbPart));
         PushLog();
     }
     AppendLog("\r\n");
@@ -189,8 +189,7 @@ void CHubUpgrader::BuildHubModules(unsigned count)
     m_pHubModule = first;
 }
 
-bool CHubUpgrader::TakeHubModuleKey(const HubKeyIndex& keys, unsigned hub, int kind, void* destination,
-                                    bool logged)
+bool CHubUpgrader::TakeHubModuleKey(const HubKeyIndex& keys, unsigned hub, int kind, void* destination, bool logged)
 {
     const auto which = static_cast<HubKeyIndex::Kind>(kind);
     const char* value = keys.Find(hub, which);
@@ -201,8 +200,7 @@ bool CHubUpgrader::TakeHubModuleKey(const HubKeyIndex& keys, unsigned hub, int k
     return true;
 }
 
-void CHubUpgrader::StoreHubModuleValue(const char* key, const char* value, void* destination, bool numeric,
-                                       bool logged)
+void CHubUpgrader::StoreHubModuleValue(const char* key, const char* value, void* destination, bool numeric, bool logged)
 {
     if (numeric) {
         auto* field = static_cast<std::uint8_t*>(destination);

@@ -10,7 +10,8 @@ namespace {
 constexpr std::size_t kChunkSize = 64 * 1024;
 } // namespace
 
-SettingsText::SettingsText() : m_chunk(kChunkSize) {}
+SettingsText::SettingsText() : m_chunk(kChunkSize)
+{}
 SettingsText::~SettingsText() = default;
 
 bool SettingsText::Open(const char* fileName)

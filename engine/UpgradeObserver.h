@@ -24,18 +24,18 @@ enum class ImageTest { Fits, Unopenable, Illegal, TargetId, FlagsAbsent, Manufac
 // compared. Fields past the failing test are left as they were found.
 struct ImageVerdict {
     ImageTest test = ImageTest::Fits;
-    std::wstring name;   // as the folder listing gives it
-    std::string name8;   // 8-bit name; empty when it does not convert
+    std::wstring name; // as the folder listing gives it
+    std::string name8; // 8-bit name; empty when it does not convert
     bool converted = false;
     std::uint64_t size = 0;
     bool hasTargetId = false;
     std::uint16_t targetId = 0;
     bool hasFlags = false;
     std::uint8_t flags = 0;
-    std::string wanted;            // the name configured for the hub's place
-    std::string manufacturer;      // the image's compared bytes, as present
+    std::string wanted;       // the name configured for the hub's place
+    std::string manufacturer; // the image's compared bytes, as present
     std::string product1, product2;
-    bool markerRead = false;       // the word at 0x1F6C, read only when a rule asks
+    bool markerRead = false; // the word at 0x1F6C, read only when a rule asks
     std::uint16_t marker = 0;
 };
 

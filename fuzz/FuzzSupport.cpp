@@ -27,7 +27,7 @@ void EnterPrivateFolder(const char* targetName, int* argc, char*** argv)
     static std::vector<std::string> words;
     static std::vector<char*> pointers;
     static const char* const kPathFlags[] = {"-artifact_prefix=", "-exact_artifact_path=", "-dict=",
-                                             "-features_dir=", "-merge_control_file=", "-data_flow_trace="};
+                                             "-features_dir=",    "-merge_control_file=",  "-data_flow_trace="};
     const fs::path started = fs::current_path();
     bool prefixGiven = false;
     for (int i = 0; i < *argc; ++i) {

@@ -26,10 +26,10 @@ void SilenceStandardOutput();
 // Prints what went wrong and aborts, so that libFuzzer keeps the input.
 [[noreturn]] void Broken(const char* what);
 
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition))                                                                                    \
-            Broken(#condition);                                                                              \
+#define FUZZ_CHECK(condition)                                                                                          \
+    do {                                                                                                               \
+        if (!(condition))                                                                                              \
+            Broken(#condition);                                                                                        \
     } while (false)
 
 #endif

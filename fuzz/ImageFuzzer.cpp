@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv)
     std::filesystem::create_directory("Bin");
     for (const char* chain : kChains) {
         for (const bool compare : {false, true}) {
-            WriteFile("SpiFlash.ini", std::string(kTargets) + chain + "[Misc]\nManufacturer&ProductStringCompare=" +
-                                          (compare ? "1" : "0") + "\n");
+            WriteFile("SpiFlash.ini", std::string(kTargets) + chain +
+                                          "[Misc]\nManufacturer&ProductStringCompare=" + (compare ? "1" : "0") + "\n");
             Setting setting{std::make_unique<CHubUpgrader>(), compare};
             if (!setting.engine->LoadSettingFromIni())
                 Broken("the fixed settings do not load");

@@ -38,31 +38,38 @@ std::string Image(const ImageParams& params)
 
 void SettingsSeeds()
 {
-    Seed("settings", "full", "[TargetID_U2]\n3C5E0461=0D13\n[TargetID_U3]\r\n3C5E0460=0D12\r\n0x05E30610=12345\r\n"
-                             "[Misc]\nManufacturer&ProductStringCompare=1\n"
-                             "[Misc]\nManufacturer&ProductStringCompare=5\n"
-                             "[HUBModule]\nHUBNumber=3\nNO.1HUBWantUpdateBinFile=ROOT.BIN extra\nNO.2HUBDepth=1\n"
-                             "XNO.2HUBConnectionPortIndex=2\nNO.2HUBConnectionPortIndex=9\n"
-                             "NO.2HUBWantUpdateBinFile=H2.BIN\nNO.3HUBDepth=300\nNO.3HUBConnectionPortIndex=4\n"
-                             "NO.3HUBWantUpdateBinFile=H3.BIN\n[HUBFWCheck]\nCheckHUBFW=1\nFWVersion=139\n");
-    Seed("settings", "demo", "[TargetID_U3]\n3C5E0460=0D12\n3C5E0461=0D12\n05E30610=0D13\n[TargetID_U2]\n"
-                             "05E30612=0D14\n[Misc]\nManufacturer&ProductStringCompare=0\n[HUBModule]\n"
-                             "HUBNumber=1\n[HUBFWCheck]\nCheckHUBFW=1\nFWVersion=219\n");
-    Seed("settings", "chain-to-a", "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=3\n"
-                                   "NO.1HUBWantUpdateBinFile=A.BIN\nNO.2HUBDepth=1\nNO.2HUBConnectionPortIndex=1\n"
-                                   "NO.2HUBWantUpdateBinFile=A.BIN\nNO.3HUBDepth=2\nNO.3HUBConnectionPortIndex=3\n"
-                                   "NO.3HUBWantUpdateBinFile=A.BIN\n");
-    Seed("settings", "key-missing", "[HUBModule]\nHUBNumber=3\nNO.1HUBWantUpdateBinFile=A.BIN\n"
-                                    "NO.2HUBDepth=1\nNO.2HUBConnectionPortIndex=1\nNO.2HUBWantUpdateBinFile=B.BIN\n"
-                                    "NO.3HUBConnectionPortIndex=2\n[HUBFWCheck]\nCheckHUBFW=1\n");
-    Seed("settings", "rebuilt", "[HUBModule]\nHUBNumber=2\nNO.1HUBWantUpdateBinFile=A.BIN\nNO.2HUBDepth=1\n"
-                                "NO.2HUBConnectionPortIndex=3\nNO.2HUBWantUpdateBinFile=B.BIN\nHUBNumber=1\n");
-    Seed("settings", "odd-lines", "[TargetID_U3]\nVIDPID=TargetID\n3C5E0460 = 0D12\n3C5E0461=0D13 [x]\n"
-                                  "[Misc]\nNote=HUBModule keys follow\nNO.1HUBWantUpdateBinFile=EARLY.BIN\n"
-                                  "[HUBFWCheck]\nCheckHUBFW_FWVersion=19\nFWVersion=zz\n"
-                                  "[HUBModule]\nHUBNumber=-1\n");
-    Seed("settings", "mixed-ends", "[TargetID_U3]\r05E30610=0D13\r\n[HUBModule]\nHUBNumber=2\r\r\n"
-                                   "NO.1HUBWantUpdateBinFile=A\0.BIN\n"s);
+    Seed("settings", "full",
+         "[TargetID_U2]\n3C5E0461=0D13\n[TargetID_U3]\r\n3C5E0460=0D12\r\n0x05E30610=12345\r\n"
+         "[Misc]\nManufacturer&ProductStringCompare=1\n"
+         "[Misc]\nManufacturer&ProductStringCompare=5\n"
+         "[HUBModule]\nHUBNumber=3\nNO.1HUBWantUpdateBinFile=ROOT.BIN extra\nNO.2HUBDepth=1\n"
+         "XNO.2HUBConnectionPortIndex=2\nNO.2HUBConnectionPortIndex=9\n"
+         "NO.2HUBWantUpdateBinFile=H2.BIN\nNO.3HUBDepth=300\nNO.3HUBConnectionPortIndex=4\n"
+         "NO.3HUBWantUpdateBinFile=H3.BIN\n[HUBFWCheck]\nCheckHUBFW=1\nFWVersion=139\n");
+    Seed("settings", "demo",
+         "[TargetID_U3]\n3C5E0460=0D12\n3C5E0461=0D12\n05E30610=0D13\n[TargetID_U2]\n"
+         "05E30612=0D14\n[Misc]\nManufacturer&ProductStringCompare=0\n[HUBModule]\n"
+         "HUBNumber=1\n[HUBFWCheck]\nCheckHUBFW=1\nFWVersion=219\n");
+    Seed("settings", "chain-to-a",
+         "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=3\n"
+         "NO.1HUBWantUpdateBinFile=A.BIN\nNO.2HUBDepth=1\nNO.2HUBConnectionPortIndex=1\n"
+         "NO.2HUBWantUpdateBinFile=A.BIN\nNO.3HUBDepth=2\nNO.3HUBConnectionPortIndex=3\n"
+         "NO.3HUBWantUpdateBinFile=A.BIN\n");
+    Seed("settings", "key-missing",
+         "[HUBModule]\nHUBNumber=3\nNO.1HUBWantUpdateBinFile=A.BIN\n"
+         "NO.2HUBDepth=1\nNO.2HUBConnectionPortIndex=1\nNO.2HUBWantUpdateBinFile=B.BIN\n"
+         "NO.3HUBConnectionPortIndex=2\n[HUBFWCheck]\nCheckHUBFW=1\n");
+    Seed("settings", "rebuilt",
+         "[HUBModule]\nHUBNumber=2\nNO.1HUBWantUpdateBinFile=A.BIN\nNO.2HUBDepth=1\n"
+         "NO.2HUBConnectionPortIndex=3\nNO.2HUBWantUpdateBinFile=B.BIN\nHUBNumber=1\n");
+    Seed("settings", "odd-lines",
+         "[TargetID_U3]\nVIDPID=TargetID\n3C5E0460 = 0D12\n3C5E0461=0D13 [x]\n"
+         "[Misc]\nNote=HUBModule keys follow\nNO.1HUBWantUpdateBinFile=EARLY.BIN\n"
+         "[HUBFWCheck]\nCheckHUBFW_FWVersion=19\nFWVersion=zz\n"
+         "[HUBModule]\nHUBNumber=-1\n");
+    Seed("settings", "mixed-ends",
+         "[TargetID_U3]\r05E30610=0D13\r\n[HUBModule]\nHUBNumber=2\r\r\n"
+         "NO.1HUBWantUpdateBinFile=A\0.BIN\n"s);
 }
 
 void ImageSeeds()
@@ -161,16 +168,18 @@ void HubTableSeeds()
 
 void BenchSeeds()
 {
-    Seed("bench", "demo", "; Simulated hubs for the demo\n[Library]\nVersion=0x2080\n\n[Registry]\n"
-                          "SYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n\n[Hub1]\nVid=0x3C5E\nPid=0x0460\n"
-                          "BcdDevice=0x8011\nBcdUSB=0x0320\nDepth=1\nPortIndex=1\nChipVersion=0xB2\nHubFlags=0x30\n"
-                          "Manufacturer=Tolvane Demo\nProduct=USB3.2 Hub\nUpdateMs=800\n");
-    Seed("bench", "every-field", "\xEF\xBB\xBF; bench for the lab\r\n\r\n  [ library ]  \r\nVERSION = 0x01020304\r\n"
-                                 "HubCount=300\r\nGarbageFill=0xA5\r\nVersionUntouched=1\r\n[HUB1]\r\n"
-                                 "  ; indented comment\r\nvid=0x2109\r\nPID = 0X0817\r\nBcdDevice=0xFFFF\r\n"
-                                 "bcdusb=768\r\nDepth=2\r\nPortIndex=255\r\nChipVersion=0x0a\r\nHubFlags=7\r\n"
-                                 "UpdateResult=0xFFFFFFFF\r\nUpdateMs=4294967295\r\nFailAfterMs=10\r\n"
-                                 "Manufacturer=\\xFFAcme\\\\\\x00x\r\n[hub2]\r\nVid=1");
+    Seed("bench", "demo",
+         "; Simulated hubs for the demo\n[Library]\nVersion=0x2080\n\n[Registry]\n"
+         "SYSTEM\\CurrentControlSet\\Services\\zq460filter=1\n\n[Hub1]\nVid=0x3C5E\nPid=0x0460\n"
+         "BcdDevice=0x8011\nBcdUSB=0x0320\nDepth=1\nPortIndex=1\nChipVersion=0xB2\nHubFlags=0x30\n"
+         "Manufacturer=Tolvane Demo\nProduct=USB3.2 Hub\nUpdateMs=800\n");
+    Seed("bench", "every-field",
+         "\xEF\xBB\xBF; bench for the lab\r\n\r\n  [ library ]  \r\nVERSION = 0x01020304\r\n"
+         "HubCount=300\r\nGarbageFill=0xA5\r\nVersionUntouched=1\r\n[HUB1]\r\n"
+         "  ; indented comment\r\nvid=0x2109\r\nPID = 0X0817\r\nBcdDevice=0xFFFF\r\n"
+         "bcdusb=768\r\nDepth=2\r\nPortIndex=255\r\nChipVersion=0x0a\r\nHubFlags=7\r\n"
+         "UpdateResult=0xFFFFFFFF\r\nUpdateMs=4294967295\r\nFailAfterMs=10\r\n"
+         "Manufacturer=\\xFFAcme\\\\\\x00x\r\n[hub2]\r\nVid=1");
     Seed("bench", "gaps-and-repeats", "[Hub2]\nVid=2\n[Hub1]\nVid=1\n[Hub4]\nVid=4\n[Hub1]\n");
     Seed("bench", "state", "\xEF\xBB\xBF; programmed\r\n\r\n  hub2 = 0x9022 \r\nHUB32=65535\r\nHub1=0");
     Seed("bench", "bad-escape", "[Hub1]\nProduct=a\\q\n");

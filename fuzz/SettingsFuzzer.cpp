@@ -73,8 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(std::memchr(node->binFile, 0, sizeof node->binFile) != nullptr);
 
     for (unsigned i = 0; i < ini.entryCount && i < 4; ++i) {
-        for (const HubInfo& hub : {Hub(ini.entries[i].vidPid, 0, 0), Hub(ini.entries[i].vidPid, 1, 1),
-                                   Hub(ini.entries[i].vidPid, 2, 3)}) {
+        for (const HubInfo& hub :
+             {Hub(ini.entries[i].vidPid, 0, 0), Hub(ini.entries[i].vidPid, 1, 1), Hub(ini.entries[i].vidPid, 2, 3)}) {
             char path[CHubUpgrader::kImagePathSize];
             std::memset(path, '#', sizeof path);
             if (engine->SelectImage(ini.entries[i].vidPid, hub, path))

@@ -77,12 +77,9 @@ static_assert(sizeof(HubInfo) == 676, "HubInfo is 676 bytes");
 static_assert(offsetof(HubInfo, descriptor) == 255, "descriptor at 255");
 static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, bcdUSB) + 1 == 258,
               "high byte of bcdUSB at 258");
-static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, idVendor) == 263,
-              "idVendor at 263");
-static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, idProduct) == 265,
-              "idProduct at 265");
-static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, bcdDevice) == 267,
-              "bcdDevice at 267");
+static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, idVendor) == 263, "idVendor at 263");
+static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, idProduct) == 265, "idProduct at 265");
+static_assert(offsetof(HubInfo, descriptor) + offsetof(UsbDeviceDescriptor, bcdDevice) == 267, "bcdDevice at 267");
 static_assert(offsetof(HubInfo, libraryData1) == 273, "library data at 273");
 static_assert(offsetof(HubInfo, portIndex) == 529, "portIndex at 529");
 static_assert(offsetof(HubInfo, depth) == 530, "depth at 530");

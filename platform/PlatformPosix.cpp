@@ -198,8 +198,7 @@ std::string WideToUtf8(const std::wstring& text)
 }
 
 void SetStdoutBinary()
-{
-}
+{}
 
 bool IsStderrTerminal()
 {

@@ -65,9 +65,9 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
 {
     // Full sharing: the image may still be open in the tool that produced it,
     // and nothing here should stop it being replaced or removed meanwhile.
-    const HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE handle =
+        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
@@ -128,14 +128,13 @@ std::string WideToUtf8(const std::wstring& text)
     const int inLength = static_cast<int>(text.size());
     // Without WC_ERR_INVALID_CHARS an unpaired surrogate turns into U+FFFD
     // instead of failing the whole string.
-    const int outLength =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
+    const int outLength = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, nullptr, 0, nullptr, nullptr);
     if (outLength <= 0)
         return std::string();
     try {
         std::string out(static_cast<std::size_t>(outLength), '\0');
-        const int written = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, out.data(),
-                                                  outLength, nullptr, nullptr);
+        const int written =
+            ::WideCharToMultiByte(CP_UTF8, 0, text.data(), inLength, out.data(), outLength, nullptr, nullptr);
         out.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
         return out;
     } catch (const std::bad_alloc&) {
@@ -202,8 +201,8 @@ bool NarrowName(const std::wstring& name, std::string& narrow)
     } catch (const std::bad_alloc&) {
         return false;
     }
-    const int written = ::WideCharToMultiByte(CP_ACP, flags, name.data(), inLength, narrow.data(), outLength,
-                                              nullptr, checkDefault);
+    const int written =
+        ::WideCharToMultiByte(CP_ACP, flags, name.data(), inLength, narrow.data(), outLength, nullptr, checkDefault);
     if (written != outLength || usedDefault || narrow.find('\0') != std::string::npos) {
         narrow.clear();
         return false;

@@ -63,25 +63,18 @@ struct NumberKey {
 const NumberKey kHubNumberKeys[] = {
     {"vid", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.vid = static_cast<std::uint16_t>(v); }},
     {"pid", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.pid = static_cast<std::uint16_t>(v); }},
-    {"bcddevice", 0xFFFF,
-     [](BenchHub& h, std::uint64_t v) { h.bcdDevice = static_cast<std::uint16_t>(v); }},
+    {"bcddevice", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.bcdDevice = static_cast<std::uint16_t>(v); }},
     {"bcdusb", 0xFFFF, [](BenchHub& h, std::uint64_t v) { h.bcdUsb = static_cast<std::uint16_t>(v); }},
     {"depth", 0xFF, [](BenchHub& h, std::uint64_t v) { h.depth = static_cast<std::uint8_t>(v); }},
-    {"portindex", 0xFF,
-     [](BenchHub& h, std::uint64_t v) { h.portIndex = static_cast<std::uint8_t>(v); }},
-    {"chipversion", 0xFF,
-     [](BenchHub& h, std::uint64_t v) { h.chipVersion = static_cast<std::uint8_t>(v); }},
+    {"portindex", 0xFF, [](BenchHub& h, std::uint64_t v) { h.portIndex = static_cast<std::uint8_t>(v); }},
+    {"chipversion", 0xFF, [](BenchHub& h, std::uint64_t v) { h.chipVersion = static_cast<std::uint8_t>(v); }},
     {"hubflags", 0xFF, [](BenchHub& h, std::uint64_t v) { h.hubFlags = static_cast<std::uint8_t>(v); }},
     // Failure codes are negative in practice, and numbers carry no sign, so
     // the result is written as its 32-bit pattern (0xFFFFFFFF is -1).
     {"updateresult", 0xFFFFFFFF,
-     [](BenchHub& h, std::uint64_t v) {
-         h.updateResult = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
-     }},
-    {"updatems", 0xFFFFFFFF,
-     [](BenchHub& h, std::uint64_t v) { h.updateMs = static_cast<std::uint32_t>(v); }},
-    {"failafterms", 0xFFFFFFFF,
-     [](BenchHub& h, std::uint64_t v) { h.failAfterMs = static_cast<std::uint32_t>(v); }},
+     [](BenchHub& h, std::uint64_t v) { h.updateResult = static_cast<std::int32_t>(static_cast<std::uint32_t>(v)); }},
+    {"updatems", 0xFFFFFFFF, [](BenchHub& h, std::uint64_t v) { h.updateMs = static_cast<std::uint32_t>(v); }},
+    {"failafterms", 0xFFFFFFFF, [](BenchHub& h, std::uint64_t v) { h.failAfterMs = static_cast<std::uint32_t>(v); }},
     {"noversionchange", 1, [](BenchHub& h, std::uint64_t v) { h.noVersionChange = v != 0; }},
 };
 
@@ -95,8 +88,7 @@ const LibraryKey kLibraryKeys[] = {
     {"version", 0xFFFFFFFF, [](Bench& b, std::uint64_t v) { b.version = static_cast<std::uint32_t>(v); }},
     // Any 32-bit count is taken, and only its low byte reaches the record,
     // so that a bench can reproduce a library that miscounts.
-    {"hubcount", 0xFFFFFFFF,
-     [](Bench& b, std::uint64_t v) { b.hubCount = static_cast<std::uint8_t>(v & 0xFF); }},
+    {"hubcount", 0xFFFFFFFF, [](Bench& b, std::uint64_t v) { b.hubCount = static_cast<std::uint8_t>(v & 0xFF); }},
     {"garbagefill", 0xFF, [](Bench& b, std::uint64_t v) { b.garbageFill = static_cast<std::uint8_t>(v); }},
     {"versionuntouched", 1, [](Bench& b, std::uint64_t v) { b.versionUntouched = v != 0; }},
 };
@@ -129,8 +121,8 @@ enum class SectionKind { None, Library, Registry, Hub };
 
 struct Section {
     SectionKind kind = SectionKind::None;
-    int hubNumber = 0;        // 1 to 32 for a hub section
-    std::string shownName;    // as written, for messages
+    int hubNumber = 0;          // 1 to 32 for a hub section
+    std::string shownName;      // as written, for messages
     std::set<std::string> keys; // lower case, to find repeats
 };
 
@@ -158,8 +150,7 @@ private:
     bool Fail(const std::string& what);
     bool OpenSection(const std::string& name);
     bool TakeKey(const std::string& line, std::size_t equals);
-    bool TakeNumber(const std::string& key, const std::string& value, std::uint64_t max,
-                    std::uint64_t& number);
+    bool TakeNumber(const std::string& key, const std::string& value, std::uint64_t max, std::uint64_t& number);
 
     std::size_t m_lineNumber = 0;
     std::string m_error;
@@ -198,8 +189,7 @@ bool Parser::OpenSection(const std::string& name)
     return true;
 }
 
-bool Parser::TakeNumber(const std::string& key, const std::string& value, std::uint64_t max,
-                        std::uint64_t& number)
+bool Parser::TakeNumber(const std::string& key, const std::string& value, std::uint64_t max, std::uint64_t& number)
 {
     switch (strict_number::Parse(value, max, number)) {
     case strict_number::Fault::Bad:

@@ -37,7 +37,7 @@ struct Bench {
     // Set: every byte of a written entry that the engine does not read holds
     // this value instead of zero, as a library's private data would.
     std::optional<std::uint8_t> garbageFill;
-    bool versionUntouched = false; // RX_GetDllVersion stores nothing
+    bool versionUntouched = false;         // RX_GetDllVersion stores nothing
     std::vector<std::string> registryKeys; // keys that exist, as written
     std::vector<BenchHub> hubs;            // [Hub1] upward, up to the first gap
 

@@ -33,8 +33,7 @@ bool FileLock::Acquire(const std::string& path, std::string& error)
         return false;
     }
     OVERLAPPED whole{};
-    if (GetFileType(handle) != FILE_TYPE_DISK ||
-        !LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
+    if (GetFileType(handle) != FILE_TYPE_DISK || !LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole)) {
         CloseHandle(handle);
         error = path + ": cannot lock the file";
         return false;

@@ -54,8 +54,7 @@ OpenResult RegularFile::Open(const std::string& path, PathForm form)
         handle = CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     else
-        handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        handle = CreateFileA(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD failure = GetLastError();
         return failure == ERROR_FILE_NOT_FOUND || failure == ERROR_PATH_NOT_FOUND ? OpenResult::Missing

@@ -8,10 +8,22 @@
 #include "IspRecords.h"
 
 namespace tolvane::syshubs {
-inline int SystemGetDllVersion(uint32_t*) { return 1; }
-inline int SystemSetIniInfo(const IniInfo*) { return 1; }
-inline int SystemGetEnumInfo(EnumInfo*) { return 1; }
-inline int32_t SystemUpdateIsp(uint8_t, const char*, int32_t) { return 1; }
+inline int SystemGetDllVersion(uint32_t*)
+{
+    return 1;
+}
+inline int SystemSetIniInfo(const IniInfo*)
+{
+    return 1;
+}
+inline int SystemGetEnumInfo(EnumInfo*)
+{
+    return 1;
+}
+inline int32_t SystemUpdateIsp(uint8_t, const char*, int32_t)
+{
+    return 1;
+}
 } // namespace tolvane::syshubs
 
 inline bool BenchSelected()

@@ -1,10 +1,10 @@
 // Stand-in for the hub maker's ISP library: answers from the hub bench file
 // instead of from hardware, with the same exports and record layout.
 #include "BenchFile.h"
-#include "RegularFile.h"
-#include "StateFile.h"
 #include "ImageFormat.h"
+#include "RegularFile.h"
 #include "SimDispatch.h"
+#include "StateFile.h"
 #include "ZQ460API.h"
 
 #include <algorithm>
@@ -53,8 +53,7 @@ HubFirmware CurrentFirmware(const std::string& benchPath)
 {
     HubFirmware firmware;
     std::string error;
-    if (tolvane::bench::LoadState(tolvane::bench::StatePath(benchPath), firmware, error) ==
-        BenchStatus::Malformed)
+    if (tolvane::bench::LoadState(tolvane::bench::StatePath(benchPath), firmware, error) == BenchStatus::Malformed)
         std::fprintf(stderr, "ZQ460API (simulated): %s\n", error.c_str());
     return firmware;
 }

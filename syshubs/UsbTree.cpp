@@ -19,7 +19,8 @@ struct UdevFree {
     void operator()(udev_enumerate* e) const { udev_enumerate_unref(e); }
     void operator()(udev_device* d) const { udev_device_unref(d); }
 };
-template <typename T> using UdevPtr = std::unique_ptr<T, UdevFree>;
+template <typename T>
+using UdevPtr = std::unique_ptr<T, UdevFree>;
 
 std::string Attribute(udev_device* device, const char* name)
 {

@@ -58,8 +58,9 @@ bool Plan(const ImageParams& params, std::vector<Patch>& patches, std::string& e
 
     patches.clear();
     // Byte 3 is unused and keeps the fill, like any other byte nothing sets.
-    patches.push_back({0, {static_cast<char>(params.targetId >> 8), static_cast<char>(params.targetId & 0xFF),
-                           static_cast<char>(params.imageFlags)}});
+    patches.push_back({0,
+                       {static_cast<char>(params.targetId >> 8), static_cast<char>(params.targetId & 0xFF),
+                        static_cast<char>(params.imageFlags)}});
     patches.push_back({layout.versionWord, Le16(params.versionWord)});
     if (params.markerWord)
         patches.push_back({fmt::kMarkerOffset, Le16(*params.markerWord)});

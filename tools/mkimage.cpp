@@ -11,34 +11,33 @@
 #include <string>
 
 namespace {
-const char kUsage[] =
-    "Usage: tolvane-mkimage OUT.BIN [--target N] [--flags N] [--version N]\n"
-    "                       [--manufacturer TEXT] [--product TEXT] [--product2 TEXT]\n"
-    "                       [--size N] [--marker N] [--fill N]\n"
-    "       tolvane-mkimage --help\n"
-    "\n"
-    "Writes a firmware image with the given header, version word and text\n"
-    "fields; every other byte holds the fill.\n"
-    "\n"
-    "Options (numbers are hexadecimal with a 0x prefix, else decimal):\n"
-    "  --target N          target identifier, 16 bits (default 0x0D12)\n"
-    "  --flags N           imageFlags, 8 bits (default 0); bit 3 or bit 7\n"
-    "                      selects layout A, otherwise layout B\n"
-    "  --version N         version word, 16 bits (default 0)\n"
-    "  --manufacturer TEXT manufacturer text, zero-padded\n"
-    "  --product TEXT      first product text, zero-padded\n"
-    "  --product2 TEXT     second product text, zero-padded\n"
-    "                      (texts: at most 30/36/36 bytes in layout B, 46 in A)\n"
-    "  --size N            file size in bytes (default: the legal size of the\n"
-    "                      layout); a smaller size cuts whatever lies beyond\n"
-    "  --marker N          marker word, 16 bits, at 0x1F6C; in layout B it is\n"
-    "                      the version word, so --marker alone sets both and\n"
-    "                      both given must agree\n"
-    "  --fill N            the byte every unset byte holds (default 0xFF)\n"
-    "  --help              show this text\n"
-    "\n"
-    "Exit status: 0 when the image was written, 1 when it could not be written,\n"
-    "2 for a usage error.\n";
+const char kUsage[] = "Usage: tolvane-mkimage OUT.BIN [--target N] [--flags N] [--version N]\n"
+                      "                       [--manufacturer TEXT] [--product TEXT] [--product2 TEXT]\n"
+                      "                       [--size N] [--marker N] [--fill N]\n"
+                      "       tolvane-mkimage --help\n"
+                      "\n"
+                      "Writes a firmware image with the given header, version word and text\n"
+                      "fields; every other byte holds the fill.\n"
+                      "\n"
+                      "Options (numbers are hexadecimal with a 0x prefix, else decimal):\n"
+                      "  --target N          target identifier, 16 bits (default 0x0D12)\n"
+                      "  --flags N           imageFlags, 8 bits (default 0); bit 3 or bit 7\n"
+                      "                      selects layout A, otherwise layout B\n"
+                      "  --version N         version word, 16 bits (default 0)\n"
+                      "  --manufacturer TEXT manufacturer text, zero-padded\n"
+                      "  --product TEXT      first product text, zero-padded\n"
+                      "  --product2 TEXT     second product text, zero-padded\n"
+                      "                      (texts: at most 30/36/36 bytes in layout B, 46 in A)\n"
+                      "  --size N            file size in bytes (default: the legal size of the\n"
+                      "                      layout); a smaller size cuts whatever lies beyond\n"
+                      "  --marker N          marker word, 16 bits, at 0x1F6C; in layout B it is\n"
+                      "                      the version word, so --marker alone sets both and\n"
+                      "                      both given must agree\n"
+                      "  --fill N            the byte every unset byte holds (default 0xFF)\n"
+                      "  --help              show this text\n"
+                      "\n"
+                      "Exit status: 0 when the image was written, 1 when it could not be written,\n"
+                      "2 for a usage error.\n";
 
 struct Options {
     std::string out;
@@ -63,9 +62,9 @@ bool TakeNumber(const std::string& option, const char* text, T& target, std::str
 
 bool ParseArgs(int argc, char** argv, Options& options, std::string& error)
 {
-    static const std::set<std::string> kValueOptions = {"--target",   "--flags",    "--version",
+    static const std::set<std::string> kValueOptions = {"--target",       "--flags",   "--version",
                                                         "--manufacturer", "--product", "--product2",
-                                                        "--size",     "--marker",   "--fill"};
+                                                        "--size",         "--marker",  "--fill"};
     std::set<std::string> seen;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];

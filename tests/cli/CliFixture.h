@@ -35,10 +35,7 @@ inline ImageParams CliImage(std::uint16_t target, std::uint8_t flags, std::uint1
 
 class CliFixture : public testing::Test {
 protected:
-    ProcessResult Cli(std::vector<std::string> args)
-    {
-        return RunProgram("tolvane-cli", args);
-    }
+    ProcessResult Cli(std::vector<std::string> args) { return RunProgram("tolvane-cli", args); }
 
     // Runs a command with --json; the document must parse.
     nlohmann::json CliJson(std::vector<std::string> args, int& exitCode)

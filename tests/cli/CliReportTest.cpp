@@ -54,10 +54,19 @@ TEST_F(CliReportTest, UpgradeWithVerifyAndHistoryReportsEveryField)
 
     const json& hubs = doc["hubs"];
     ASSERT_EQ(hubs.size(), 3u);
-    EXPECT_EQ(hubs[0], json({{"index", 0}, {"number", 1}, {"depth", 1}, {"port", 1}, {"vid", "3C5E"},
-                             {"pid", "0460"}, {"bcdUSB", "0320"}, {"firmwareVersion", "8011"},
-                             {"firmwareVersionText", "V1.18"}, {"chipVersion", "B2"}, {"hubFlags", "30"},
-                             {"manufacturer", "Tolvane Demo"}, {"product", "USB3.2 Hub"}}));
+    EXPECT_EQ(hubs[0], json({{"index", 0},
+                             {"number", 1},
+                             {"depth", 1},
+                             {"port", 1},
+                             {"vid", "3C5E"},
+                             {"pid", "0460"},
+                             {"bcdUSB", "0320"},
+                             {"firmwareVersion", "8011"},
+                             {"firmwareVersionText", "V1.18"},
+                             {"chipVersion", "B2"},
+                             {"hubFlags", "30"},
+                             {"manufacturer", "Tolvane Demo"},
+                             {"product", "USB3.2 Hub"}}));
     EXPECT_EQ(hubs[2]["firmwareVersionText"], "0654");
     EXPECT_EQ(hubs[2]["chipVersion"], "10");
 
@@ -96,8 +105,14 @@ TEST_F(CliReportTest, UpgradeWithVerifyAndHistoryReportsEveryField)
         EXPECT_EQ(lines[i]["verified"], true);
         EXPECT_EQ(lines[i]["image"]["name"], names[i]);
     }
-    EXPECT_EQ(lines[2]["hub"], json({{"index", 0}, {"number", 1}, {"depth", 1}, {"port", 1}, {"vid", "3C5E"},
-                                     {"pid", "0460"}, {"manufacturer", "Tolvane Demo"}, {"product", "USB3.2 Hub"}}));
+    EXPECT_EQ(lines[2]["hub"], json({{"index", 0},
+                                     {"number", 1},
+                                     {"depth", 1},
+                                     {"port", 1},
+                                     {"vid", "3C5E"},
+                                     {"pid", "0460"},
+                                     {"manufacturer", "Tolvane Demo"},
+                                     {"product", "USB3.2 Hub"}}));
     EXPECT_EQ(lines[2]["oldVersion"], "8011");
 
     // A second run appends to the same file under its own run id.
@@ -151,9 +166,10 @@ TEST_F(CliReportTest, ExitStatusTellsFailedCurrentAndUnverifiedApart)
         const ProcessResult text = Cli(args);
         EXPECT_EQ(text.exitCode, c.status);
         if (c.status == 4) {
-            EXPECT_NE(text.out.find("=>Upgrade successful\r\n!!!Error Device(3):=> Verify failed, FW Version = "
-                                    "0654, expected 0655\r\nDevice(2): FW Version = 9021\r\n   =>Verify successful\r\n"),
-                      std::string::npos)
+            EXPECT_NE(
+                text.out.find("=>Upgrade successful\r\n!!!Error Device(3):=> Verify failed, FW Version = "
+                              "0654, expected 0655\r\nDevice(2): FW Version = 9021\r\n   =>Verify successful\r\n"),
+                std::string::npos)
                 << text.out;
         }
     }
@@ -162,7 +178,8 @@ TEST_F(CliReportTest, ExitStatusTellsFailedCurrentAndUnverifiedApart)
 TEST_F(CliReportTest, ScanJsonCarriesTheLogAndEscapesUndecodableBytes)
 {
     dir.Write("SpiFlash.ini", CliIni(0));
-    WriteBench(dir, HubSection(1, 0x05E3, 0x0610, 0x0A0B, 2, "Manufacturer=Caf\xC3\xA9 \\xFF\\x80\\\\\nProduct=\\x01ok\n"));
+    WriteBench(dir,
+               HubSection(1, 0x05E3, 0x0610, 0x0A0B, 2, "Manufacturer=Caf\xC3\xA9 \\xFF\\x80\\\\\nProduct=\\x01ok\n"));
     int status = -1;
     const json doc = CliJson({"scan", "--settle-ms", "0"}, status);
     EXPECT_EQ(status, 0);

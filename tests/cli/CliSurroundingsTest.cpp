@@ -1,8 +1,8 @@
 // tolvane-cli where its surroundings misbehave: output that cannot be
 // written, several runs on one bench at once, image names that are not
 // UTF-8.
-#include "BenchFile.h"
 #include "Bench.h"
+#include "BenchFile.h"
 #include "ImageWriter.h"
 #include "RegularFile.h"
 #include "RunProcess.h"
@@ -14,7 +14,6 @@
 #include <cstdio>
 #include <map>
 #include <thread>
-
 
 namespace {
 
@@ -93,7 +92,8 @@ TEST_F(CliSurroundingsTest, RunsAtOnceOnOneBenchKeepEveryRecordAndAlwaysLeaveARe
         const std::string site = "site" + std::to_string(run);
         dir.Write(site + "/SpiFlash.ini", SiteIni(kRuns));
         const auto target = static_cast<std::uint16_t>(0x0D20 + run);
-        dir.Write(site + "/Bin/RUN" + std::to_string(run) + ".BIN", Image(target, static_cast<std::uint16_t>(0x0700 + run)));
+        dir.Write(site + "/Bin/RUN" + std::to_string(run) + ".BIN",
+                  Image(target, static_cast<std::uint16_t>(0x0700 + run)));
         runs.push_back({"-C", site, "upgrade", "--settle-ms", "0"});
     }
     SetEnv("TOLVANE_BENCH", (dir.Path() / "HubBench.ini").string());

@@ -141,9 +141,10 @@ TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
     dir.Write("SpiFlash.ini", UpgradeIni(1));
     result = Cli({"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 3);
-    EXPECT_EQ(result.out, Notes(1) + newList +
-                              "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
-                              "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n");
+    EXPECT_EQ(result.out,
+              Notes(1) + newList +
+                  "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
+                  "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n");
 }
 
 TEST_F(CliTest, UpgradeWithAFailingHubExitsWithOne)

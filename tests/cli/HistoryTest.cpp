@@ -1,5 +1,5 @@
-#include "AppendFile.h"
 #include "History.h"
+#include "AppendFile.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -61,8 +61,7 @@ TEST(History, LinesRecordTheHubAndTheOutcome)
 {
     HubRecord record = LongRecord(4);
     record.hub.descriptor.bcdDevice = 0x8011;
-    const nlohmann::json line =
-        nlohmann::json::parse(HistoryLine(record, "2026-12-08T15:04:05Z", "bench-7", "00ff"));
+    const nlohmann::json line = nlohmann::json::parse(HistoryLine(record, "2026-12-08T15:04:05Z", "bench-7", "00ff"));
     EXPECT_EQ(line["time"], "2026-12-08T15:04:05Z");
     EXPECT_EQ(line["host"], "bench-7");
     EXPECT_EQ(line["run"], "00ff");

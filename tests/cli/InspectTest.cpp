@@ -1,5 +1,5 @@
-#include "CliFixture.h"
 #include "Inspect.h"
+#include "CliFixture.h"
 
 using nlohmann::json;
 
@@ -35,24 +35,48 @@ TEST_F(InspectTest, ReportsEveryFieldAsTheEngineReadsIt)
         ImageParams params;
         json expected; // the fields that matter for the case
     } cases[] = {
-        {"B.BIN", Texts(CliImage(0x0D12, 0x00, 0x0655)),
-         {{"size", 28801}, {"targetId", "0D12"}, {"imageFlags", "00"}, {"layout", "B"}, {"versionStep", 0},
-          {"fwVersionWord", "0655"}, {"firmwareVersion", "0655"}, {"word1F6C", "0655"}, {"manufacturer", "Tolvane"},
-          {"product1", "USB3.2 Hub"}, {"product2", "USB\\x01Hub"}, {"legal", true}, {"illegalReason", null}}},
-        {"A.BIN", CliImage(0x0D12, 0x88, 0x9021),
+        {"B.BIN",
+         Texts(CliImage(0x0D12, 0x00, 0x0655)),
+         {{"size", 28801},
+          {"targetId", "0D12"},
+          {"imageFlags", "00"},
+          {"layout", "B"},
+          {"versionStep", 0},
+          {"fwVersionWord", "0655"},
+          {"firmwareVersion", "0655"},
+          {"word1F6C", "0655"},
+          {"manufacturer", "Tolvane"},
+          {"product1", "USB3.2 Hub"},
+          {"product2", "USB\\x01Hub"},
+          {"legal", true},
+          {"illegalReason", null}}},
+        {"A.BIN",
+         CliImage(0x0D12, 0x88, 0x9021),
          {{"size", 28848}, {"layout", "A"}, {"fwVersionWord", "9021"}, {"word1F6C", "FFFF"}, {"legal", true}}},
-        {"ASHORT.BIN", Sized(CliImage(0x0D12, 0x08, 0x9021), 28801),
+        {"ASHORT.BIN",
+         Sized(CliImage(0x0D12, 0x08, 0x9021), 28801),
          {{"legal", false},
           {"illegalReason", "target identifier 0D12 in layout A must be 28848 bytes, file has 28801"}}},
-        {"STEP.BIN", CliImage(0x0D13, 0x30, 0xFFFE),
+        {"STEP.BIN",
+         CliImage(0x0D13, 0x30, 0xFFFE),
          {{"versionStep", 3}, {"fwVersionWord", "FFFE"}, {"firmwareVersion", "0001"}, {"legal", true}}},
-        {"MARK.BIN", Marked(CliImage(0x0D13, 0x08, 0x0100), 0x9010),
-         {{"word1F6C", "9010"}, {"fwVersionWord", "0100"}}},
-        {"HEAD.BIN", Sized(CliImage(0x0D13, 0x00, 0x0100), 4),
-         {{"size", 4}, {"targetId", "0D13"}, {"imageFlags", "00"}, {"fwVersionWord", null},
-          {"firmwareVersion", null}, {"manufacturer", null}, {"word1F6C", null}, {"legal", true}}},
-        {"TWO.BIN", Sized(CliImage(0x0D12, 0x00, 0x0100), 2),
-         {{"targetId", "0D12"}, {"imageFlags", null}, {"layout", null}, {"legal", false},
+        {"MARK.BIN", Marked(CliImage(0x0D13, 0x08, 0x0100), 0x9010), {{"word1F6C", "9010"}, {"fwVersionWord", "0100"}}},
+        {"HEAD.BIN",
+         Sized(CliImage(0x0D13, 0x00, 0x0100), 4),
+         {{"size", 4},
+          {"targetId", "0D13"},
+          {"imageFlags", "00"},
+          {"fwVersionWord", null},
+          {"firmwareVersion", null},
+          {"manufacturer", null},
+          {"word1F6C", null},
+          {"legal", true}}},
+        {"TWO.BIN",
+         Sized(CliImage(0x0D12, 0x00, 0x0100), 2),
+         {{"targetId", "0D12"},
+          {"imageFlags", null},
+          {"layout", null},
+          {"legal", false},
           {"illegalReason", "target identifier 0D12 needs a flags byte, file has 2 bytes"}}},
         {"ONE.BIN", Sized(CliImage(0x0D12, 0x00, 0x0100), 1), {{"targetId", null}, {"legal", true}}},
     };
@@ -92,7 +116,8 @@ TEST_F(InspectTest, CommandPrintsTextOrJsonAndFailsOnIllegalImages)
     EXPECT_EQ(status, 1);
     ASSERT_EQ(doc["images"].size(), 3u);
     EXPECT_EQ(doc["images"][0]["legal"], true);
-    EXPECT_EQ(doc["images"][1]["illegalReason"], "target identifier 0D12 in layout B must be 28801 bytes, file has 28848");
+    EXPECT_EQ(doc["images"][1]["illegalReason"],
+              "target identifier 0D12 in layout B must be 28801 bytes, file has 28848");
     EXPECT_EQ(doc["images"][2]["opened"], false);
     result = Cli({"inspect", "Bin/NONE.BIN"});
     EXPECT_EQ(result.exitCode, 1);

@@ -13,9 +13,9 @@ TEST(TextEscape, KeepsPrintableUtf8AndEscapesEveryOtherByte)
         {"a\\b", "a\\\\b"},
         {std::string("\x00\x01\x1F\x7F", 4), "\\x00\\x01\\x1F\\x7F"},
         {"\xFF\xFE", "\\xFF\\xFE"},
-        {"\xC3", "\\xC3"},                 // cut sequence
-        {"\xC0\xAF", "\\xC0\\xAF"},        // overlong
-        {"\xED\xA0\x80", "\\xED\\xA0\\x80"}, // surrogate
+        {"\xC3", "\\xC3"},                            // cut sequence
+        {"\xC0\xAF", "\\xC0\\xAF"},                   // overlong
+        {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          // surrogate
         {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
         {"\xE2\x82", "\\xE2\\x82"},
     };

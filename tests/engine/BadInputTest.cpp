@@ -217,9 +217,8 @@ TEST_F(BadInputTest, HubNumberOutsideOneToThirtyTwoNeverPassesTheScan)
         unsigned kept; // the low byte, as the number has always been stored
         const char* last;
     } cases[] = {
-        {"0", 0, kNoHubNumber},   {"255", 255, kNoDevice}, {"300", 44, kNoDevice},
-        {"-1", 255, kNoDevice},   {"two", 0, kNoHubNumber}, {"", 0, kNoHubNumber},
-        {"33", 33, kNoDevice},
+        {"0", 0, kNoHubNumber},   {"255", 255, kNoDevice}, {"300", 44, kNoDevice}, {"-1", 255, kNoDevice},
+        {"two", 0, kNoHubNumber}, {"", 0, kNoHubNumber},   {"33", 33, kNoDevice},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.value);
@@ -329,7 +328,12 @@ TEST_F(BadInputTest, ImagesTooShortForTheirVersionNeverReachTheLibrary)
     const struct {
         std::uint64_t size;
         bool selected;
-    } cases[] = {{0, false}, {1, false}, {2, false}, {3, true}, {4, true}, {100, true},
+    } cases[] = {{0, false},
+                 {1, false},
+                 {2, false},
+                 {3, true},
+                 {4, true},
+                 {100, true},
                  {image_format::kLayoutB.versionWord + 1, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.size);
@@ -425,7 +429,8 @@ TEST_F(BadInputTest, ImageChangedBetweenTheListingAndTheReads)
          "!!!Error opening file faile:  GL.BIN" + std::string(kNoImage) + Failed(1)},
         {"cut to its target", [&] { fs::resize_file(imageFile, 2); }, kNoImage + Failed(1)},
         {"cut before its version", [&] { fs::resize_file(imageFile, 100); }, Failed(1)},
-        {"replaced by another target's", [&] {
+        {"replaced by another target's",
+         [&] {
              ImageParams other = PlainImage();
              other.targetId = 0x0D14;
              WriteImage("GL.BIN", other);
@@ -531,8 +536,8 @@ TEST_F(BadInputTest, CountBeyondTheEntriesWrittenListsWhatTheRecordHeldButProgra
                            "(4)Depth0, V/PID = 0000/0000, FW Version = 0000\r\n");
     EXPECT_EQ(Added(), "This Firmware update tool is not support this HUB_Vid[0]_Pid[0]\r\n"
                        "Please add this HUB info to SpiFlash.ini file\r\n" +
-                           std::string(kNoImage) + Failed(4) + Programmed(3, "GL.BIN") +
-                           Programmed(2, "GL.BIN") + Programmed(1, "GL.BIN"));
+                           std::string(kNoImage) + Failed(4) + Programmed(3, "GL.BIN") + Programmed(2, "GL.BIN") +
+                           Programmed(1, "GL.BIN"));
 
     // A count below the entries written is taken as it stands.
     FreshEngine();
@@ -601,8 +606,9 @@ TEST_F(BadInputTest, StringsWithoutATerminatingZeroAreComparedOverTheirLeadingBy
         allFF += "\\xFF";
     const std::string product(46, 'P');
     WriteBench(dir, PlainHub(1, 1, "BcdUSB=0x0320\nManufacturer=" + allFF + "\nProduct=" + product + "\n") +
-                        PlainHub(2, 1, "BcdUSB=0x0320\nManufacturer=" + allFF + "\nProduct=" + std::string(35, 'P') +
-                                           "Q" + std::string(10, 'P') + "\n"));
+                        PlainHub(2, 1,
+                                 "BcdUSB=0x0320\nManufacturer=" + allFF + "\nProduct=" + std::string(35, 'P') + "Q" +
+                                     std::string(10, 'P') + "\n"));
     ImageParams image = PlainImage();
     image.manufacturer = std::string(30, '\xFF');
     image.product1 = std::string(36, 'P');
@@ -624,8 +630,8 @@ TEST_F(BadInputTest, HubsAtTheRootAndAtTheDeepestDepthGetTheirOwnImages)
                                      "NO.2HUBDepth=255\nNO.2HUBConnectionPortIndex=7\n"
                                      "NO.2HUBWantUpdateBinFile=DEEP.BIN\nNO.3HUBDepth=1\n"
                                      "NO.3HUBConnectionPortIndex=2\nNO.3HUBWantUpdateBinFile=MID.BIN\n");
-    WriteBench(dir, PlainHub(1, 0, "PortIndex=9\n") + PlainHub(2, 255, "PortIndex=7\n") +
-                        PlainHub(3, 1, "PortIndex=2\n"));
+    WriteBench(dir,
+               PlainHub(1, 0, "PortIndex=9\n") + PlainHub(2, 255, "PortIndex=7\n") + PlainHub(3, 1, "PortIndex=2\n"));
     WriteImage("ROOT.BIN", PlainImage(0x0201));
     WriteImage("DEEP.BIN", PlainImage(0x0202));
     WriteImage("MID.BIN", PlainImage(0x0203));
@@ -633,8 +639,8 @@ TEST_F(BadInputTest, HubsAtTheRootAndAtTheDeepestDepthGetTheirOwnImages)
     EXPECT_EQ(listing, "3 devices found:\r\n" + Listed(1, 0, "0100") + Listed(2, 255, "0100") + Listed(3, 1, "0100"));
     EXPECT_EQ(Added(), Programmed(3, "MID.BIN") + Programmed(2, "DEEP.BIN") + Programmed(1, "ROOT.BIN"));
     EXPECT_TRUE(Scan());
-    EXPECT_EQ(window.Last(), "3 devices found:\r\n" + Listed(1, 0, "0201") + Listed(2, 255, "0202") +
-                                 Listed(3, 1, "0203"));
+    EXPECT_EQ(window.Last(),
+              "3 devices found:\r\n" + Listed(1, 0, "0201") + Listed(2, 255, "0202") + Listed(3, 1, "0203"));
 }
 
 TEST_F(BadInputTest, ProgrammingThatBreaksOffPartWayIsAFailure)
@@ -647,6 +653,6 @@ TEST_F(BadInputTest, ProgrammingThatBreaksOffPartWayIsAFailure)
                            Programmed(1, "GL.BIN"));
     EXPECT_EQ(window.positions, (std::vector<int>{0, 16, 32, 48, 64, 80}));
     EXPECT_TRUE(Scan());
-    EXPECT_EQ(window.Last(), "3 devices found:\r\n" + Listed(1, 1, "0200") + Listed(2, 1, "0100") +
-                                 Listed(3, 1, "0200"));
+    EXPECT_EQ(window.Last(),
+              "3 devices found:\r\n" + Listed(1, 1, "0200") + Listed(2, 1, "0100") + Listed(3, 1, "0200"));
 }

@@ -62,8 +62,8 @@ TEST_F(EngineTest, ThousandScanAndUpgradeCyclesKeepEverySizeOfTheFirst)
         unsigned chain = 0;
         for (const HubModule* node = engine->m_pHubModule; node; node = node->pNext)
             ++chain;
-        return Sizes{engine->m_strLog.size(), engine->m_strLog.capacity(), engine->m_strMsg.size(),
-                     latest.latest.size(),    engine->m_EnumInfo.hubCount,  chain,
+        return Sizes{engine->m_strLog.size(),     engine->m_strLog.capacity(), engine->m_strMsg.size(),
+                     latest.latest.size(),        engine->m_EnumInfo.hubCount, chain,
                      engine->m_IniInfo.entryCount};
     };
 

@@ -51,8 +51,8 @@ protected:
     {
         char path[CHubUpgrader::kImagePathSize];
         std::memset(path, '#', sizeof path);
-        const std::uint32_t vidPid = static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 |
-                                     hub.descriptor.idProduct;
+        const std::uint32_t vidPid =
+            static_cast<std::uint32_t>(hub.descriptor.idVendor) << 16 | hub.descriptor.idProduct;
         if (engine->SelectImage(vidPid, hub, path))
             return path;
         EXPECT_EQ(std::string(path, sizeof path), std::string(sizeof path, '#'));

@@ -18,10 +18,10 @@ TEST(FirmwareImage, SizeRuleAppliesOnlyToTarget0D12)
 {
     ScratchDir dir;
     const SizeCase cases[] = {
-        {0x0D12, 0x00, 28801, true},  {0x0D12, 0x00, 28848, false}, {0x0D12, 0x08, 28848, true},
-        {0x0D12, 0x80, 28848, true},  {0x0D12, 0x88, 28848, true},  {0x0D12, 0x08, 28801, false},
-        {0x0D12, 0x04, 28801, true},  {0x0D12, 0x70, 28848, false}, {0x0D12, 0x00, 3, false},
-        {0x0D12, 0x00, 2, false},     {0x0D13, 0x00, 4, true},      {0x0D13, 0x08, 1, true},
+        {0x0D12, 0x00, 28801, true}, {0x0D12, 0x00, 28848, false}, {0x0D12, 0x08, 28848, true},
+        {0x0D12, 0x80, 28848, true}, {0x0D12, 0x88, 28848, true},  {0x0D12, 0x08, 28801, false},
+        {0x0D12, 0x04, 28801, true}, {0x0D12, 0x70, 28848, false}, {0x0D12, 0x00, 3, false},
+        {0x0D12, 0x00, 2, false},    {0x0D13, 0x00, 4, true},      {0x0D13, 0x08, 1, true},
         {0x0D13, 0x00, 0, true},
     };
     for (const SizeCase& c : cases) {
@@ -33,8 +33,8 @@ TEST(FirmwareImage, SizeRuleAppliesOnlyToTarget0D12)
         FirmwareImage image;
         ASSERT_TRUE(image.Open("x.bin"));
         EXPECT_EQ(image.Size(), c.size);
-        EXPECT_EQ(image.IsLegal(), c.legal) << std::hex << c.target << " flags " << int(c.flags) << std::dec
-                                            << " size " << c.size;
+        EXPECT_EQ(image.IsLegal(), c.legal)
+            << std::hex << c.target << " flags " << int(c.flags) << std::dec << " size " << c.size;
     }
 }
 

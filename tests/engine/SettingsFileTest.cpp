@@ -3,29 +3,28 @@
 #include <cstring>
 
 namespace {
-const char kFullIni[] =
-    "[TargetID_U2]\n"
-    "3C5E0461=0D13\n"
-    "[TargetID_U3]\r\n"
-    "3C5E0460=0D12\r\n"
-    "0x05E30610=12345\r\n"
-    "[Misc]\n"
-    "Manufacturer&ProductStringCompare=1\n"
-    "[Misc]\n"
-    "Manufacturer&ProductStringCompare=5\n"
-    "[HUBModule]\n"
-    "HUBNumber=3\n"
-    "NO.1HUBWantUpdateBinFile=ROOT.BIN extra\n"
-    "NO.2HUBDepth=1\n"
-    "XNO.2HUBConnectionPortIndex=2\n"
-    "NO.2HUBConnectionPortIndex=9\n"
-    "NO.2HUBWantUpdateBinFile=H2.BIN\n"
-    "NO.3HUBDepth=300\n"
-    "NO.3HUBConnectionPortIndex=4\n"
-    "NO.3HUBWantUpdateBinFile=H3.BIN\n"
-    "[HUBFWCheck]\n"
-    "CheckHUBFW=1\n"
-    "FWVersion=139\n";
+const char kFullIni[] = "[TargetID_U2]\n"
+                        "3C5E0461=0D13\n"
+                        "[TargetID_U3]\r\n"
+                        "3C5E0460=0D12\r\n"
+                        "0x05E30610=12345\r\n"
+                        "[Misc]\n"
+                        "Manufacturer&ProductStringCompare=1\n"
+                        "[Misc]\n"
+                        "Manufacturer&ProductStringCompare=5\n"
+                        "[HUBModule]\n"
+                        "HUBNumber=3\n"
+                        "NO.1HUBWantUpdateBinFile=ROOT.BIN extra\n"
+                        "NO.2HUBDepth=1\n"
+                        "XNO.2HUBConnectionPortIndex=2\n"
+                        "NO.2HUBConnectionPortIndex=9\n"
+                        "NO.2HUBWantUpdateBinFile=H2.BIN\n"
+                        "NO.3HUBDepth=300\n"
+                        "NO.3HUBConnectionPortIndex=4\n"
+                        "NO.3HUBWantUpdateBinFile=H3.BIN\n"
+                        "[HUBFWCheck]\n"
+                        "CheckHUBFW=1\n"
+                        "FWVersion=139\n";
 
 } // namespace
 

@@ -76,14 +76,34 @@ public:
 
     std::string Line()
     {
-        static const char* const kLines[] = {
-            "[TargetID_U3]", "[TargetID_U2]", "[Misc]", "[HUBModule]", "[HUBFWCheck]", "note HUBModule here",
-            "a [ b=1", "05E30610=0D13", "0x3C5E0460=0x10D12", "zz=1", "3C5E0461 0D12",
-            "Manufacturer&ProductStringCompare=3", "Manufacturer&ProductStringCompare=x", "HUBNumber=2",
-            "HUBNumber=x", "HUBNumber=300", "NO.1HUBWantUpdateBinFile=A.BIN", "XNO.2HUBDepth=5", "NO.02HUBDepth=1",
-            "NO.12HUBDepth=3 NO.2HUBConnectionPortIndex=7", "NO.2HUBWantUpdateBinFile B.BIN", "=NO.3HUBDepth",
-            "NO.3HUBConnectionPortIndex=9=NO.3HUBWantUpdateBinFile", "CheckHUBFW=1 FWVersion", "FWVersion=139",
-            "CheckHUBFW=-2", "", "junk"};
+        static const char* const kLines[] = {"[TargetID_U3]",
+                                             "[TargetID_U2]",
+                                             "[Misc]",
+                                             "[HUBModule]",
+                                             "[HUBFWCheck]",
+                                             "note HUBModule here",
+                                             "a [ b=1",
+                                             "05E30610=0D13",
+                                             "0x3C5E0460=0x10D12",
+                                             "zz=1",
+                                             "3C5E0461 0D12",
+                                             "Manufacturer&ProductStringCompare=3",
+                                             "Manufacturer&ProductStringCompare=x",
+                                             "HUBNumber=2",
+                                             "HUBNumber=x",
+                                             "HUBNumber=300",
+                                             "NO.1HUBWantUpdateBinFile=A.BIN",
+                                             "XNO.2HUBDepth=5",
+                                             "NO.02HUBDepth=1",
+                                             "NO.12HUBDepth=3 NO.2HUBConnectionPortIndex=7",
+                                             "NO.2HUBWantUpdateBinFile B.BIN",
+                                             "=NO.3HUBDepth",
+                                             "NO.3HUBConnectionPortIndex=9=NO.3HUBWantUpdateBinFile",
+                                             "CheckHUBFW=1 FWVersion",
+                                             "FWVersion=139",
+                                             "CheckHUBFW=-2",
+                                             "",
+                                             "junk"};
         std::string line = kLines[Pick(sizeof kLines / sizeof *kLines)];
         // Long lines put keys into second pieces, or cut them in two.
         if (Pick(6) == 0)
@@ -224,8 +244,8 @@ PlainChain ActOnEveryHubNumberLine()
             chain.assign(result.hubNumber, HubModule());
         if (result.hubNumber < 2)
             continue;
-        bool complete = PlainTakeKey("NO.1HUBWantUpdateBinFile", chain[0], HubKeyIndex::WantUpdateBinFile, logged,
-                                     result.log);
+        bool complete =
+            PlainTakeKey("NO.1HUBWantUpdateBinFile", chain[0], HubKeyIndex::WantUpdateBinFile, logged, result.log);
         for (unsigned n = 2; complete && n <= result.hubNumber; ++n) {
             for (int kind = 0; complete && kind < HubKeyIndex::kKinds; ++kind)
                 complete = PlainTakeKey(HubKeyIndex::KeyName(n, static_cast<HubKeyIndex::Kind>(kind)), chain[n - 1],
@@ -273,7 +293,8 @@ TEST_F(EngineTest, EveryHubNumberLineActsInTurnAndTheLogIsBounded)
             for (int kind = n == 1 ? HubKeyIndex::WantUpdateBinFile : 0; kind < HubKeyIndex::kKinds; ++kind) {
                 const auto which = static_cast<HubKeyIndex::Kind>(kind);
                 if (maker.Pick(12) != 0)
-                    file += HubKeyIndex::KeyName(n, which) + "=" + std::to_string(n * 10 + static_cast<unsigned>(kind)) + "\n";
+                    file += HubKeyIndex::KeyName(n, which) + "=" +
+                            std::to_string(n * 10 + static_cast<unsigned>(kind)) + "\n";
             }
         }
         file += "[HUBFWCheck]\nCheckHUBFW=7\n";

@@ -1,5 +1,5 @@
-#include "ScratchDir.h"
 #include "SettingsText.h"
+#include "ScratchDir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,11 +23,9 @@ TEST(SettingsText, CutsLinesIntoPiecesOf199Characters)
 {
     ScratchDir dir;
     const std::string longLine = std::string(199, 'a') + "bbb";
-    EXPECT_EQ(Pieces(dir, longLine + "\nnext\n"),
-              (std::vector<std::string>{std::string(199, 'a'), "bbb", "next"}));
+    EXPECT_EQ(Pieces(dir, longLine + "\nnext\n"), (std::vector<std::string>{std::string(199, 'a'), "bbb", "next"}));
     // 198 characters and the line feed fill one piece exactly.
-    EXPECT_EQ(Pieces(dir, std::string(198, 'c') + "\nx"),
-              (std::vector<std::string>{std::string(198, 'c'), "x"}));
+    EXPECT_EQ(Pieces(dir, std::string(198, 'c') + "\nx"), (std::vector<std::string>{std::string(198, 'c'), "x"}));
 }
 
 TEST(SettingsText, DropsCarriageReturnOnlyBeforeLineFeed)

@@ -18,7 +18,10 @@ public:
                                  hub, compared));
     }
     void OnHubUnsupported(std::uint32_t vidPid) override { Add(CHubUpgrader::Format("unsupported %08X", vidPid)); }
-    void OnTargetFound(const TargetIdEntry& target) override { Add(CHubUpgrader::Format("target %04X", target.targetId)); }
+    void OnTargetFound(const TargetIdEntry& target) override
+    {
+        Add(CHubUpgrader::Format("target %04X", target.targetId));
+    }
     void OnImageConsidered(const ImageVerdict& verdict, bool afterChoice) override
     {
         Add("image " + verdict.name8 + " " + std::to_string(static_cast<int>(verdict.test)) +
@@ -72,11 +75,24 @@ TEST_F(ObserverTest, EveryDecisionOfTheRunIsReportedInItsOrder)
     EXPECT_FALSE(engine->RunUpgrade(&window));
     EXPECT_EQ(events.events, (std::vector<std::string>{
                                  "at 0",
-                                 "hub 3", "target 0D13", "image A.BIN 0", "chosen A.BIN B 0200", "at 12",
-                                 "result 0", "at 24",
-                                 "hub 2", "target 0D13", "image A.BIN 0", "chosen A.BIN B 0200", "at 36", "result 6",
-                                 "hub 1", "unsupported 1A400801", "no image",
-                                 "hub 0", "current FWVersion 9021 0219",
+                                 "hub 3",
+                                 "target 0D13",
+                                 "image A.BIN 0",
+                                 "chosen A.BIN B 0200",
+                                 "at 12",
+                                 "result 0",
+                                 "at 24",
+                                 "hub 2",
+                                 "target 0D13",
+                                 "image A.BIN 0",
+                                 "chosen A.BIN B 0200",
+                                 "at 36",
+                                 "result 6",
+                                 "hub 1",
+                                 "unsupported 1A400801",
+                                 "no image",
+                                 "hub 0",
+                                 "current FWVersion 9021 0219",
                              }));
 }
 
@@ -87,10 +103,21 @@ TEST_F(ObserverTest, PlanDecidesLikeTheRunButProgramsNothing)
     events.every = true;
     EXPECT_TRUE(engine->PlanUpgrade(&window));
     EXPECT_EQ(events.events, (std::vector<std::string>{
-                                 "hub 3", "target 0D13", "image A.BIN 0", "image B.BIN 3 after", "chosen A.BIN B 0200",
-                                 "hub 2", "target 0D13", "image A.BIN 0", "image B.BIN 3 after", "chosen A.BIN B 0200",
-                                 "hub 1", "unsupported 1A400801", "no image",
-                                 "hub 0", "current FWVersion 9021 0219",
+                                 "hub 3",
+                                 "target 0D13",
+                                 "image A.BIN 0",
+                                 "image B.BIN 3 after",
+                                 "chosen A.BIN B 0200",
+                                 "hub 2",
+                                 "target 0D13",
+                                 "image A.BIN 0",
+                                 "image B.BIN 3 after",
+                                 "chosen A.BIN B 0200",
+                                 "hub 1",
+                                 "unsupported 1A400801",
+                                 "no image",
+                                 "hub 0",
+                                 "current FWVersion 9021 0219",
                              }));
     EXPECT_FALSE(std::filesystem::exists("HubBench.ini.state"));
     EXPECT_EQ(Log().find("being upgraded"), std::string::npos);

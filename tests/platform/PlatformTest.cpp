@@ -151,8 +151,7 @@ TEST(PlatformText, EmptyAndAsciiTextCrossUnchanged)
 TEST(PlatformText, WideToUtf8EncodesEveryPlane)
 {
     EXPECT_EQ(WideToUtf8(L"caf\u00e9"), "caf\xC3\xA9");
-    EXPECT_EQ(WideToUtf8(L"\u0080\u07FF\u0800\u20AC\uFFFD"),
-              "\xC2\x80\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBD");
+    EXPECT_EQ(WideToUtf8(L"\u0080\u07FF\u0800\u20AC\uFFFD"), "\xC2\x80\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xEF\xBF\xBD");
     EXPECT_EQ(WideToUtf8(L"\U0001F600\U0010FFFF"), "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF");
 }
 
@@ -194,7 +193,9 @@ TEST(PlatformText, WidenAnsiUsesTheAnsiCodePage)
 TEST(PlatformText, WidenAnsiDecodesWellFormedUtf8)
 {
     EXPECT_EQ(WidenAnsi("caf\xC3\xA9"), L"caf\u00e9");
-    EXPECT_EQ(WidenAnsi("\xE2\x82\xAC" "100"), L"\u20ac100");
+    EXPECT_EQ(WidenAnsi("\xE2\x82\xAC"
+                        "100"),
+              L"\u20ac100");
     EXPECT_EQ(WidenAnsi("\xF0\x9F\x98\x80"), L"\U0001F600");
     // The edges of each length and of the surrogate gap.
     EXPECT_EQ(WidenAnsi("\xC2\x80\xDF\xBF"), L"\u0080\u07FF");
@@ -211,7 +212,10 @@ TEST(PlatformText, WidenAnsiTakesMalformedBytesAsLatin1)
     };
     const Case cases[] = {
         {"lone Latin-1 letter", "caf\xE9", L"caf\u00e9"},
-        {"lone continuation byte", "\x80" "a", L"\u0080a"},
+        {"lone continuation byte",
+         "\x80"
+         "a",
+         L"\u0080a"},
         {"overlong two-byte slash", "\xC0\xAF", L"\u00c0\u00af"},
         {"overlong three-byte", "\xE0\x9F\xBF", L"\u00e0\u009f\u00bf"},
         {"overlong four-byte", "\xF0\x8F\xBF\xBF", L"\u00f0\u008f\u00bf\u00bf"},
@@ -219,7 +223,10 @@ TEST(PlatformText, WidenAnsiTakesMalformedBytesAsLatin1)
         {"above U+10FFFF", "\xF4\x90\x80\x80", L"\u00f4\u0090\u0080\u0080"},
         {"F5 lead", "\xF5\x80\x80\x80", L"\u00f5\u0080\u0080\u0080"},
         {"truncated at the end", "a\xE2\x82", L"a\u00e2\u0082"},
-        {"truncated before ASCII", "\xE2\x82" "A", L"\u00e2\u0082A"},
+        {"truncated before ASCII",
+         "\xE2\x82"
+         "A",
+         L"\u00e2\u0082A"},
         // Decoding resumes at the very next byte, so a good sequence right
         // after a bad lead still decodes.
         {"bad lead before good sequence", "\xE2\xC3\xA9", L"\u00e2\u00e9"},
@@ -239,8 +246,7 @@ TEST(PlatformRegistry, MachineKeyFollowsTheRegistry)
     EXPECT_FALSE(MachineKeyExists(key));
 
     HKEY created = nullptr;
-    const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr,
-                                        &created, nullptr);
+    const LONG status = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr);
     if (status == ERROR_ACCESS_DENIED)
         GTEST_SKIP() << "creating a machine key needs administrator rights";
     ASSERT_EQ(status, ERROR_SUCCESS);

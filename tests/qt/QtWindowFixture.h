@@ -55,10 +55,7 @@ protected:
     }
     ~QtWindowTest() override { bUpgradeReady = 0; }
 
-    void Hubs(const std::string& more = "")
-    {
-        WriteBench(dir, PlainHub(1, 1, more));
-    }
+    void Hubs(const std::string& more = "") { WriteBench(dir, PlainHub(1, 1, more)); }
     void NoHubs() { WriteBench(dir, ""); }
 
     // Created on first use, so that a test writes its bench first.

@@ -263,14 +263,16 @@ TEST_F(QtWindowTest, ControlsSitAtTheirDialogUnitsInTheDialogFont)
     NoHubs();
     CQtTolvaneDlg& dialog = Dialog();
     const QFontInfo face(dialog.font());
-    EXPECT_TRUE(face.family() == QStringLiteral("Times New Roman") || face.family() == QStringLiteral("Liberation Serif"))
+    EXPECT_TRUE(face.family() == QStringLiteral("Times New Roman") ||
+                face.family() == QStringLiteral("Liberation Serif"))
         << face.family().toStdString();
     EXPECT_TRUE(face.bold());
     EXPECT_EQ(face.pointSize(), 12);
     EXPECT_EQ(QFontInfo(LogBox()->font()).family(), face.family());
 
     const QFontMetrics metrics(dialog.font());
-    const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     const int unitX = (alphabet / 26 + 1) / 2;
     const int unitY = metrics.height();
     ASSERT_GT(unitX, 0);

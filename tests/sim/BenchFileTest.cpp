@@ -65,7 +65,8 @@ TEST(BenchFile, StringsAreTakenByteForByteThenCutOrPadded)
 {
     const Bench bench = Parse("[Hub1]\r\n"
                               "Manufacturer= Acme =Hubs \r\n"
-                              "Product=" + std::string(40, 'P') + "0123456789\n");
+                              "Product=" +
+                              std::string(40, 'P') + "0123456789\n");
     ASSERT_EQ(bench.hubs.size(), 1u);
     EXPECT_EQ(Text(bench.hubs[0].manufacturer), " Acme =Hubs " + std::string(34, '\0'));
     EXPECT_EQ(Text(bench.hubs[0].product), std::string(40, 'P') + "012345");
@@ -129,8 +130,7 @@ TEST(BenchFile, RejectsEachMalformedLineWithItsNumberAndLeavesBenchEmpty)
         {"[Hub1]\nVid=1 2", "line 2: bad number '1 2' for Vid"},
         {"[Hub1]\nVid=0x10000", "line 2: Vid 0x10000 is out of range (at most 65535)"},
         {"[Hub1]\nDepth=256", "line 2: Depth 256 is out of range (at most 255)"},
-        {"[Hub1]\nUpdateMs=4294967296",
-         "line 2: UpdateMs 4294967296 is out of range (at most 4294967295)"},
+        {"[Hub1]\nUpdateMs=4294967296", "line 2: UpdateMs 4294967296 is out of range (at most 4294967295)"},
         {"[Library]\nHubCount=99999999999999999999999",
          "line 2: HubCount 99999999999999999999999 is out of range (at most 4294967295)"},
         {"[Registry]\nX=yes", "line 2: bad number 'yes' for X"},
@@ -186,8 +186,8 @@ TEST(BenchState, ReadsLooseLinesAndReadsBackWhatItWrites)
 {
     HubFirmware firmware;
     std::string error;
-    ASSERT_TRUE(ParseState("\xEF\xBB\xBF; programmed\r\n\r\n  hub2 = 0x9022 \r\nHUB32=65535\r\nHub1=0", firmware,
-                           error))
+    ASSERT_TRUE(
+        ParseState("\xEF\xBB\xBF; programmed\r\n\r\n  hub2 = 0x9022 \r\nHUB32=65535\r\nHub1=0", firmware, error))
         << error;
     EXPECT_EQ(firmware, (HubFirmware{{1, 0}, {2, 0x9022}, {32, 0xFFFF}}));
 

@@ -140,7 +140,8 @@ TEST(SimFiles, PipesAndDevicesAreRefusedWithoutWaiting)
     } kinds[] = {
         {"a pipe", [](const char* name) { ASSERT_EQ(mkfifo(name, 0600), 0); }},
         {"a link to /dev/zero", [](const char* name) { fs::create_symlink("/dev/zero", name); }},
-        {"a link to a pipe", [](const char* name) {
+        {"a link to a pipe",
+         [](const char* name) {
              ASSERT_EQ(mkfifo("pipe", 0600), 0);
              fs::create_symlink("pipe", name);
          }},

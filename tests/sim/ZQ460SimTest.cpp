@@ -81,15 +81,14 @@ TEST(ZQ460Sim, WritesEachFieldAtItsOffsetAndLeavesTheRestOfTheRecord)
     EXPECT_EQ(entry[530], 4);
     EXPECT_EQ(entry[531], 5);
     EXPECT_EQ(entry[532], 6);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry + 533), 46),
-              "Acme" + std::string(42, '\0'));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry + 533), 46), "Acme" + std::string(42, '\0'));
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry + 579), 46), std::string(46, 'Q'));
     // Everything else in the entry is zero: library text padding, the other
     // descriptor bytes and both library data blocks.
     std::size_t nonZero = 0;
     for (std::size_t i = 9; i < sizeof(HubInfo); ++i) {
-        const bool field = i == 255 || i == 256 || (i >= 257 && i < 259) || (i >= 263 && i < 269) ||
-                           (i >= 529 && i < 625);
+        const bool field =
+            i == 255 || i == 256 || (i >= 257 && i < 259) || (i >= 263 && i < 269) || (i >= 529 && i < 625);
         nonZero += !field && entry[i] != 0 ? 1u : 0u;
     }
     EXPECT_EQ(nonZero, 0u);
@@ -183,8 +182,8 @@ TEST(ZQ460Sim, GarbageFillTakesEveryByteTheEngineDoesNotRead)
     std::size_t garbage = 0;
     std::size_t expected = 0;
     for (std::size_t i = 9; i < sizeof(HubInfo); ++i) {
-        const bool field = i == 255 || i == 256 || (i >= 257 && i < 259) || (i >= 263 && i < 269) ||
-                           (i >= 529 && i < 625);
+        const bool field =
+            i == 255 || i == 256 || (i >= 257 && i < 259) || (i >= 263 && i < 269) || (i >= 529 && i < 625);
         expected += field ? 0u : 1u;
         garbage += !field && entry[i] == 0x5C ? 1u : 0u;
     }

@@ -129,11 +129,9 @@ TEST(ZQ460Update, RescanReportsTheImagesFirmwareVersionForBothLayouts)
         std::uint16_t word;
         unsigned expected;
     } cases[] = {
-        {0x08, kVersionA, 0x9022, 0x9022},
-        {0x80, kVersionA, 0x9022, 0x9022},
+        {0x08, kVersionA, 0x9022, 0x9022}, {0x80, kVersionA, 0x9022, 0x9022},
         {0x38, kVersionA, 0xFFFE, 0x0001}, // the step wraps in 16 bits
-        {0x00, kVersionB, 0x9022, 0x9022},
-        {0x74, kVersionB, 0x9010, 0x9017},
+        {0x00, kVersionB, 0x9022, 0x9022}, {0x74, kVersionB, 0x9010, 0x9017},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "flags " << unsigned(c.flags));

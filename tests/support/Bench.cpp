@@ -36,8 +36,7 @@ void WriteBench(const ScratchDir& dir, const std::string& body, bool driverPrese
     SetFilterDriverKey(driverPresent);
 }
 
-std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, unsigned depth,
-                       const std::string& more)
+std::string HubSection(int n, unsigned vid, unsigned pid, unsigned bcdDevice, unsigned depth, const std::string& more)
 {
     char text[200];
     std::snprintf(text, sizeof text, "[Hub%d]\nVid=0x%04X\nPid=0x%04X\nBcdDevice=0x%04X\nDepth=%u\n", n, vid, pid,

@@ -59,8 +59,7 @@ Child Start(const fs::path& exe, const std::vector<std::string>& args, const fs:
     startup.hStdError = hErr;
     PROCESS_INFORMATION process{};
     Child child;
-    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                       &process)) {
+    if (CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         CloseHandle(process.hThread);
         child.process = process.hProcess;
     }
@@ -170,8 +169,8 @@ std::vector<ProcessResult> RunProgramsAtOnce(const std::string& program,
     std::vector<Child> children;
     for (std::size_t i = 0; i < argsEach.size(); ++i) {
         const std::string suffix = "." + std::to_string(i);
-        children.push_back(Start(ProgramPath(program), argsEach[i], CapturePath(suffix + ".out"),
-                                 CapturePath(suffix + ".err")));
+        children.push_back(
+            Start(ProgramPath(program), argsEach[i], CapturePath(suffix + ".out"), CapturePath(suffix + ".err")));
     }
     std::vector<ProcessResult> results(children.size());
     for (std::size_t i = 0; i < children.size(); ++i) {

@@ -39,12 +39,10 @@ void PrintEntry(unsigned number, const HubInfo& hub)
     const UsbDeviceDescriptor& d = hub.descriptor;
     std::printf("(%u) %s len=%u type=%u usb=%04X class=%02X/%02X/%02X mps=%u id=%04X:%04X bcd=%04X "
                 "strings=%u/%u/%u configs=%u\n",
-                number, FieldText(hub.libraryData0, sizeof hub.libraryData0).c_str(), d.bLength,
-                d.bDescriptorType, d.bcdUSB, d.bDeviceClass, d.bDeviceSubClass, d.bDeviceProtocol,
-                d.bMaxPacketSize0, d.idVendor, d.idProduct, d.bcdDevice, d.iManufacturer, d.iProduct,
-                d.iSerialNumber, d.bNumConfigurations);
-    std::printf("    depth=%u port=%u chip=%02X flags=%02X\n", hub.depth, hub.portIndex, hub.chipVersion,
-                hub.hubFlags);
+                number, FieldText(hub.libraryData0, sizeof hub.libraryData0).c_str(), d.bLength, d.bDescriptorType,
+                d.bcdUSB, d.bDeviceClass, d.bDeviceSubClass, d.bDeviceProtocol, d.bMaxPacketSize0, d.idVendor,
+                d.idProduct, d.bcdDevice, d.iManufacturer, d.iProduct, d.iSerialNumber, d.bNumConfigurations);
+    std::printf("    depth=%u port=%u chip=%02X flags=%02X\n", hub.depth, hub.portIndex, hub.chipVersion, hub.hubFlags);
     std::printf("    manufacturer=%s\n", FieldText(hub.manufacturer, sizeof hub.manufacturer).c_str());
     std::printf("    product=%s\n", FieldText(hub.product, sizeof hub.product).c_str());
 }

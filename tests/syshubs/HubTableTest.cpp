@@ -80,7 +80,7 @@ TEST(HubTable, OnlyHubsInTheTableAreWrittenInTreeOrder)
 {
     const std::vector<UsbHub> hubs = {Hub("usb1", 0x1D6B, 0x0002), Hub("1-2", 0x05E3, 0x0612),
                                       Hub("usb2", 0x1D6B, 0x0003), Hub("2-2", 0x05E3, 0x0610),
-                                      Hub("2-3", 0x2109, 0x0817), Hub("2-2.4", 0x3C5E, 0x0460)};
+                                      Hub("2-3", 0x2109, 0x0817),  Hub("2-2.4", 0x3C5E, 0x0460)};
     // U3 and U2 ids from both sections; the entry beyond the count does not count.
     const IniInfo table = Table({0x05E30610, 0x05E30612, 0x3C5E0460, 0x21090817}, 3);
     static EnumInfo info;

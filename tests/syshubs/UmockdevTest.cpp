@@ -184,9 +184,10 @@ TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
     const ProcessResult result = Cli("ordinary-u2-u3", "upgrade");
     EXPECT_EQ(result.exitCode, 1);
     const std::string noImage = "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n";
-    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
-                                                "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
-                                                "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n" +
+    EXPECT_EQ(result.out, std::string(kNotes) +
+                              "2 devices found:\r\n"
+                              "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
+                              "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n" +
                               noImage + "!!!Error Device(2):=> Upgrade failed\r\n" + noImage +
                               "!!!Error Device(1):=> Upgrade failed\r\n");
     EXPECT_EQ(result.err, "") << "no hub reached the library, so there is nothing to explain";

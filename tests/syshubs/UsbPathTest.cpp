@@ -1,5 +1,5 @@
-#include "HubSource.h"
 #include "UsbPath.h"
+#include "HubSource.h"
 
 #include <gtest/gtest.h>
 
@@ -21,8 +21,12 @@ TEST(UsbPath, NamesGiveBusDepthAndPort)
         unsigned port;
     };
     const Case cases[] = {
-        {"usb1", 1, 0, 0},         {"usb12", 12, 0, 0},      {"1-2", 1, 1, 2},
-        {"3-1.4", 3, 2, 4},        {"2-10.3.7", 2, 3, 7},    {"1-1.2.3.4.5.6.7", 1, 7, 7},
+        {"usb1", 1, 0, 0},
+        {"usb12", 12, 0, 0},
+        {"1-2", 1, 1, 2},
+        {"3-1.4", 3, 2, 4},
+        {"2-10.3.7", 2, 3, 7},
+        {"1-1.2.3.4.5.6.7", 1, 7, 7},
         {"65535-255", 65535, 1, 255},
     };
     for (const Case& c : cases) {
@@ -36,8 +40,8 @@ TEST(UsbPath, NamesGiveBusDepthAndPort)
 
 TEST(UsbPath, InterfacesPortsAndDamagedNamesAreRefused)
 {
-    const char* names[] = {"",     "usb",   "usb1x", "1",     "1-",      "1-2:1.0", "1-2.", "1-2-3",
-                           "1-0",  "1-256", "65536-1", " 1-2", "1-+2", "1-99999999999999999999"};
+    const char* names[] = {"",      "usb", "usb1x", "1",       "1-",   "1-2:1.0", "1-2.",
+                           "1-2-3", "1-0", "1-256", "65536-1", " 1-2", "1-+2",    "1-99999999999999999999"};
     for (const char* name : names) {
         UsbPlace place;
         place.bus = 77;
@@ -48,7 +52,8 @@ TEST(UsbPath, InterfacesPortsAndDamagedNamesAreRefused)
 
 TEST(UsbPath, TreeOrderIsByBusThenPortsNumerically)
 {
-    const std::vector<std::string> ordered = {"usb1", "1-2", "1-2.1", "1-2.1.9", "1-2.10", "1-9", "1-10", "usb2", "2-1"};
+    const std::vector<std::string> ordered = {"usb1", "1-2",  "1-2.1", "1-2.1.9", "1-2.10",
+                                              "1-9",  "1-10", "usb2",  "2-1"};
     std::vector<UsbPlace> places;
     for (const std::string& name : ordered) {
         places.emplace_back();

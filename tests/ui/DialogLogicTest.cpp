@@ -98,10 +98,7 @@ protected:
         WriteImage(dir, "GL.BIN", image);
     }
 
-    void Hubs(const std::string& more = "")
-    {
-        WriteBench(dir, PlainHub(1, 1, more));
-    }
+    void Hubs(const std::string& more = "") { WriteBench(dir, PlainHub(1, 1, more)); }
     void NoHubs() { WriteBench(dir, ""); }
 
     ScratchDir dir;
@@ -116,8 +113,8 @@ TEST_F(DialogLogicTest, StartUpScanThatPassesMakesTheUpgradeReady)
 {
     Hubs();
     dialog.InitDialogLogic();
-    EXPECT_EQ(dialog.Steps(), (Steps{"disable 1001", "press 1000", "lamp yellow", "enable 1001", "lamp green",
-                                     "release 1000"}));
+    EXPECT_EQ(dialog.Steps(),
+              (Steps{"disable 1001", "press 1000", "lamp yellow", "enable 1001", "lamp green", "release 1000"}));
     EXPECT_EQ(dialog.calls[2], "progress 0"); // the bar is reset before the lamp turns yellow
     EXPECT_EQ(dialog.lamp, "green");
     EXPECT_TRUE(dialog.startEnabled);

@@ -2,9 +2,9 @@
 // dialog template, icon and logo, manifest and version block, and the PE
 // headers that make it a self-contained 64-bit GUI program bound to the ISP
 // library at load time.
+#include "resource.h"
 #include "DialogTable.h"
 #include "ProgramFolder.h"
-#include "resource.h"
 
 #include <windows.h>
 
@@ -96,8 +96,8 @@ public:
             return std::wstring();
         if (first == 0xFFFF) {
             const std::uint16_t ordinal = Word();
-            static const wchar_t* const kClasses[] = {L"Button", L"Edit", L"Static", L"ListBox", L"ScrollBar",
-                                                      L"ComboBox"};
+            static const wchar_t* const kClasses[] = {L"Button",  L"Edit",      L"Static",
+                                                      L"ListBox", L"ScrollBar", L"ComboBox"};
             if (ordinal >= 0x80 && ordinal <= 0x85)
                 return kClasses[ordinal - 0x80];
             return L"#" + std::to_wstring(ordinal);
@@ -125,8 +125,8 @@ struct Control {
     {
         // Class names are case-insensitive; windres stores them upper-cased.
         return id == other.id && _wcsicmp(windowClass.c_str(), other.windowClass.c_str()) == 0 &&
-               title == other.title && x == other.x &&
-               y == other.y && cx == other.cx && cy == other.cy && style == other.style && exStyle == other.exStyle;
+               title == other.title && x == other.x && y == other.y && cx == other.cx && cy == other.cy &&
+               style == other.style && exStyle == other.exStyle;
     }
 };
 
@@ -144,7 +144,14 @@ Control FromTable(const dialog_table::Control& entry)
 {
     const dialog_table::Rect& r = entry.rect;
     const std::wstring title = entry.bitmapId != 0 ? L"#" + std::to_wstring(entry.bitmapId) : entry.text;
-    return {static_cast<std::uint32_t>(entry.id), entry.windowClass, title, r.x, r.y, r.width, r.height, entry.style,
+    return {static_cast<std::uint32_t>(entry.id),
+            entry.windowClass,
+            title,
+            r.x,
+            r.y,
+            r.width,
+            r.height,
+            entry.style,
             entry.exStyle};
 }
 
@@ -235,10 +242,9 @@ TEST_F(ResourceFile, ManifestAsksForNoElevationAndCommonControls6)
 {
     ASSERT_NE(module, nullptr);
     const std::string manifest = Resource(kManifestType, 1);
-    for (const char* part : {"level=\"asInvoker\"", "uiAccess=\"false\"",
-                             "name=\"Microsoft.Windows.Common-Controls\"", "version=\"6.0.0.0\"",
-                             "processorArchitecture=\"amd64\"", "publicKeyToken=\"6595b64144ccf1df\"",
-                             "language=\"*\""})
+    for (const char* part : {"level=\"asInvoker\"", "uiAccess=\"false\"", "name=\"Microsoft.Windows.Common-Controls\"",
+                             "version=\"6.0.0.0\"", "processorArchitecture=\"amd64\"",
+                             "publicKeyToken=\"6595b64144ccf1df\"", "language=\"*\""})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
@@ -248,9 +254,10 @@ TEST_F(ResourceFile, ManifestNamesWindows7To11AndSystemDpiAwareness)
 {
     ASSERT_NE(module, nullptr);
     const std::string manifest = Resource(kManifestType, 1);
-    for (const char* part : {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
-                             "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
-                             "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"})
+    for (const char* part :
+         {"{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
+          "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",
+          "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>"})
         EXPECT_NE(manifest.find(part), std::string::npos) << part;
 }
 
@@ -271,8 +278,8 @@ TEST(TolvaneExe, VersionBlockNamesTheToolAndItsVersion)
     EXPECT_EQ(fixed->dwProductVersionLS, 0x00070001u);
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     ASSERT_GE(length, 4u);
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 1200);
@@ -312,9 +319,8 @@ TEST(TolvaneExe, IsA64BitGuiProgramThatImportsTheIspLibraryAndNoRuntimeDlls)
     // Import descriptors live at a virtual address: find the section that
     // holds each address to read it from the file.
     std::vector<IMAGE_SECTION_HEADER> sections(nt.FileHeader.NumberOfSections);
-    const std::size_t sectionsAt =
-        static_cast<std::size_t>(dos.e_lfanew) + offsetof(IMAGE_NT_HEADERS64, OptionalHeader) +
-        nt.FileHeader.SizeOfOptionalHeader;
+    const std::size_t sectionsAt = static_cast<std::size_t>(dos.e_lfanew) +
+                                   offsetof(IMAGE_NT_HEADERS64, OptionalHeader) + nt.FileHeader.SizeOfOptionalHeader;
     ASSERT_LE(sectionsAt + sections.size() * sizeof(IMAGE_SECTION_HEADER), file.size());
     std::memcpy(sections.data(), file.data() + sectionsAt, sections.size() * sizeof(IMAGE_SECTION_HEADER));
     auto fileOffset = [&](DWORD rva) -> std::size_t {

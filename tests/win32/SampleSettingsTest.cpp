@@ -13,7 +13,6 @@
 #include <iterator>
 #include <memory>
 
-
 namespace {
 std::string WithCrLf(const std::string& text)
 {

@@ -263,7 +263,8 @@ COLORREF ScreenCapture::At(POINT screen) const
     const int y = screen.y - where.top;
     if (x < 0 || y < 0 || x >= width || y >= height)
         return CLR_INVALID;
-    const std::size_t at = (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
+    const std::size_t at =
+        (static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)) * 3;
     return RGB(rgb[at], rgb[at + 1], rgb[at + 2]);
 }
 

@@ -71,8 +71,8 @@ class DialogDriver;
 // Starts Tolvane.exe from the program folder in folder and waits up to
 // timeoutMs for its dialog, which shows once the start-up scan returned.
 // Empty when both are there, else what went wrong.
-std::string StartTolvane(const std::filesystem::path& folder, DWORD timeoutMs,
-                         std::unique_ptr<ChildProcess>& process, std::unique_ptr<DialogDriver>& window);
+std::string StartTolvane(const std::filesystem::path& folder, DWORD timeoutMs, std::unique_ptr<ChildProcess>& process,
+                         std::unique_ptr<DialogDriver>& window);
 
 class DialogDriver {
 public:

@@ -6,7 +6,8 @@
 DialogBaseUnits BaseUnitsOf(const QFont& font)
 {
     const QFontMetrics metrics(font);
-    const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+    const int alphabet =
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
     return DialogBaseUnits{(alphabet / 26 + 1) / 2, metrics.height()};
 }
 
@@ -18,8 +19,7 @@ int MulDiv(int number, int numerator, int denominator)
 
 QRect DialogRect(const DialogBaseUnits& units, int x, int y, int width, int height)
 {
-    return QRect(MulDiv(x, units.x, 4), MulDiv(y, units.y, 8), MulDiv(width, units.x, 4),
-                 MulDiv(height, units.y, 8));
+    return QRect(MulDiv(x, units.x, 4), MulDiv(y, units.y, 8), MulDiv(width, units.x, 4), MulDiv(height, units.y, 8));
 }
 
 QSize DialogSize(const DialogBaseUnits& units, int width, int height)

@@ -3,7 +3,8 @@
 #include <QColor>
 #include <QPainter>
 
-CLampWidget::CLampWidget(QWidget* parent) : QWidget(parent) {}
+CLampWidget::CLampWidget(QWidget* parent) : QWidget(parent)
+{}
 
 void CLampWidget::Fill(ColourRef colour)
 {

@@ -181,8 +181,8 @@ void CQtTolvaneDlg::AppendLogText(const std::wstring& log, std::size_t shownLeng
 {
     // A line end split between two pushes, or text the operator typed into
     // the box, needs the whole text to come out as SetLogText shows it.
-    const bool splitLineEnd = shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' &&
-                              log[shownLength] == L'\n';
+    const bool splitLineEnd =
+        shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' && log[shownLength] == L'\n';
     if (shownLength > log.size() || splitLineEnd || m_log->document()->isModified()) {
         SetLogText(log);
         return;

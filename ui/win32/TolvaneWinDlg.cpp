@@ -6,10 +6,8 @@
 #include <commctrl.h>
 
 CTolvaneWinDlg::CTolvaneWinDlg(HINSTANCE hInstance, HWND hWndParent)
-    : m_hInstance(hInstance), m_hWndParent(hWndParent),
-      m_hIcon(LoadIconW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME)))
-{
-}
+    : m_hInstance(hInstance), m_hWndParent(hWndParent), m_hIcon(LoadIconW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME)))
+{}
 
 CTolvaneWinDlg::~CTolvaneWinDlg()
 {
@@ -159,8 +157,8 @@ void CTolvaneWinDlg::AppendLogText(const std::wstring& log, std::size_t shownLen
     HWND box = Item(IDC_LOG);
     // Text the operator typed, or a line end split between two pushes, needs
     // the whole text to come out as SetLogText shows it.
-    const bool splitLineEnd = shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' &&
-                              log[shownLength] == L'\n';
+    const bool splitLineEnd =
+        shownLength > 0 && shownLength < log.size() && log[shownLength - 1] == L'\r' && log[shownLength] == L'\n';
     const LRESULT boxLength = GetWindowTextLengthW(box);
     if (shownLength > log.size() || splitLineEnd || SendMessageW(box, EM_GETMODIFY, 0, 0) != 0 || boxLength < 0 ||
         static_cast<std::size_t>(boxLength) != shownLength) {
