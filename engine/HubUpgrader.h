@@ -149,7 +149,8 @@ private:
     enum class HubDecision { Current, NoImage, Failed, Program };
     // Everything the run decides for one hub before the library call.
     HubDecision DecideHub(unsigned entry, char* path);
-    void UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded);
+    // What a watcher decided before the write; Proceed when none was asked.
+    WriteDecision::Kind UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded);
     void LogHubCurrent(unsigned hubNumber);
     void LogHubFailed(unsigned hubNumber);
     void SetProgressPos(int position);

@@ -39,6 +39,19 @@ struct ImageVerdict {
     std::uint16_t marker = 0;
 };
 
+// What a watcher decides as the library is about to write a hub.
+struct WriteDecision {
+    enum class Kind {
+        Proceed, // the library is called
+        Refuse,  // the hub is not written and has failed; the run goes on
+        StopRun, // the hub is not written and has failed; no later hub starts
+    };
+    Kind kind = Kind::Proceed;
+    // Refuse and StopRun: the line the log shows before the hub's failure,
+    // in the log's own form (ending in "\r\n"); empty shows none.
+    std::string logLine;
+};
+
 class IUpgradeObserver {
 public:
     virtual ~IUpgradeObserver() = default;
@@ -70,6 +83,20 @@ public:
     virtual void OnImageChosen(const std::string& /*name*/, char /*layout*/, std::uint16_t /*version*/) {}
     // The chosen image's version could not be read again; the hub has failed.
     virtual void OnImageUnreadable() {}
+    // The library is about to write the image at imagePath (as the engine
+    // passes it to RX_UpdateISP) into the hub. Records written ahead and
+    // checks of the image's contents go here; anything but Proceed keeps the
+    // library from being called.
+    virtual WriteDecision OnWriteStarting(const std::string& /*imagePath*/) { return {}; }
+    // Asked before each hub's turn of an upgrade run; false ends the run
+    // there, and the hubs not yet served are not touched.
+    virtual bool ContinueRun() { return true; }
+    // A watcher's OnWriteStarting kept the hub from being written, for this
+    // reason; every watcher hears it, the one that decided too.
+    virtual void OnWriteHeld(const WriteDecision& /*decision*/) {}
+    // The run ended before the hub of this entry and those after it were
+    // served (see ContinueRun and WriteDecision::Kind::StopRun).
+    virtual void OnRunStopped(unsigned /*nextEntry*/) {}
     // What RX_UpdateISP returned and how long it took.
     virtual void OnLibraryResult(std::int32_t /*result*/, std::uint64_t /*milliseconds*/) {}
     virtual void OnProgress(int /*position*/) {}

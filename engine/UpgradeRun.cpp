@@ -1,6 +1,7 @@
 // The upgrade run: for every hub of the table, from the last entry to the
 // first, skip it when its firmware is current, choose its image, and have the
-// ISP library program it. The run never stops early and never retries.
+// ISP library program it. The run never retries; it stops early only when a
+// watcher asks (an interruption, or a record that cannot be written ahead).
 #include "HubUpgrader.h"
 
 #include "FirmwareImage.h"
@@ -75,8 +76,17 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
     const int step = static_cast<int>(kProgressMaximum / (2 * hubs));
     int position = 0;
     unsigned upgraded = 0;
-    for (unsigned entry = hubs; entry-- > 0;)
-        UpgradeHub(entry, step, position, upgraded);
+    for (unsigned entry = hubs; entry-- > 0;) {
+        if (m_pObserver && !m_pObserver->ContinueRun()) {
+            m_pObserver->OnRunStopped(entry);
+            break;
+        }
+        if (UpgradeHub(entry, step, position, upgraded) == WriteDecision::Kind::StopRun) {
+            if (m_pObserver && entry > 0)
+                m_pObserver->OnRunStopped(entry - 1);
+            break;
+        }
+    }
 
     if (upgraded != hubs)
         return false;
@@ -146,12 +156,22 @@ CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
     return HubDecision::Program;
 }
 
-void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded)
+WriteDecision::Kind CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded)
 {
     const unsigned hubNumber = entry + 1;
     char path[kImagePathSize] = {};
     if (DecideHub(entry, path) != HubDecision::Program)
-        return;
+        return WriteDecision::Kind::Proceed;
+    if (m_pObserver) {
+        const WriteDecision decision = m_pObserver->OnWriteStarting(path);
+        if (decision.kind != WriteDecision::Kind::Proceed) {
+            m_pObserver->OnWriteHeld(decision);
+            if (!decision.logLine.empty())
+                AppendLog(decision.logLine);
+            LogHubFailed(hubNumber);
+            return decision.kind;
+        }
+    }
 
     AppendLog(Format("ISP in device(%u) is being upgraded.\r\n", hubNumber));
     PushLog();
@@ -166,11 +186,12 @@ void CHubUpgrader::UpgradeHub(unsigned entry, int step, int& position, unsigned&
     }
     if (result != 0) {
         LogHubFailed(hubNumber);
-        return;
+        return WriteDecision::Kind::Proceed;
     }
     FormatMsg("Device(%u): %s\r\n   =>Upgrade successful\r\n", hubNumber, FileNameOf(path));
     LogMsg();
     ++upgraded;
     position += step;
     SetProgressPos(position);
+    return WriteDecision::Kind::Proceed;
 }

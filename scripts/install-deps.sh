@@ -5,7 +5,9 @@
 #           libraries (libFuzzer) for the fuzz targets; libudev for the
 #           read-only system mode and umockdev to test it without hubs; the
 #           header-only CLI11 and nlohmann JSON of tolvane-cli (MinGW uses
-#           them too)
+#           them too); libcrypto for image digests; clang-format for the
+#           format check; python3-jsonschema to hold the JSON documents to
+#           their schemas
 #   all     (default) also the MinGW-w64 cross compilers, Wine (64-bit and, for
 #           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows
 # Safe to run again. Needs root (it runs apt-get).
@@ -15,7 +17,8 @@ group=${1:-all}
 native=(build-essential cmake pkg-config git libgtest-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
   clang libclang-rt-14-dev
-  libudev-dev umockdev libumockdev-dev libcli11-dev nlohmann-json3-dev)
+  libudev-dev umockdev libumockdev-dev libcli11-dev nlohmann-json3-dev
+  libssl-dev clang-format python3-jsonschema)
 cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64 wine32:i386

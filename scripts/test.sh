@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh all
+bash scripts/check-format.sh
 
 # Every build treats compiler warnings as errors here (TOLVANE_WERROR).
 cmake --preset linux -DTOLVANE_WERROR=ON

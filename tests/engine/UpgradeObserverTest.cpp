@@ -1,6 +1,7 @@
 // What the engine tells its watcher, and the dry run that shares the
 // upgrade's decisions but never calls the library.
 #include "EngineFixture.h"
+#include "ObserverChain.h"
 
 #include <filesystem>
 
@@ -132,3 +133,102 @@ TEST_F(ObserverTest, PlanDecidesLikeTheRunButProgramsNothing)
     EXPECT_FALSE(engine->PlanUpgrade(&window));
     EXPECT_NE(Log().find("!!!Error no hub table to upgrade, scan first!\r\n"), std::string::npos);
 }
+
+namespace {
+// A watcher that holds the write of the n-th hub the run reaches, or ends
+// the run before it; the chain puts it ahead of the recording watcher, as a
+// front end puts its checks ahead of its records.
+class Gate : public IUpgradeObserver {
+public:
+    WriteDecision OnWriteStarting(const std::string& imagePath) override
+    {
+        paths.push_back(imagePath);
+        if (++writes != holdAt)
+            return {};
+        return {kind, kind == WriteDecision::Kind::Proceed ? "" : "  !!!Error held\r\n"};
+    }
+    bool ContinueRun() override { return ++turns != stopAt; }
+
+    int writes = 0, turns = 0, holdAt = 0, stopAt = 0;
+    WriteDecision::Kind kind = WriteDecision::Kind::Proceed;
+    std::vector<std::string> paths;
+};
+
+class RecordingEvents : public Events {
+public:
+    void OnWriteHeld(const WriteDecision& decision) override { Add("held " + std::to_string(int(decision.kind))); }
+    void OnRunStopped(unsigned next) override { Add("stopped before " + std::to_string(next)); }
+};
+
+struct GateCase {
+    const char* name;
+    int holdAt, stopAt;
+    WriteDecision::Kind kind;
+    std::vector<std::string> results; // the library's calls and the watchers' events, in order
+    bool heldLine;
+};
+
+class WriteGateTest : public EngineTest, public testing::WithParamInterface<GateCase> {};
+} // namespace
+
+TEST_P(WriteGateTest, AWatcherHoldsAWriteOrEndsTheRun)
+{
+    const GateCase& test = GetParam();
+    WriteIni(kIni);
+    std::string bench;
+    for (int hub = 1; hub <= 3; ++hub)
+        bench += HubSection(hub, 0x05E3, 0x0610, 0x0100, 1, "ChipVersion=0x10\n");
+    WriteBench(dir, bench);
+    ImageParams fits;
+    fits.targetId = 0x0D13;
+    fits.versionWord = 0x0200;
+    WriteImage("A.BIN", fits);
+    testing::internal::CaptureStdout();
+    ASSERT_TRUE(engine->Initialzation(&window));
+    testing::internal::GetCapturedStdout();
+
+    Gate gate;
+    gate.holdAt = test.holdAt;
+    gate.stopAt = test.stopAt;
+    gate.kind = test.kind;
+    RecordingEvents events;
+    ObserverChain chain{&gate, &events};
+    engine->SetObserver(&chain);
+    engine->RunUpgrade(&window);
+    engine->SetObserver(nullptr);
+
+    std::vector<std::string> seen;
+    for (const std::string& event : events.events)
+        if (event.rfind("result", 0) == 0 || event.rfind("held", 0) == 0 || event.rfind("stopped", 0) == 0)
+            seen.push_back(event);
+    EXPECT_EQ(seen, test.results);
+    for (const std::string& path : gate.paths)
+        EXPECT_EQ(path, std::string(tolvane::platform::kImageFolder) + "A.BIN");
+    EXPECT_EQ(Log().find("  !!!Error held\r\n!!!Error Device(") != std::string::npos, test.heldLine) << Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Decisions, WriteGateTest,
+    testing::Values(
+        GateCase{"NoneHeld", 0, 0, WriteDecision::Kind::Proceed, {"result 0", "result 0", "result 0"}, false},
+        GateCase{
+            "RefusedHubOnlyIsSkipped", 2, 0, WriteDecision::Kind::Refuse, {"result 0", "held 1", "result 0"}, true},
+        GateCase{"StopEndsTheRunAtTheHeldHub",
+                 2,
+                 0,
+                 WriteDecision::Kind::StopRun,
+                 {"result 0", "held 2", "stopped before 0"},
+                 true},
+        GateCase{"StopOnTheLastHubNamesNoneAfterIt",
+                 3,
+                 0,
+                 WriteDecision::Kind::StopRun,
+                 {"result 0", "result 0", "held 2"},
+                 true},
+        GateCase{"NoContinueEndsTheRunBeforeAHubStarts",
+                 0,
+                 2,
+                 WriteDecision::Kind::Proceed,
+                 {"result 0", "stopped before 1"},
+                 false}),
+    [](const testing::TestParamInfo<GateCase>& param) { return param.param.name; });
