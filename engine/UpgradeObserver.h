@@ -50,6 +50,8 @@ struct WriteDecision {
     // Refuse and StopRun: the line the log shows before the hub's failure,
     // in the log's own form (ending in "\r\n"); empty shows none.
     std::string logLine;
+    // Refuse and StopRun: the same in a few words for reports and records.
+    std::string reason;
 };
 
 class IUpgradeObserver {

@@ -145,7 +145,7 @@ public:
         paths.push_back(imagePath);
         if (++writes != holdAt)
             return {};
-        return {kind, kind == WriteDecision::Kind::Proceed ? "" : "  !!!Error held\r\n"};
+        return {kind, kind == WriteDecision::Kind::Proceed ? "" : "  !!!Error held\r\n", "held"};
     }
     bool ContinueRun() override { return ++turns != stopAt; }
 
