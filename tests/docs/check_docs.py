@@ -12,7 +12,9 @@ shell or console, and whose first line says what to expect of it:
   # not run here: REASON    never run (Windows only, needs root or hubs...)
 
 A block of these kinds without such a line fails the check, so that no
-command is left untested by oversight. In an sh block the rest is a bash
+command is left untested by oversight. Blocks for the Windows shells (bat,
+batch, cmd, powershell, ps1, pwsh) never run here and must say so, in their
+own comment: "REM not run here: REASON" (or "::" or "#" for "REM"). In an sh block the rest is a bash
 script. In a console block, lines starting with "$ " are commands (a line
 ending in a backslash goes on on the next), and the lines after a command,
 up to the next one, are its expected output: standard output and standard
@@ -35,9 +37,11 @@ import sys
 import tempfile
 
 SHELL_LANGS = {"sh", "bash", "shell", "console"}
+WINDOWS_LANGS = {"bat", "batch", "cmd", "powershell", "ps1", "pwsh"}
 FENCE = re.compile(r"^(\s*)(```+|~~~+)\s*([^`\s]*)(.*)$")
 MARK_RUN = re.compile(r"^# example(?:, exits (\d+))?\s*$")
 MARK_SKIP = re.compile(r"^# not run here: \S")
+MARK_SKIP_WINDOWS = re.compile(r"^(REM|::|#) not run here: \S", re.I)
 EXAMPLE_TIMEOUT = 120
 
 
@@ -181,9 +185,16 @@ def examples(args):
     os.makedirs(args.work, exist_ok=True)
     failures = ran = skipped = 0
     for block in fenced_blocks(args.guide):
+        first = block.lines[0] if block.lines else ""
+        if block.lang in WINDOWS_LANGS:
+            if MARK_SKIP_WINDOWS.match(first):
+                skipped += 1
+            else:
+                print(f"{block.where()}: a {block.lang} block must start with 'REM not run here: REASON'")
+                failures += 1
+            continue
         if block.lang not in SHELL_LANGS:
             continue
-        first = block.lines[0] if block.lines else ""
         run, skip = MARK_RUN.match(first), MARK_SKIP.match(first)
         if skip:
             skipped += 1
