@@ -17,13 +17,8 @@ fi
 cmake --build --preset linux --target "${targets[@]}" >/dev/null
 
 work=build/demo
-rm -rf "$work"
-mkdir -p "$work/Bin"
-cp demo/SpiFlash.ini demo/HubBench.ini "$work/"
 bin=build/linux/bin
-# One image per line of the list, written in Bin/; xargs keeps the quoted
-# texts whole.
-grep -v '^#' demo/DemoImages.txt | (cd "$work/Bin" && xargs -L 1 "$OLDPWD/$bin/tolvane-mkimage")
+bash scripts/make-demo-folder.sh "$bin" "$work"
 
 if [ "$window" = yes ]; then
   echo "== Tolvane in $work; close the window to end the demo"
