@@ -151,16 +151,23 @@ TEST_F(Umockdev, EntriesCarryTheDescriptorThePlaceAndCutStrings)
               "    product=\"Product text of exactly forty-six bytes, cut.\"\n");
 }
 
+// The kernel's hub driver serves a hub through its hub interface; the
+// device node itself is always bound to "usb".
 TEST_F(Umockdev, AHubWithoutTheKernelsHubDriverCountsAsAMissingFilterDriver)
 {
-    const ProcessResult result = Cli("unbound-hub", "scan");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, std::string(kNotes) +
-                              "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
-                              "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
-                              "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
-                              "[Misc] Found  StringCompare:0  \r\n\t\t"
-                              "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n");
+    // The interface unbound, bound to another driver, and a recording of a
+    // device behind hubs, which holds no interface at all.
+    for (const char* devices : {"unbound-hub", "other-driver-hub", "behind-hubs"}) {
+        const ProcessResult result = Cli(devices, "scan");
+        EXPECT_EQ(result.exitCode, 1) << devices;
+        EXPECT_EQ(result.out, std::string(kNotes) +
+                                  "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
+                                  "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
+                                  "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
+                                  "[Misc] Found  StringCompare:0  \r\n\t\t"
+                                  "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n")
+            << devices;
+    }
 }
 
 TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
