@@ -227,3 +227,44 @@ TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
     EXPECT_NE(result.out.find("API Version: 0\r\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("devices found"), std::string::npos) << result.out;
 }
+
+// plan tells of the system mode what upgrade then does: every hub that
+// upgrade hands to the library fails there, and both exit alike.
+TEST_F(Umockdev, PlanAndUpgradeAgreeOnEveryHub)
+{
+    const std::string refused = ": would fail: writing HUB460.BIN needs the hub maker's ISP library on Windows\n";
+    struct Case {
+        const char* devices;
+        bool check;
+        int exitCode;
+        std::string plan;
+    };
+    const Case cases[] = {
+        {"chain-3c5e-0460", false, 1,
+         "Device(2) 3C5E/0460, Depth2, Port3, FW Version = V1.18" + refused +
+             "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19" + refused},
+        {"chain-3c5e-0460", true, 1,
+         "Device(2) 3C5E/0460, Depth2, Port3, FW Version = V1.18" + refused +
+             "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19: current: FW Version V2.19 equals FWVersion "
+             "219\n"},
+        {"long-strings", true, 3,
+         "Device(2) 3C5E/0461, Depth1, Port2, FW Version = V2.19: current: FW Version V2.19 equals FWVersion 219\n"
+         "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19: current: FW Version V2.19 equals FWVersion 219\n"},
+        {"ordinary-u2-u3", false, 1,
+         "Device(2) 05E3/0610, Depth1, Port2, FW Version = 0654: no image fits\n"
+         "Device(1) 05E3/0612, Depth1, Port2, FW Version = 0654: no image fits\n"},
+    };
+    WriteSpecialImage(dir);
+    for (const Case& c : cases) {
+        std::string ini = kIni;
+        if (c.check)
+            ini.replace(ini.find("CheckHUBFW=0"), 12, "CheckHUBFW=1");
+        dir.Write("SpiFlash.ini", ini);
+        const ProcessResult plan = Cli(c.devices, "plan");
+        const ProcessResult upgrade = Cli(c.devices, "upgrade");
+        EXPECT_EQ(plan.exitCode, c.exitCode) << c.devices << " " << c.check;
+        EXPECT_EQ(upgrade.exitCode, c.exitCode) << c.devices << " " << c.check;
+        const std::size_t at = plan.out.find("Device(");
+        EXPECT_EQ(at == std::string::npos ? plan.out : plan.out.substr(at), c.plan) << c.devices << " " << c.check;
+    }
+}
