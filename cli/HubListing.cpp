@@ -144,12 +144,13 @@ std::string ScanText(const ListedHub& hub)
 
 std::string ListingText(const HubListing& listing)
 {
-    const auto known =
-        std::count_if(listing.hubs.begin(), listing.hubs.end(), [](const ListedHub& hub) { return hub.inTable; });
+    const auto known = static_cast<unsigned>(
+        std::count_if(listing.hubs.begin(), listing.hubs.end(), [](const ListedHub& hub) { return hub.inTable; }));
+    const auto count = static_cast<unsigned>(listing.hubs.size());
     std::string text =
-        CHubUpgrader::Format("%s: %zu hub%s, %ld in the target-ID table of SpiFlash.ini",
-                             listing.system ? "USB hubs of this machine" : "Hubs the ISP library reports",
-                             listing.hubs.size(), listing.hubs.size() == 1 ? "" : "s", static_cast<long>(known));
+        CHubUpgrader::Format("%s: %u hub%s, %u in the target-ID table of SpiFlash.ini",
+                             listing.system ? "USB hubs of this machine" : "Hubs the ISP library reports", count,
+                             count == 1 ? "" : "s", known);
     text += listing.settingsRead ? CHubUpgrader::Format(" (%u target IDs)\n", listing.targetIds)
                                  : std::string(" (SpiFlash.ini not found)\n");
     text += listing.driverCheckPasses
