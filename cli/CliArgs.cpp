@@ -8,6 +8,7 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
                          "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
+                         "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [COMMAND] --help\n"
                          "\n"
                          "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
@@ -17,9 +18,10 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
 
 const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
-                           "     upgrade: every hub was programmed (and verified); inspect: every image legal\n"
+                           "     upgrade: every hub was programmed (and verified); inspect: every image legal;\n"
+                           "     hubs: the hubs were listed\n"
                            "  1  the scan failed, a hub failed (or would fail), the history was not\n"
-                           "     written, or an image could not be read\n"
+                           "     written, an image could not be read, or the hubs could not be read\n"
                            "  2  usage error\n"
                            "  3  no hub failed, at least one was already current\n"
                            "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
@@ -65,6 +67,11 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddJson(*inspect, options);
     inspect->add_option("IMAGE", options.images, "image files")->required();
     inspect->callback([&options] { options.command = CliCommand::Inspect; });
+
+    CLI::App* hubs = app.add_subcommand("hubs", "list every hub the hub source shows, root hubs included, and "
+                                                "whether the scan lists it or why it leaves it out");
+    AddJson(*hubs, options);
+    hubs->callback([&options] { options.command = CliCommand::Hubs; });
 }
 
 std::string OneLine(std::string text)

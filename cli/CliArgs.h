@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;

@@ -7,12 +7,28 @@
 #include "Explain.h"
 #include "JsonReport.h"
 #include "Platform.h"
+#include "ReadOnlyNote.h"
 #include "RunRecorder.h"
 #include "StdoutCapture.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace {
+// Where the library refuses every write, a hub that upgrade would hand over
+// fails there; the plan says so instead of promising the write.
+bool WouldBeRefused(const HubRecord& record)
+{
+    return record.Outcome() == HubOutcome::Program && ProgrammingRefused();
+}
+
+int PlanExitStatus(const std::vector<HubRecord>& records)
+{
+    if (std::any_of(records.begin(), records.end(), WouldBeRefused))
+        return kExitFailed;
+    return RunExitStatus(records);
+}
+
 std::string CurrentText(const HubRecord& record)
 {
     if (*record.currentBy == CurrentCheck::ReferenceVersion)
@@ -36,6 +52,9 @@ std::string DecisionText(const HubRecord& record)
     default:
         break;
     }
+    if (WouldBeRefused(record))
+        return CHubUpgrader::Format("would fail: writing %s needs the hub maker's ISP library on Windows",
+                                    record.image->name.c_str());
     return CHubUpgrader::Format("would write %s (layout %c), %04X -> %04X", record.image->name.c_str(),
                                 record.image->layout, record.hub.descriptor.bcdDevice, record.image->version);
 }
@@ -65,6 +84,8 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
         entry.erase("libraryResult");
         entry.erase("libraryMs");
         entry["decision"] = DecisionText(record);
+        if (WouldBeRefused(record))
+            entry["outcome"] = OutcomeName(HubOutcome::Failed);
         if (explain)
             entry["images"] = ExplainJson(record);
         plan.push_back(entry);
@@ -85,7 +106,7 @@ int RunPlanCommand(const CliOptions& options)
     nlohmann::json document = ScanJson("plan", theHubUpgrader, recorder, passed);
     if (passed)
         theHubUpgrader.PlanUpgrade(&window);
-    const int status = passed ? RunExitStatus(recorder.hubs) : kExitFailed;
+    const int status = passed ? PlanExitStatus(recorder.hubs) : kExitFailed;
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     if (!options.json) {
         WriteOut(passed ? PlanText(recorder.hubs, options.explain) : log);

@@ -3,16 +3,21 @@
 #include <cstdlib>
 #include <cstring>
 
-void NoteRefusedProgramming(const std::wstring& log, std::FILE* out)
+bool ProgrammingRefused()
 {
 #ifdef _WIN32
     // On Windows the library in use is the maker's or the bench's; neither
     // knows TOLVANE_HUBS.
-    static_cast<void>(log);
-    static_cast<void>(out);
+    return false;
 #else
     const char* hubs = std::getenv("TOLVANE_HUBS");
-    if (hubs == nullptr || std::strcmp(hubs, "system") != 0)
+    return hubs != nullptr && std::strcmp(hubs, "system") == 0;
+#endif
+}
+
+void NoteRefusedProgramming(const std::wstring& log, std::FILE* out)
+{
+    if (!ProgrammingRefused())
         return;
     // The engine writes this line just before it calls the library.
     if (log.find(L"ISP in device(") == std::wstring::npos)
@@ -20,5 +25,4 @@ void NoteRefusedProgramming(const std::wstring& log, std::FILE* out)
     std::fputs("tolvane-cli: the hubs were read, not programmed: writing firmware needs the hub maker's ISP "
                "library on Windows\n",
                out);
-#endif
 }

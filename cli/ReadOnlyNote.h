@@ -7,6 +7,10 @@
 #include <cstdio>
 #include <string>
 
+// True when the library in use reads the real hubs and refuses to program
+// them (TOLVANE_HUBS=system on Linux): every hub handed over fails.
+bool ProgrammingRefused();
+
 // Writes one line to out when the real hubs were selected and the run
 // handed at least one hub to the library for programming.
 void NoteRefusedProgramming(const std::wstring& log, std::FILE* out);

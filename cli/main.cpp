@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "ExitStatus.h"
 #include "HubUpgrader.h"
+#include "HubsCommand.h"
 #include "Inspect.h"
 #include "Platform.h"
 #include "StdoutStatus.h"
@@ -36,6 +37,8 @@ int RunCommand(const CliOptions& options)
         return RunPlanCommand(options);
     case CliCommand::Inspect:
         return RunInspect(options.images, options.json);
+    case CliCommand::Hubs:
+        return RunHubsCommand(options);
     case CliCommand::Help:
         break;
     }

@@ -74,7 +74,7 @@ bool SystemMachineKeyExists()
         return false;
     try {
         const std::vector<UsbHub> hubs = ListUsbHubs();
-        return std::all_of(hubs.begin(), hubs.end(), [](const UsbHub& hub) { return hub.driver == "hub"; });
+        return std::all_of(hubs.begin(), hubs.end(), HubDriven);
     } catch (...) {
         return false;
     }

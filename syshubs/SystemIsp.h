@@ -27,9 +27,9 @@ int SystemGetEnumInfo(EnumInfo* enumInfo);
 std::int32_t SystemUpdateIsp(std::uint8_t hubIndex, const char* imagePath, std::int32_t reserved);
 
 // The filter driver's key on Linux: present when the kernel's own "hub"
-// driver serves every USB hub of the tree (also when there is none), since
-// a hub without it hides everything below it. Never present with an
-// unknown selection.
+// driver serves every USB hub of the tree (also when there is none), bound
+// to its hub interface (see HubDriven). Never present with an unknown
+// selection.
 bool SystemMachineKeyExists();
 
 } // namespace tolvane::syshubs

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 
 namespace tolvane::syshubs {
@@ -99,6 +100,36 @@ std::string DriverOf(udev_device* device)
     return driver ? driver : "";
 }
 
+// The kernel name of the USB device an interface belongs to.
+std::string OwnerName(udev_device* interface)
+{
+    udev_device* owner = udev_device_get_parent_with_subsystem_devtype(interface, "usb", "usb_device");
+    const char* name = owner ? udev_device_get_sysname(owner) : nullptr;
+    return name ? name : "";
+}
+
+bool IsHubInterface(udev_device* device)
+{
+    const char* type = udev_device_get_devtype(device);
+    unsigned long interfaceClass = 0;
+    return type != nullptr && std::string(type) == "usb_interface" &&
+           Hex(Attribute(device, "bInterfaceClass"), 0xFF, interfaceClass) && interfaceClass == kHubClass;
+}
+
+// The driver of each device's hub interface, by the device's name. Should
+// a device show two, the one bound to "hub" stands.
+using InterfaceDrivers = std::map<std::string, std::string>;
+
+void NoteInterface(udev_device* interface, InterfaceDrivers& drivers)
+{
+    const std::string owner = OwnerName(interface);
+    if (owner.empty())
+        return;
+    const auto known = drivers.find(owner);
+    if (known == drivers.end() || known->second != "hub")
+        drivers[owner] = DriverOf(interface);
+}
+
 // Fills hub from one udev device; false when it is no USB hub device.
 bool ReadHub(udev_device* device, UsbHub& hub)
 {
@@ -113,11 +144,25 @@ bool ReadHub(udev_device* device, UsbHub& hub)
     hub.name = name;
     hub.manufacturer = Attribute(device, "manufacturer");
     hub.product = Attribute(device, "product");
-    hub.driver = DriverOf(device);
+    hub.speed = Attribute(device, "speed");
     return true;
 }
 
+void AttachInterfaces(const InterfaceDrivers& drivers, std::vector<UsbHub>& hubs)
+{
+    for (UsbHub& hub : hubs) {
+        const auto found = drivers.find(hub.name);
+        hub.interfaceFound = found != drivers.end();
+        hub.driver = hub.interfaceFound ? found->second : std::string();
+    }
+}
+
 } // namespace
+
+bool HubDriven(const UsbHub& hub)
+{
+    return hub.interfaceFound && hub.driver == "hub";
+}
 
 std::vector<UsbHub> ListUsbHubs()
 {
@@ -129,14 +174,18 @@ std::vector<UsbHub> ListUsbHubs()
     if (!search || udev_enumerate_add_match_subsystem(search.get(), "usb") < 0 ||
         udev_enumerate_scan_devices(search.get()) < 0)
         return hubs;
+    InterfaceDrivers drivers;
     udev_list_entry* entry = nullptr;
     udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(search.get()))
     {
         const UdevPtr<udev_device> device(udev_device_new_from_syspath(context.get(), udev_list_entry_get_name(entry)));
         UsbHub hub;
-        if (device && ReadHub(device.get(), hub))
+        if (device && IsHubInterface(device.get()))
+            NoteInterface(device.get(), drivers);
+        else if (device && ReadHub(device.get(), hub))
             hubs.push_back(std::move(hub));
     }
+    AttachInterfaces(drivers, hubs);
     std::sort(hubs.begin(), hubs.end(), [](const UsbHub& a, const UsbHub& b) { return PlaceBefore(a.place, b.place); });
     return hubs;
 }

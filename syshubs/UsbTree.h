@@ -17,8 +17,17 @@ struct UsbHub {
     UsbDeviceDescriptor descriptor{};
     std::string manufacturer;
     std::string product;
-    std::string driver; // the bound kernel driver, empty when none
+    std::string speed; // the kernel's "speed" in Mbit/s, e.g. "5000"; empty when unknown
+    // The kernel binds the device itself to the generic "usb" driver and its
+    // hub interface ("2-1:1.0", "2-0:1.0" for usb2) to "hub". A recording of
+    // a device behind hubs holds the hubs' devices without their interfaces.
+    bool interfaceFound = false;
+    std::string driver; // the hub interface's driver, empty when none is bound
 };
+
+// True when the kernel's hub driver serves the hub: its hub interface is
+// there and bound to "hub". A hub without it hides everything below it.
+bool HubDriven(const UsbHub& hub);
 
 // Every USB device of class 09 (hub), ordered by bus and place. Empty when
 // the machine has no USB at all or udev cannot be used.

@@ -7,6 +7,7 @@
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstdlib>
@@ -151,16 +152,23 @@ TEST_F(Umockdev, EntriesCarryTheDescriptorThePlaceAndCutStrings)
               "    product=\"Product text of exactly forty-six bytes, cut.\"\n");
 }
 
+// The kernel's hub driver serves a hub through its hub interface; the
+// device node itself is always bound to "usb".
 TEST_F(Umockdev, AHubWithoutTheKernelsHubDriverCountsAsAMissingFilterDriver)
 {
-    const ProcessResult result = Cli("unbound-hub", "scan");
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, std::string(kNotes) +
-                              "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
-                              "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
-                              "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
-                              "[Misc] Found  StringCompare:0  \r\n\t\t"
-                              "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n");
+    // The interface unbound, bound to another driver, and a recording of a
+    // device behind hubs, which holds no interface at all.
+    for (const char* devices : {"unbound-hub", "other-driver-hub", "behind-hubs"}) {
+        const ProcessResult result = Cli(devices, "scan");
+        EXPECT_EQ(result.exitCode, 1) << devices;
+        EXPECT_EQ(result.out, std::string(kNotes) +
+                                  "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
+                                  "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
+                                  "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
+                                  "[Misc] Found  StringCompare:0  \r\n\t\t"
+                                  "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n")
+            << devices;
+    }
 }
 
 TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
@@ -219,4 +227,190 @@ TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
     EXPECT_EQ(result.exitCode, 1) << "no bench here: no filter driver key";
     EXPECT_NE(result.out.find("API Version: 0\r\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("devices found"), std::string::npos) << result.out;
+}
+
+// plan tells of the system mode what upgrade then does: every hub that
+// upgrade hands to the library fails there, and both exit alike.
+TEST_F(Umockdev, PlanAndUpgradeAgreeOnEveryHub)
+{
+    const std::string refused = ": would fail: writing HUB460.BIN needs the hub maker's ISP library on Windows\n";
+    struct Case {
+        const char* devices;
+        bool check;
+        int exitCode;
+        std::string plan;
+    };
+    const Case cases[] = {
+        {"chain-3c5e-0460", false, 1,
+         "Device(2) 3C5E/0460, Depth2, Port3, FW Version = V1.18" + refused +
+             "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19" + refused},
+        {"chain-3c5e-0460", true, 1,
+         "Device(2) 3C5E/0460, Depth2, Port3, FW Version = V1.18" + refused +
+             "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19: current: FW Version V2.19 equals FWVersion "
+             "219\n"},
+        {"long-strings", true, 3,
+         "Device(2) 3C5E/0461, Depth1, Port2, FW Version = V2.19: current: FW Version V2.19 equals FWVersion 219\n"
+         "Device(1) 3C5E/0460, Depth1, Port1, FW Version = V2.19: current: FW Version V2.19 equals FWVersion 219\n"},
+        {"ordinary-u2-u3", false, 1,
+         "Device(2) 05E3/0610, Depth1, Port2, FW Version = 0654: no image fits\n"
+         "Device(1) 05E3/0612, Depth1, Port2, FW Version = 0654: no image fits\n"},
+    };
+    WriteSpecialImage(dir);
+    for (const Case& c : cases) {
+        std::string ini = kIni;
+        if (c.check)
+            ini.replace(ini.find("CheckHUBFW=0"), 12, "CheckHUBFW=1");
+        dir.Write("SpiFlash.ini", ini);
+        const ProcessResult plan = Cli(c.devices, "plan");
+        const ProcessResult upgrade = Cli(c.devices, "upgrade");
+        EXPECT_EQ(plan.exitCode, c.exitCode) << c.devices << " " << c.check;
+        EXPECT_EQ(upgrade.exitCode, c.exitCode) << c.devices << " " << c.check;
+        const std::size_t at = plan.out.find("Device(");
+        EXPECT_EQ(at == std::string::npos ? plan.out : plan.out.substr(at), c.plan) << c.devices << " " << c.check;
+    }
+}
+
+namespace {
+const char kRootWhy[] = "left out of the scan, a root hub whose ids 1D6B/0003 stand in neither [TargetID_U3] nor "
+                        "[TargetID_U2] of SpiFlash.ini";
+const char kDriverWhy[] = "left out, the scan stops at the driver check with \"!!!Error Filter Driver not found!!\"";
+
+struct ExpectedHub {
+    const char* name;
+    const char* version;
+    nlohmann::json interfaceFound;
+    nlohmann::json driver;
+    nlohmann::json device; // null: left out
+    std::string why;
+};
+} // namespace
+
+// hubs shows the whole tree, root hubs and other makers' hubs included, with
+// the driver of each hub interface and what the scan makes of the hub.
+TEST_F(Umockdev, HubsListsEveryHubOfTheTree)
+{
+    struct Case {
+        const char* devices;
+        bool driverCheck;
+        std::vector<ExpectedHub> hubs;
+    };
+    const nlohmann::json none = nullptr;
+    const Case cases[] = {
+        {"chain-3c5e-0460",
+         true,
+         {{"usb1", "0601", true, "hub", none,
+           "left out of the scan, a root hub whose ids 1D6B/0002 stand in neither [TargetID_U3] nor [TargetID_U2] of "
+           "SpiFlash.ini"},
+          {"usb2", "0601", true, "hub", none, kRootWhy},
+          {"2-1", "V2.19", true, "hub", 1, "listed by the scan as device (1)"},
+          {"2-1.3", "V1.18", true, "hub", 2, "listed by the scan as device (2)"},
+          {"2-1.4", "0223", true, "hub", none,
+           "left out of the scan, its ids 2109/0817 stand in neither [TargetID_U3] nor [TargetID_U2] of "
+           "SpiFlash.ini"}}},
+        {"behind-hubs",
+         false,
+         {{"usb2", "0601", false, none, none, kRootWhy},
+          {"2-1", "V2.19", false, none, none, kDriverWhy},
+          {"2-1.3", "V1.18", false, none, none, kDriverWhy}}},
+        {"unbound-hub",
+         false,
+         {{"usb2", "0601", true, "hub", none, kRootWhy},
+          {"2-1", "V2.19", true, "hub", none, kDriverWhy},
+          {"2-1.2", "V2.19", true, none, none, kDriverWhy}}},
+        {"other-driver-hub",
+         false,
+         {{"usb2", "0601", true, "hub", none, kRootWhy},
+          {"2-1", "V2.19", true, "hub", none, kDriverWhy},
+          {"2-1.2", "V2.19", true, "usbfs", none, kDriverWhy}}},
+    };
+    for (const Case& c : cases) {
+        const ProcessResult result = Run(c.devices, "tolvane-cli", {"hubs", "--json"});
+        EXPECT_EQ(result.exitCode, 0) << c.devices << result.err;
+        const nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
+        ASSERT_TRUE(document.is_object()) << result.out;
+        EXPECT_EQ(document["source"], "system") << c.devices;
+        EXPECT_EQ(document["driverCheckPasses"], c.driverCheck) << c.devices;
+        ASSERT_EQ(document["hubs"].size(), c.hubs.size()) << c.devices << result.out;
+        for (std::size_t i = 0; i < c.hubs.size(); ++i) {
+            const nlohmann::json& hub = document["hubs"][i];
+            const ExpectedHub& expected = c.hubs[i];
+            EXPECT_EQ(hub["name"], expected.name) << c.devices;
+            EXPECT_EQ(hub["firmwareVersionText"], expected.version) << c.devices << " " << expected.name;
+            EXPECT_EQ(hub["interfaceFound"], expected.interfaceFound) << c.devices << " " << expected.name;
+            EXPECT_EQ(hub["driver"], expected.driver) << c.devices << " " << expected.name;
+            EXPECT_EQ(hub["device"], expected.device) << c.devices << " " << expected.name;
+            EXPECT_EQ(hub["scan"], expected.device.is_null() ? "left out" : "listed") << c.devices;
+            EXPECT_EQ(hub["why"], expected.why) << c.devices << " " << expected.name;
+        }
+    }
+}
+
+TEST_F(Umockdev, HubsTellsAPersonThePlaceIdsVersionsAndDriver)
+{
+    const ProcessResult result = Run("chain-3c5e-0460", "tolvane-cli", {"hubs"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string notInTable = " stand in neither [TargetID_U3] nor [TargetID_U2] of SpiFlash.ini\n";
+    EXPECT_EQ(result.out, "USB hubs of this machine: 5 hubs, 2 in the target-ID table of SpiFlash.ini (4 target IDs)\n"
+                          "Driver check: passes\n"
+                          "\n"
+                          "usb1: bus 1, root hub\n"
+                          "    1D6B/0002, FW Version = 0601, USB 2.00, 480 Mbit/s\n"
+                          "    manufacturer \"Linux 6.1.0-13-amd64 xhci-hcd\", product \"xHCI Host Controller\"\n"
+                          "    hub interface driver: hub\n"
+                          "    not in the target-ID table: left out of the scan, a root hub whose ids 1D6B/0002" +
+                              notInTable +
+                              "\n"
+                              "usb2: bus 2, root hub\n"
+                              "    1D6B/0003, FW Version = 0601, USB 3.00, 5000 Mbit/s\n"
+                              "    manufacturer \"Linux 6.1.0-13-amd64 xhci-hcd\", product \"xHCI Host Controller\"\n"
+                              "    hub interface driver: hub\n"
+                              "    not in the target-ID table: left out of the scan, a root hub whose ids 1D6B/0003" +
+                              notInTable +
+                              "\n"
+                              "2-1: bus 2, port path 1, depth 1, port 1\n"
+                              "    3C5E/0460, FW Version = V2.19, USB 3.20, 5000 Mbit/s\n"
+                              "    manufacturer \"Tolvane Bench\", product \"USB3.2 Hub\"\n"
+                              "    hub interface driver: hub\n"
+                              "    in the target-ID table: listed by the scan as device (1)\n"
+                              "\n"
+                              "2-1.3: bus 2, port path 1.3, depth 2, port 3\n"
+                              "    3C5E/0460, FW Version = V1.18, USB 3.20, 5000 Mbit/s\n"
+                              "    manufacturer \"Tolvane Bench\", product \"USB3.2 Hub\"\n"
+                              "    hub interface driver: hub\n"
+                              "    in the target-ID table: listed by the scan as device (2)\n"
+                              "\n"
+                              "2-1.4: bus 2, port path 1.4, depth 2, port 4\n"
+                              "    2109/0817, FW Version = 0223, USB 3.20, 5000 Mbit/s\n"
+                              "    manufacturer \"VIA Labs, Inc.\", product \"USB3.0 Hub\"\n"
+                              "    hub interface driver: hub\n"
+                              "    not in the target-ID table: left out of the scan, its ids 2109/0817" +
+                              notInTable);
+    EXPECT_EQ(result.err, "");
+}
+
+// The table's hubs beyond the 32 the record holds are named as such.
+TEST_F(Umockdev, HubsNamesTheTableHubsBeyondThe32nd)
+{
+    const ProcessResult result = Run("many-hubs", "tolvane-cli", {"hubs", "--json"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
+    ASSERT_TRUE(document.is_object()) << result.out;
+    ASSERT_EQ(document["hubs"].size(), 37u);
+    for (std::size_t i = 1; i < 37; ++i) {
+        const nlohmann::json& hub = document["hubs"][i];
+        EXPECT_EQ(hub["device"], i <= 32 ? nlohmann::json(i) : nlohmann::json(nullptr)) << hub["name"];
+        if (i > 32) {
+            EXPECT_EQ(hub["why"], "left out of the scan, whose hub table holds the first 32") << hub["name"];
+        }
+    }
+    EXPECT_EQ(document["hubs"][36]["name"], "2-10.5");
+}
+
+TEST_F(Umockdev, HubsWithAnUnknownSelectionFails)
+{
+    SetEnv("TOLVANE_HUBS", "real");
+    const ProcessResult result = Run("chain-3c5e-0460", "tolvane-cli", {"hubs"});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.err, "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n"
+                          "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n");
 }
