@@ -3,8 +3,10 @@
 #include "CliArgs.h"
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "HistoryCommand.h"
 #include "HubUpgrader.h"
 #include "Inspect.h"
+#include "Interruption.h"
 #include "Platform.h"
 #include "StdoutStatus.h"
 
@@ -36,6 +38,8 @@ int RunCommand(const CliOptions& options)
         return RunPlanCommand(options);
     case CliCommand::Inspect:
         return RunInspect(options.images, options.json);
+    case CliCommand::History:
+        return RunHistoryCommand(options.historyFile, options.json);
     case CliCommand::Help:
         break;
     }
@@ -46,6 +50,7 @@ int RunCommand(const CliOptions& options)
 
 int main(int argc, char** argv)
 {
+    IgnoreBrokenPipes();
     CliOptions options;
     std::string error;
     if (!ParseCliArgs(argc, argv, options, error)) {
