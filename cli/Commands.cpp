@@ -67,14 +67,12 @@ void RecordVerification(HistoryWriter* history, const std::vector<HubRecord>& re
 }
 
 // The run's exit status once the history and an interruption have had their
-// say: a record that could not be kept fails a run that would have passed.
+// say: a record that could not be kept fails the run.
 int FinalStatus(int status, HistoryWriter* history, const InterruptionGuard& interruption)
 {
     if (!interruption.Caught().empty())
         return interruption.ExitStatus();
-    if (history && history->Failed() && (status == kExitDone || status == kExitCurrent))
-        return kExitFailed;
-    return status;
+    return history && history->Failed() ? kExitFailed : status;
 }
 
 } // namespace

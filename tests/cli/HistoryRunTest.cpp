@@ -68,13 +68,13 @@ TEST_F(HistoryRunTest, AHistoryThatCannotBeWrittenIsRefusedBeforeAnyHub)
     std::vector<RefusedCase> cases = {
         {"a folder", "folder", 1, "tolvane-cli: cannot write the history to folder: "},
         {"a missing folder", "missing/h.jsonl", 1, "tolvane-cli: cannot write the history to missing/h.jsonl: "},
-        {"no name", "", 2, "tolvane-cli: --history: the history needs a file name (see tolvane-cli --help)\n"},
+        {"no name", "", 2, "tolvane-cli: --history: the history needs a file name (see tolvane-cli --help)"},
     };
 #ifndef _WIN32
     ASSERT_EQ(mkfifo("fifo", 0600), 0);
-    cases.push_back({"a FIFO", "fifo", 1, "tolvane-cli: cannot write the history to fifo: not a regular file\n"});
+    cases.push_back({"a FIFO", "fifo", 1, "tolvane-cli: cannot write the history to fifo: not a regular file"});
     cases.push_back(
-        {"/dev/full", "/dev/full", 1, "tolvane-cli: cannot write the history to /dev/full: not a regular file\n"});
+        {"/dev/full", "/dev/full", 1, "tolvane-cli: cannot write the history to /dev/full: not a regular file"});
 #endif
     for (const RefusedCase& c : cases) {
         SCOPED_TRACE(c.name);
