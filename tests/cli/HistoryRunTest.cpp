@@ -146,8 +146,9 @@ struct Spawned {
     pid_t pid = -1;
 };
 
-// tolvane-cli with its output in out.txt and err.txt; limitBytes: the most a
-// file may grow to; closedStdout: the standard output is a pipe nobody reads.
+// tolvane-cli with its output in out.txt and err.txt and its temporary files
+// in tmp/; limitBytes: the most a file may grow to; closedStdout: the
+// standard output is a pipe nobody reads.
 Spawned StartCli(const std::vector<std::string>& args, rlim_t limitBytes = RLIM_INFINITY, bool closedStdout = false)
 {
     std::vector<std::string> words{(ProgramFolder() / "tolvane-cli").string()};
@@ -159,6 +160,8 @@ Spawned StartCli(const std::vector<std::string>& args, rlim_t limitBytes = RLIM_
     int pipeEnds[2] = {-1, -1};
     if (closedStdout && pipe(pipeEnds) != 0)
         return {};
+    fs::create_directories("tmp");
+    const std::string temporary = fs::absolute("tmp").string();
     Spawned child{fork()};
     if (child.pid == 0) {
         const int out = closedStdout ? pipeEnds[1] : open("out.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -166,6 +169,7 @@ Spawned StartCli(const std::vector<std::string>& args, rlim_t limitBytes = RLIM_
             close(pipeEnds[0]);
         dup2(out, 1);
         dup2(open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
+        setenv("TMPDIR", temporary.c_str(), 1);
         std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
         const rlimit limit{limitBytes, limitBytes};
         setrlimit(RLIMIT_FSIZE, &limit);
@@ -254,6 +258,7 @@ TEST_F(HistoryRunTest, AnInterruptionDuringASlowWriteRecordsItsResultAndStartsNo
         const json report = json::parse(ReadFile("out.txt"), nullptr, false);
         EXPECT_EQ(report["interrupted"], c.name);
         EXPECT_EQ(report["exitStatus"], c.exitCode);
+        EXPECT_TRUE(fs::is_empty("tmp")) << "the --json capture was left behind";
 
         const std::vector<json> lines = Lines("h.jsonl");
         ASSERT_EQ(Kinds(lines), (std::vector<std::string>{"run-start", "write-start3", "result3", "run-end"}));
