@@ -9,6 +9,7 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
                          "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
+                         "       tolvane-cli [-C DIR] history [--json] FILE\n"
                          "       tolvane-cli [COMMAND] --help\n"
                          "\n"
                          "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
@@ -19,12 +20,17 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
 const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
                            "     upgrade: every hub was programmed (and verified); inspect: every image legal;\n"
-                           "     hubs: the hubs were listed\n"
+                           "     hubs: the hubs were listed; history: no hub may hold incomplete or\n"
+                           "     unverified firmware\n"
                            "  1  the scan failed, a hub failed (or would fail), the history was not\n"
-                           "     written, an image could not be read, or the hubs could not be read\n"
-                           "  2  usage error\n"
+                           "     written, an image could not be read, the hubs could not be read, the\n"
+                           "     standard output could not be written; history: a write has no result,\n"
+                           "     failed, or was not verified\n"
+                           "  2  usage error; history: the file cannot be read\n"
                            "  3  no hub failed, at least one was already current\n"
-                           "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
+                           "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone\n"
+                           "  128+N  upgrade: interrupted by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP or a\n"
+                           "     closed console); the hub being written was finished, no later hub started";
 
 void AddSettle(CLI::App& command, CliOptions& options)
 {
@@ -52,7 +58,14 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddJson(*upgrade, options);
     upgrade->add_flag("--verify", options.verify,
                       "after the upgrade wait, scan again and check that every programmed hub shows its new firmware");
-    upgrade->add_option("--history", options.history, "append one JSON line per hub to FILE")->type_name("FILE");
+    upgrade
+        ->add_option("--history", options.history,
+                     "keep a record in FILE: a line before every write, on disk before the hub is touched, and "
+                     "one for each result; a FILE that cannot be written stops the upgrade before the scan")
+        ->type_name("FILE")
+        ->check(CLI::Validator(
+            [](const std::string& path) { return path.empty() ? std::string("the history needs a file name") : ""; },
+            "", "not empty"));
     upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
 
     CLI::App* plan = app.add_subcommand("plan", "a dry run: the scan, then what upgrade would do with every hub; "
@@ -72,6 +85,12 @@ void AddCommands(CLI::App& app, CliOptions& options)
                                                 "whether the scan lists it or why it leaves it out");
     AddJson(*hubs, options);
     hubs->callback([&options] { options.command = CliCommand::Hubs; });
+
+    CLI::App* history = app.add_subcommand("history", "read a history that upgrade --history wrote: every run, "
+                                                      "and every hub that may hold incomplete firmware");
+    AddJson(*history, options);
+    history->add_option("FILE", options.historyFile, "the history file")->required();
+    history->callback([&options] { options.command = CliCommand::History; });
 }
 
 std::string OneLine(std::string text)

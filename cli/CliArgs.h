@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -21,6 +21,7 @@ struct CliOptions {
     std::string history;                                     // upgrade --history FILE, empty for none
     bool explain = false;                                    // plan --explain
     std::vector<std::string> images;                         // inspect IMAGE...
+    std::string historyFile;                                 // history FILE
 };
 
 // False with error set (one line) when the words do not form a command line.

@@ -4,9 +4,11 @@
 
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
-#include "History.h"
+#include "HistoryWriter.h"
 #include "HubUpgrader.h"
+#include "Interruption.h"
 #include "JsonReport.h"
+#include "ObserverChain.h"
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
@@ -48,16 +50,31 @@ std::string VerifyAfterUpgrade(CHubUpgrader& upgrader, std::vector<HubRecord>& r
     return VerifyHubs(records, upgrader.m_EnumInfo.hubs, count);
 }
 
-int WithHistory(const CliOptions& options, const std::vector<HubRecord>& records, int status)
+void ReportHistoryFailure(const CliOptions& options, const HistoryWriter& history)
 {
-    if (options.history.empty())
-        return status;
-    std::string error;
-    if (AppendHistory(options.history, records, error))
-        return status;
-    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(), error.c_str());
-    return status == kExitDone || status == kExitCurrent ? kExitFailed : status;
+    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(),
+                 history.Error().c_str());
 }
+
+// What the verification found, into the history.
+void RecordVerification(HistoryWriter* history, const std::vector<HubRecord>& records)
+{
+    if (!history)
+        return;
+    for (const HubRecord& record : records)
+        if (record.verified)
+            history->Verified(record.entry, *record.verified, record.versionAfter);
+}
+
+// The run's exit status once the history and an interruption have had their
+// say: a record that could not be kept fails the run.
+int FinalStatus(int status, HistoryWriter* history, const InterruptionGuard& interruption)
+{
+    if (!interruption.Caught().empty())
+        return interruption.ExitStatus();
+    return history && history->Failed() ? kExitFailed : status;
+}
+
 } // namespace
 
 void WriteOut(const std::string& text)
@@ -86,20 +103,44 @@ int RunScanCommand(const CliOptions& options)
 
 int RunUpgradeCommand(const CliOptions& options)
 {
+    InterruptionGuard interruption;
+    std::unique_ptr<HistoryWriter> history;
+    if (!options.history.empty()) {
+        history = std::make_unique<HistoryWriter>("tolvane-cli", TOLVANE_VERSION);
+        // Before the scan: a history that cannot be kept touches no hub.
+        if (!history->Start(options.history)) {
+            ReportHistoryFailure(options, *history);
+            return kExitFailed;
+        }
+    }
     RunRecorder recorder;
-    const Watching watching(recorder);
+    ObserverChain watchers{&recorder};
+    watchers.Add(history.get());
+    watchers.Add(&interruption);
+    const Watching watching(watchers);
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
     auto capture = CaptureWhen(options.json);
     const bool passed = Scan(theHubUpgrader, window);
     if (passed)
         theHubUpgrader.RunUpgrade(&window);
+    else if (history)
+        history->ScanFailed();
     window.FinishProgress();
     nlohmann::json document = ScanJson("upgrade", theHubUpgrader, recorder, passed);
     const std::string notes = capture ? capture->Finish() : std::string();
 
-    const std::string verifyLines =
-        options.verify && passed ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs) : std::string();
-    const int status = WithHistory(options, recorder.hubs, passed ? RunExitStatus(recorder.hubs) : kExitFailed);
+    const bool verify = options.verify && passed && interruption.Caught().empty();
+    const std::string verifyLines = verify ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs) : std::string();
+    RecordVerification(history.get(), recorder.hubs);
+    int status = passed ? RunExitStatus(recorder.hubs) : kExitFailed;
+    if (history) {
+        history->Finish(interruption.Caught(), FinalStatus(status, history.get(), interruption));
+        if (history->Failed())
+            ReportHistoryFailure(options, *history);
+    }
+    status = FinalStatus(status, history.get(), interruption);
+    if (!interruption.Caught().empty())
+        std::fprintf(stderr, "%s\n", InterruptedLine(interruption).c_str());
     NoteRefusedProgramming(window.LogText(), stderr);
     if (!options.json) {
         WriteOut(LogOf(window) + verifyLines);
@@ -110,6 +151,8 @@ int RunUpgradeCommand(const CliOptions& options)
         results.push_back(ResultJson(record));
     document["results"] = results;
     document["exitStatus"] = status;
+    if (!interruption.Caught().empty())
+        document["interrupted"] = interruption.Caught();
     document["notes"] = notes;
     document["log"] = LogOf(window);
     document["verifyLog"] = verifyLines;

@@ -8,6 +8,7 @@ enum ExitStatus : int {
     kExitUsage = 2,      // the command line was wrong
     kExitCurrent = 3,    // no hub failed, at least one was already current
     kExitUnverified = 4, // a programmed hub does not show its new firmware
+    // 128 + N: an upgrade interrupted by signal N (see Interruption.h)
 };
 
 #endif

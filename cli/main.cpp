@@ -3,9 +3,11 @@
 #include "CliArgs.h"
 #include "Commands.h"
 #include "ExitStatus.h"
+#include "HistoryCommand.h"
 #include "HubUpgrader.h"
 #include "HubsCommand.h"
 #include "Inspect.h"
+#include "Interruption.h"
 #include "Platform.h"
 #include "StdoutStatus.h"
 
@@ -39,6 +41,8 @@ int RunCommand(const CliOptions& options)
         return RunInspect(options.images, options.json);
     case CliCommand::Hubs:
         return RunHubsCommand(options);
+    case CliCommand::History:
+        return RunHistoryCommand(options.historyFile, options.json);
     case CliCommand::Help:
         break;
     }
@@ -49,6 +53,7 @@ int RunCommand(const CliOptions& options)
 
 int main(int argc, char** argv)
 {
+    IgnoreBrokenPipes();
     CliOptions options;
     std::string error;
     if (!ParseCliArgs(argc, argv, options, error)) {

@@ -6,6 +6,7 @@
 #
 #   bash scripts/bench.sh            # 3 runs per case
 #   BENCH_RUNS=5 bash scripts/bench.sh
+#   BENCH_ONLY=history bash scripts/bench.sh   # only the cost of --history
 #
 # "growth" compares a case with the next smaller one of its series, per unit
 # of input: 1.0 is linear, and anything well above 1.5 grows faster than its
@@ -121,6 +122,42 @@ row() { # label unit-count seconds exit-status previous-seconds previous-units
     'BEGIN { printf "%-40s %8d %9.3f %12.3f %7s %5s\n", l, u, t, t * 1e6 / u, g, x }'
 }
 
+# Median wall-clock seconds of an upgrade of the case, with the arguments
+# given after it: the history waits for the disk, which CPU time does not
+# show.
+measure_wall() { # name args...
+  local dir=$cases/$1 times=() t
+  shift
+  for ((r = 0; r < runs; r++)); do
+    rm -f "$dir/HubBench.ini.state" "$dir/history.jsonl"
+    t=$({
+      TIMEFORMAT='%R'
+      time TOLVANE_BENCH="$dir/HubBench.ini" "$cli" -C "$dir" upgrade --settle-ms 0 "$@" >/dev/null 2>&1
+    } 2>&1)
+    times+=("$t")
+  done
+  printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'
+}
+
+# The durable history: every hub adds a line written ahead and one for its
+# result, each on stable storage (fsync) before the run goes on.
+history_cost() {
+  local name=history-h32 without with
+  upgrade_case "$name" 32 10 no
+  without=$(measure_wall "$name")
+  with=$(measure_wall "$name" --history "$cases/$name/history.jsonl")
+  printf '%-40s %9s %9s %14s\n' case without_s with_s ms_per_hub
+  awk -v a="$without" -v b="$with" \
+    'BEGIN { printf "%-40s %9.3f %9.3f %14.2f\n", "upgrade hubs=32 --history (wall clock)", a, b, (b - a) * 1000 / 32 }'
+  echo "on the file system of $cases: $(df -T "$cases" | awk 'NR == 2 { print $2 }')" >&2
+  rm -rf "${cases:?}/$name"
+}
+
+if [ "${BENCH_ONLY:-}" = history ]; then
+  history_cost
+  exit 0
+fi
+
 echo "Generating cases in $cases ..." >&2
 printf '%-40s %8s %9s %12s %7s %5s\n' case units median_s us_per_unit growth exit
 for illegal in no yes; do
@@ -152,3 +189,5 @@ for layout in "front 1" "inside 1" "inside 255"; do
   done
 done
 echo "units: hubs x images for an upgrade, junk lines for a scan; growth: 1.0 is linear" >&2
+echo >&2
+history_cost

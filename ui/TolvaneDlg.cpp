@@ -1,5 +1,6 @@
 #include "TolvaneDlg.h"
 
+#include "HistoryWriter.h"
 #include "resource.h"
 
 unsigned char bUpgradeReady = 0;
@@ -46,7 +47,8 @@ void CTolvaneDlg::OnStartUpgrade()
 
     // Settings and hubs are read anew in the same press, so the run never
     // works on a table that an earlier scan left behind.
-    if (m_upgrader.Initialzation(this) && m_upgrader.RunUpgrade(this)) {
+    std::unique_ptr<HistoryWriter> history;
+    if (StartHistory(history) && ScanAndUpgrade(history.get())) {
         FillLampWith(kLampGreen);
         ShowCompletedMessage(kUpgradeCompletedText);
         SetProgressPos(0);
@@ -76,4 +78,40 @@ void CTolvaneDlg::SetLamp(std::uint8_t state)
         FillLamp(nullptr);
         break;
     }
+}
+
+bool CTolvaneDlg::StartHistory(std::unique_ptr<HistoryWriter>& history)
+{
+    if (!m_options.history)
+        return true;
+    history = std::make_unique<HistoryWriter>("Tolvane", TOLVANE_VERSION);
+    if (history->Start(*m_options.history))
+        return true;
+    LogHistoryFailure(*history);
+    return false;
+}
+
+bool CTolvaneDlg::ScanAndUpgrade(HistoryWriter* history)
+{
+    if (!history)
+        return m_upgrader.Initialzation(this) && m_upgrader.RunUpgrade(this);
+    m_upgrader.SetObserver(history);
+    const bool scanned = m_upgrader.Initialzation(this);
+    if (!scanned)
+        history->ScanFailed();
+    const bool upgraded = scanned && m_upgrader.RunUpgrade(this);
+    m_upgrader.SetObserver(nullptr);
+    history->Finish();
+    // A line lost after the last write: the engine has not said so.
+    if (upgraded && history->Failed())
+        LogHistoryFailure(*history);
+    return upgraded && !history->Failed();
+}
+
+void CTolvaneDlg::LogHistoryFailure(const HistoryWriter& history)
+{
+    m_upgrader.m_pDlg = this;
+    m_upgrader.AppendLog("!!!Error cannot write the history to " + *m_options.history + ": " + history.Error() +
+                         "\r\n");
+    m_upgrader.PushLog();
 }

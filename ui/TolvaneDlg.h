@@ -8,8 +8,10 @@
 #include "HubUpgrader.h"
 #include "LampColours.h"
 #include "UpgraderWindow.h"
+#include "WindowOptions.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Set by a passing scan, cleared by every upgrade attempt: "Start Upgrade"
@@ -17,6 +19,8 @@
 extern unsigned char bUpgradeReady;
 
 extern const wchar_t kUpgradeCompletedText[];
+
+class HistoryWriter;
 
 class CTolvaneDlg : public IUpgraderWindow {
 public:
@@ -32,6 +36,8 @@ public:
     void SetLamp(std::uint8_t state);
     // After the window's own painting: the lamp keeps its colour.
     void RepaintLamp() { FillLamp(nullptr); }
+    // From the program's command line, before the first press.
+    void SetOptions(const WindowOptions& options) { m_options = options; }
 
 protected:
     ~CTolvaneDlg() override = default;
@@ -48,8 +54,14 @@ protected:
 
 private:
     void FillLampWith(ColourRef colour) { FillLamp(&colour); }
+    // The history the press keeps, when one was asked for; false (with a line
+    // in the log) when it cannot be kept, and then no hub is touched.
+    bool StartHistory(std::unique_ptr<HistoryWriter>& history);
+    bool ScanAndUpgrade(HistoryWriter* history);
+    void LogHistoryFailure(const HistoryWriter& history);
 
     CHubUpgrader& m_upgrader;
+    WindowOptions m_options;
 };
 
 #endif

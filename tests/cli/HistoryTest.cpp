@@ -1,5 +1,7 @@
-#include "History.h"
-#include "AppendFile.h"
+// The history's file and lines, and reading a history back.
+#include "HistoryFile.h"
+#include "HistoryLines.h"
+#include "HistoryReader.h"
 #include "ScratchDir.h"
 
 #include <gtest/gtest.h>
@@ -8,20 +10,41 @@
 #include <sstream>
 #include <thread>
 
+#ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+using nlohmann::json;
+
 namespace {
-HubRecord LongRecord(unsigned entry)
+HubInfo LongHub()
 {
-    HubRecord record;
-    record.entry = entry;
+    HubInfo hub{};
     // Strings long enough that a torn write would show.
-    for (std::size_t i = 0; i < sizeof record.hub.product; ++i) {
-        record.hub.manufacturer[i] = static_cast<std::uint8_t>(0x80 + i);
-        record.hub.product[i] = static_cast<std::uint8_t>('A' + i % 26);
+    for (std::size_t i = 0; i < sizeof hub.product; ++i) {
+        hub.manufacturer[i] = static_cast<std::uint8_t>(0x80 + i);
+        hub.product[i] = static_cast<std::uint8_t>('A' + i % 26);
     }
-    record.image = ChosenImage{"HUB" + std::to_string(entry) + ".BIN", 'A', 0x9021};
-    record.libraryResult = 0;
-    record.verified = entry % 2 == 0;
-    return record;
+    return hub;
+}
+
+std::string LongLine(unsigned entry)
+{
+    json line = history::Line({"bench", "run"}, "result");
+    line["hub"] = history::HubJson(entry, LongHub());
+    line["image"] = history::ImageJson({"HUB" + std::to_string(entry) + ".BIN", 0x9021, std::nullopt, std::nullopt});
+    line["outcome"] = "programmed";
+    return history::Dump(line);
+}
+
+bool Append(const std::string& path, const std::string& line, std::string& error)
+{
+    HistoryFile file;
+    return file.Open(path, error) && file.Append(line, error);
 }
 } // namespace
 
@@ -29,16 +52,16 @@ TEST(History, ConcurrentRunsLeaveOnlyWholeLines)
 {
     ScratchDir dir;
     constexpr unsigned kWriters = 8;
-    constexpr unsigned kRuns = 12;
+    constexpr unsigned kRuns = 4; // every line waits for the disk
     std::vector<std::thread> writers;
     for (unsigned w = 0; w < kWriters; ++w) {
         writers.emplace_back([w] {
-            std::vector<HubRecord> records;
-            for (unsigned hub = 0; hub < 32; ++hub)
-                records.push_back(LongRecord(w * 32 + hub));
             for (unsigned run = 0; run < kRuns; ++run) {
+                HistoryFile file;
                 std::string error;
-                EXPECT_TRUE(AppendHistory("history.jsonl", records, error)) << error;
+                ASSERT_TRUE(file.Open("history.jsonl", error)) << error;
+                for (unsigned hub = 0; hub < 32; ++hub)
+                    EXPECT_TRUE(file.Append(LongLine(w * 32 + hub), error)) << error;
             }
         });
     }
@@ -48,9 +71,8 @@ TEST(History, ConcurrentRunsLeaveOnlyWholeLines)
     std::istringstream text(dir.Read("history.jsonl"));
     unsigned lines = 0;
     for (std::string line; std::getline(text, line); ++lines) {
-        const nlohmann::json record = nlohmann::json::parse(line, nullptr, false);
+        const json record = json::parse(line, nullptr, false);
         ASSERT_FALSE(record.is_discarded()) << line;
-        EXPECT_EQ(record["outcome"], "programmed");
         EXPECT_EQ(record["hub"]["product"], "ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKLMNOPQRST");
         EXPECT_EQ(record["image"]["name"], "HUB" + std::to_string(record["hub"]["index"].get<unsigned>()) + ".BIN");
     }
@@ -59,27 +81,166 @@ TEST(History, ConcurrentRunsLeaveOnlyWholeLines)
 
 TEST(History, LinesRecordTheHubAndTheOutcome)
 {
-    HubRecord record = LongRecord(4);
-    record.hub.descriptor.bcdDevice = 0x8011;
-    const nlohmann::json line = nlohmann::json::parse(HistoryLine(record, "2026-12-08T15:04:05Z", "bench-7", "00ff"));
-    EXPECT_EQ(line["time"], "2026-12-08T15:04:05Z");
+    HubInfo hub = LongHub();
+    hub.depth = 2;
+    hub.descriptor.idVendor = 0x05E3;
+    const json line = history::Line({"bench-7", "00ff"}, "write-start");
     EXPECT_EQ(line["host"], "bench-7");
     EXPECT_EQ(line["run"], "00ff");
-    EXPECT_EQ(line["hub"]["number"], 5);
-    EXPECT_EQ(line["hub"]["manufacturer"].get<std::string>().substr(0, 8), "\\x80\\x81");
-    EXPECT_EQ(line["oldVersion"], "8011");
-    EXPECT_EQ(line["image"], nlohmann::json({{"name", "HUB4.BIN"}, {"firmwareVersion", "9021"}}));
-    EXPECT_EQ(line["verified"], true);
-    EXPECT_EQ(HistoryLine(record, "t", "h", "r").back(), '\n');
-    EXPECT_NE(NewRunId(), NewRunId());
+    EXPECT_EQ(line["kind"], "write-start");
+    const std::string time = line["time"];
+    ASSERT_EQ(time.size(), 24u) << time; // 2026-12-08T15:04:05.123Z
+    EXPECT_EQ(time[19], '.');
+    EXPECT_EQ(time.back(), 'Z');
+    const json hubJson = history::HubJson(4, hub);
+    EXPECT_EQ(hubJson["number"], 5);
+    EXPECT_EQ(hubJson["vid"], "05E3");
+    EXPECT_EQ(hubJson["manufacturer"].get<std::string>().substr(0, 8), "\\x80\\x81");
+    EXPECT_EQ(
+        history::ImageJson({"HUB4.BIN", 0x9021, 28801, std::string(64, 'a')}),
+        json({{"name", "HUB4.BIN"}, {"firmwareVersion", "9021"}, {"size", 28801}, {"sha256", std::string(64, 'a')}}));
+    EXPECT_EQ(history::Dump(line).back(), '\n');
+    EXPECT_NE(history::NewRunId(), history::NewRunId());
 }
 
 TEST(History, UnwritableFileIsReported)
 {
     ScratchDir dir;
     std::filesystem::create_directories(dir.Path() / "folder");
+    const char* const paths[] = {"folder",
+                                 "no-such-folder/history.jsonl",
+                                 ""
+#ifndef _WIN32
+                                 ,
+                                 "/dev/full",
+                                 "/dev/null",
+                                 "fifo"
+#endif
+    };
+#ifndef _WIN32
+    ASSERT_EQ(mkfifo("fifo", 0600), 0);
+#endif
+    for (const char* path : paths) {
+        SCOPED_TRACE(path);
+        std::string error;
+        HistoryFile file;
+        EXPECT_FALSE(file.Open(path, error));
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(History, AnAppendToALineWithoutItsEndStartsANewLine)
+{
+    ScratchDir dir;
+    dir.Write("history.jsonl", "{\"half\":");
     std::string error;
-    EXPECT_FALSE(AppendWhole("folder", "line\n", error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(AppendWhole("no-such-folder/history.jsonl", "line\n", error));
+    ASSERT_TRUE(Append("history.jsonl", "{}\n", error)) << error;
+    ASSERT_TRUE(Append("history.jsonl", "[]\n", error)) << error;
+    EXPECT_EQ(dir.Read("history.jsonl"), "{\"half\":\n{}\n[]\n");
+}
+
+#ifndef _WIN32
+// A file that may not grow past a limit, as on a full disk: the line that
+// does not fit is taken back whole. Runs in a child, whose limit ends with it.
+TEST(History, ALineThatDoesNotFitIsTakenBack)
+{
+    ScratchDir dir;
+    dir.Write("history.jsonl", "{\"first\":1}\n");
+    const pid_t child = fork();
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{20, 20};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        std::string error;
+        const bool appended = Append("history.jsonl", std::string(40, ' ') + "{}\n", error);
+        _exit(appended ? 0 : error.empty() ? 2 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(dir.Read("history.jsonl"), "{\"first\":1}\n");
+}
+#endif
+
+namespace {
+std::string L(const std::string& kind, const std::string& more = "", const std::string& run = "r1")
+{
+    return R"({"time":"2026-12-09T06:00:00.000Z","host":"h","run":")" + run + R"(","kind":")" + kind + "\"" + more +
+           "}\n";
+}
+
+std::string Hub(unsigned index)
+{
+    return R"(,"hub":{"index":)" + std::to_string(index) + R"(,"number":)" + std::to_string(index + 1) + "}";
+}
+
+struct ReadCase {
+    const char* name;
+    std::string text;
+    bool open; // some hub may hold incomplete or unverified firmware
+    std::size_t interrupted, failed, unverified, problems, runs;
+};
+} // namespace
+
+TEST(History, ReaderFindsTheHubsThatMayHoldIncompleteFirmware)
+{
+    const std::string start = L("run-start");
+    const std::string write0 = L("write-start", Hub(0));
+    const std::string done0 = L("result", Hub(0) + R"(,"outcome":"programmed","libraryResult":0)");
+    const ReadCase cases[] = {
+        {"whole run", start + write0 + done0 + L("run-end"), false, 0, 0, 0, 0, 1},
+        {"cut during a write",
+         start + L("write-start", Hub(1)) + L("result", Hub(1) + R"(,"outcome":"programmed")") + write0, true, 1, 0, 0,
+         0, 1},
+        {"library failed", start + write0 + L("result", Hub(0) + R"(,"outcome":"failed","libraryResult":5)"), true, 0,
+         1, 0, 0, 1},
+        {"verify failed", start + write0 + done0 + L("verify", Hub(0) + R"(,"verified":false,"versionAfter":"0100")"),
+         true, 0, 0, 1, 0, 1},
+        {"earlier version's line, unverified",
+         R"({"time":"2026-12-08T15:04:05Z","host":"h","run":"old","hub":{"index":0},"outcome":"programmed","verified":false})"
+         "\n",
+         true, 0, 0, 1, 0, 1},
+        {"torn and foreign lines", start + "{\"time\":\"x\",\"ru\n" + "[1,2]\n" + L("dance") + "\n\n" + done0, false, 0,
+         0, 0, 3, 1},
+        {"two runs interleaved",
+         L("run-start", "", "a") + L("run-start", "", "b") + L("write-start", Hub(0), "a") +
+             L("write-start", Hub(0), "b") + L("result", Hub(0) + R"(,"outcome":"programmed")", "b"),
+         true, 1, 0, 0, 0, 2},
+        {"last line without its end", start + write0 + done0.substr(0, done0.size() - 1), false, 0, 0, 0, 0, 1},
+        {"empty", "", false, 0, 0, 0, 0, 0},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::istringstream in(c.text);
+        HistoryReader reader;
+        reader.Read(in);
+        EXPECT_EQ(reader.AnythingOpen(), c.open);
+        EXPECT_EQ(reader.ProblemCount(), c.problems);
+        ASSERT_EQ(reader.Runs().size(), c.runs);
+        std::size_t interrupted = 0, failed = 0, unverified = 0;
+        for (const RunSummary& run : reader.Runs()) {
+            interrupted += run.interruptedWrites.size();
+            failed += run.failedWrites.size();
+            unverified += run.unverified.size();
+        }
+        EXPECT_EQ(interrupted, c.interrupted);
+        EXPECT_EQ(failed, c.failed);
+        EXPECT_EQ(unverified, c.unverified);
+    }
+}
+
+TEST(History, ReaderNamesProblemLinesByNumberAndSkipsOverlongOnes)
+{
+    std::istringstream in(L("run-start") + "not json\n" + std::string(HistoryReader::kMaxLine + 10, '{') + "\n" +
+                          L("run-end"));
+    HistoryReader reader;
+    reader.Read(in);
+    ASSERT_EQ(reader.Problems().size(), 2u);
+    EXPECT_EQ(reader.Problems()[0].line, 2u);
+    EXPECT_EQ(reader.Problems()[1].line, 3u);
+    EXPECT_EQ(reader.Problems()[1].problem, "too long for a history line");
+    EXPECT_EQ(reader.Lines(), 4u);
+    ASSERT_EQ(reader.Runs().size(), 1u);
+    EXPECT_TRUE(reader.Runs()[0].ended);
 }

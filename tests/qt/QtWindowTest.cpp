@@ -12,7 +12,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <nlohmann/json.hpp>
+
+#include <filesystem>
 #include <optional>
+#include <sstream>
 #include <vector>
 
 namespace {
@@ -375,5 +379,63 @@ TEST_F(QtWindowTest, AddedLogTextShowsAsTheWholeTextWould)
         EXPECT_EQ(log->toPlainText(), appended);
         EXPECT_EQ(log->verticalScrollBar()->value(), 0);
         EXPECT_EQ(log->textCursor().position(), 0);
+    }
+}
+
+namespace {
+std::vector<std::string> HistoryKinds(const std::string& text)
+{
+    std::vector<std::string> kinds;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        const nlohmann::json parsed = nlohmann::json::parse(line, nullptr, false);
+        kinds.push_back(parsed.is_discarded() ? "torn" : parsed.value("kind", "?"));
+    }
+    return kinds;
+}
+} // namespace
+
+TEST_F(QtWindowTest, UpgradeThroughTheButtonKeepsTheHistory)
+{
+    Hubs();
+    Dialog().SetOptions(ParseWindowOptions({"--history", "h.jsonl"}));
+    Show();
+    BoxWatcher watcher(Progress(), Lamp());
+    QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+    EXPECT_EQ(watcher.boxes.size(), 1u);
+    EXPECT_EQ(LampPixel(), LampColour(kLampGreen));
+    EXPECT_EQ(LogBox()->toPlainText(), EngineLog());
+    const std::string text = dir.Read("h.jsonl");
+    EXPECT_EQ(HistoryKinds(text), (std::vector<std::string>{"run-start", "write-start", "result", "run-end"}));
+    EXPECT_NE(text.find("\"program\":\"Tolvane\""), std::string::npos) << text;
+    EXPECT_NE(text.find("\"outcome\":\"programmed\""), std::string::npos) << text;
+}
+
+TEST_F(QtWindowTest, AHistoryThatCannotBeOpenedEndsRedWithOneErrorLineAndNoHubTouched)
+{
+    const struct {
+        std::vector<std::string> args;
+        QString log;
+    } cases[] = {
+        {{"--history=folder"}, QStringLiteral("!!!Error cannot write the history to folder: Is a directory\n")},
+        {{"--history"}, QStringLiteral("!!!Error cannot write the history to : no file name was given\n")},
+    };
+    Hubs();
+    std::filesystem::create_directories(dir.Path() / "folder");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.log.toStdString());
+        m_dialog.reset();
+        Dialog().SetOptions(ParseWindowOptions(c.args));
+        Show();
+        BoxWatcher watcher(Progress(), Lamp());
+        QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+        EXPECT_TRUE(watcher.boxes.empty());
+        EXPECT_EQ(LogBox()->toPlainText(), c.log);
+        EXPECT_EQ(LampPixel(), LampColour(kLampRed));
+        EXPECT_FALSE(StartButton()->isEnabled());
+        EXPECT_TRUE(ScanButton()->isEnabled());
+        EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
     }
 }

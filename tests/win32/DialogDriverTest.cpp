@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <fstream>
 #include <iterator>
@@ -84,7 +85,10 @@ protected:
 
     // Starts Tolvane.exe in the scratch folder and waits for its dialog,
     // which shows only once the start-up scan has returned.
-    void Start() { ASSERT_EQ(StartTolvane(dir.Path(), kStartMs, process, window), ""); }
+    void Start(const std::wstring& args = L"")
+    {
+        ASSERT_EQ(StartTolvane(dir.Path(), kStartMs, process, window, args), "");
+    }
 
     // Photographs the dialog, which must show the green lamp, into the
     // build's screenshots folder.
@@ -198,6 +202,42 @@ TEST_F(TolvaneWindowTest, FailedUpgradeOpensNoBoxAndNeedsANewScan)
     EXPECT_EQ(window->Text(IDC_LOG), log);
     EXPECT_EQ(window->ProgressPos(), 50);
 
+    ExpectEndsWith(WM_COMMAND, IDOK);
+}
+
+TEST_F(TolvaneWindowTest, UpgradeThroughTheButtonKeepsTheHistory)
+{
+    WriteBench(dir, Hub(1, 1));
+    ASSERT_NO_FATAL_FAILURE(Start(L"--history h.jsonl"));
+    window->PressLater(IDC_START_UPGRADE);
+    const HWND box = window->WaitForOwnedBox(kUpgradeMs);
+    ASSERT_NE(box, nullptr) << "no success box";
+    ASSERT_TRUE(window->CloseBox(box, kQuickMs));
+
+    const std::string history = dir.Read("h.jsonl");
+    std::string kinds;
+    for (std::size_t at = history.find("\"kind\":\""); at != std::string::npos;
+         at = history.find("\"kind\":\"", at + 1))
+        kinds += history.substr(at + 8, history.find('"', at + 8) - at - 8) + " ";
+    EXPECT_EQ(kinds, "run-start write-start result run-end ") << history;
+    EXPECT_EQ(std::count(history.begin(), history.end(), '\n'), 4);
+    EXPECT_NE(history.find("\"program\":\"Tolvane\""), std::string::npos);
+    EXPECT_NE(history.find("\"outcome\":\"programmed\""), std::string::npos);
+    ExpectEndsWith(WM_COMMAND, IDCANCEL);
+}
+
+TEST_F(TolvaneWindowTest, AHistoryThatCannotBeOpenedEndsRedWithOneErrorLineAndNoHubTouched)
+{
+    WriteBench(dir, Hub(1, 1));
+    fs::create_directories(dir.Path() / "folder");
+    ASSERT_NO_FATAL_FAILURE(Start(L"--history folder"));
+    ASSERT_TRUE(window->Press(IDC_START_UPGRADE, kUpgradeMs)) << "the press did not return; a box is open?";
+    const std::wstring log = window->Text(IDC_LOG);
+    EXPECT_EQ(log.rfind(L"!!!Error cannot write the history to folder: ", 0), 0u) << log.c_str();
+    EXPECT_EQ(std::count(log.begin(), log.end(), L'\n'), 1) << log.c_str();
+    EXPECT_TRUE(window->WaitForLamp(kLampRed, kQuickMs)) << std::hex << window->LampColour();
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
     ExpectEndsWith(WM_COMMAND, IDOK);
 }
 

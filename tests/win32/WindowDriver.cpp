@@ -315,13 +315,14 @@ bool CaptureWindow(HWND window, ScreenCapture& capture)
 }
 
 std::string StartTolvane(const fs::path& folder, DWORD timeoutMs, std::unique_ptr<ChildProcess>& process,
-                         std::unique_ptr<DialogDriver>& window)
+                         std::unique_ptr<DialogDriver>& window, const std::wstring& args)
 {
     std::string problem = DisplayProblem();
     if (!problem.empty())
         return problem;
     const fs::path exe = ProgramFolder() / "Tolvane.exe";
-    process = std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"", folder);
+    process =
+        std::make_unique<ChildProcess>(L"\"" + exe.wstring() + L"\"" + (args.empty() ? L"" : L" " + args), folder);
     if (!process->Started())
         return "cannot start " + exe.string();
     const HWND dialog = WaitForDialog(process->Id(), timeoutMs);

@@ -72,7 +72,7 @@ class DialogDriver;
 // timeoutMs for its dialog, which shows once the start-up scan returned.
 // Empty when both are there, else what went wrong.
 std::string StartTolvane(const std::filesystem::path& folder, DWORD timeoutMs, std::unique_ptr<ChildProcess>& process,
-                         std::unique_ptr<DialogDriver>& window);
+                         std::unique_ptr<DialogDriver>& window, const std::wstring& args = L"");
 
 class DialogDriver {
 public:

@@ -1,10 +1,14 @@
 #include "TolvaneApp.h"
 
+#include "Platform.h"
 #include "TolvaneWinDlg.h"
 
 #include <commctrl.h>
 
+#include <shellapi.h>
+
 #include <string>
+#include <vector>
 
 CTolvaneApp theApp;
 
@@ -25,6 +29,25 @@ void ReportNoWindow(DWORD error)
                               L").\r\nNo hub has been scanned or upgraded.";
     MessageBoxW(nullptr, text.c_str(), L"Tolvane", MB_OK | MB_ICONERROR);
 }
+
+// The words after the program's name, as 8-bit paths; a word with no 8-bit
+// form stays empty, and a history named by it cannot be opened.
+std::vector<std::string> CommandLineWords()
+{
+    std::vector<std::string> words;
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr)
+        return words;
+    for (int i = 1; i < count; ++i) {
+        std::string word;
+        if (!tolvane::platform::NarrowName(wide[i], word))
+            word.clear();
+        words.push_back(word);
+    }
+    LocalFree(wide);
+    return words;
+}
 } // namespace
 
 BOOL CTolvaneApp::InitInstance()
@@ -38,6 +61,7 @@ BOOL CTolvaneApp::InitInstance()
     InitCommonControlsEx(&InitCtrls);
 
     CTolvaneWinDlg dlg(m_hInstance);
+    dlg.SetOptions(m_options);
     // Whether the operator left with Enter, Escape or the close box makes no
     // difference: every upgrade is finished before a button can end it. Only
     // a dialog that never opened counts.
@@ -53,6 +77,7 @@ BOOL CTolvaneApp::InitInstance()
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
     theApp.m_hInstance = hInstance;
+    theApp.m_options = ParseWindowOptions(CommandLineWords());
     theApp.InitInstance();
     return theApp.m_nExitCode;
 }

@@ -3,6 +3,8 @@
 #ifndef TOLVANE_UI_WIN32_TOLVANEAPP_H
 #define TOLVANE_UI_WIN32_TOLVANEAPP_H
 
+#include "WindowOptions.h"
+
 #include <windows.h>
 
 class CTolvaneApp {
@@ -13,6 +15,7 @@ public:
     BOOL InitInstance();
 
     HINSTANCE m_hInstance = nullptr;
+    WindowOptions m_options;
     // 0 once the dialog has run; 1 when it could not be opened.
     int m_nExitCode = 0;
 };

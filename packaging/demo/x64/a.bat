@@ -16,6 +16,10 @@ if errorlevel 1 (
   set created=yes
 )
 :run
+rem To keep a record of every upgrade (a line on disk before each hub is
+rem written, and each result), start Tolvane with a history file instead;
+rem "tolvane-cli history upgrades.jsonl" reads it back:
+rem start "" /wait Tolvane.exe --history upgrades.jsonl
 start "" /wait Tolvane.exe
 set status=%errorlevel%
 if not defined created goto done

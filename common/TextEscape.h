@@ -1,7 +1,7 @@
 // Bytes from hubs and images as text that is always valid UTF-8: printable
 // UTF-8 passes, every other byte reads \xNN and a backslash reads \\.
-#ifndef TOLVANE_CLI_TEXTESCAPE_H
-#define TOLVANE_CLI_TEXTESCAPE_H
+#ifndef TOLVANE_COMMON_TEXTESCAPE_H
+#define TOLVANE_COMMON_TEXTESCAPE_H
 
 #include <cstddef>
 #include <cstdint>

@@ -1,0 +1,42 @@
+// The file of the run history: opened once per run, before any hub is
+// touched, and appended to one whole line at a time by writers in many
+// processes and on many hosts.
+#ifndef TOLVANE_HISTORY_HISTORYFILE_H
+#define TOLVANE_HISTORY_HISTORYFILE_H
+
+#include <cstdint>
+#include <string>
+
+class HistoryFile {
+public:
+    HistoryFile() = default;
+    ~HistoryFile();
+    HistoryFile(const HistoryFile&) = delete;
+    HistoryFile& operator=(const HistoryFile&) = delete;
+
+    // Opens the file at path for appending, creating it when missing. Never
+    // waits for a reader (a FIFO) and takes regular files only. False with
+    // error set (a few words) otherwise.
+    bool Open(const std::string& path, std::string& error);
+
+    // Appends line (ending in "\n") whole and on stable storage before it
+    // returns: under an exclusive lock on the file, after a "\n" when the file
+    // does not end in one, and cut back to where it began when the write
+    // fails or comes up short. False with error set.
+    bool Append(const std::string& line, std::string& error);
+
+private:
+#ifdef _WIN32
+    void* m_handle = nullptr;
+#else
+    int m_fd = -1;
+#endif
+};
+
+// The computer's name as UTF-8; empty when it cannot be learnt.
+std::string HostName();
+
+// Now in UTC as ISO 8601, to the millisecond: 2026-12-08T15:04:05.123Z.
+std::string UtcNow();
+
+#endif

@@ -1,0 +1,27 @@
+// The windows' command line: the options they know, and every other word
+// ignored as before.
+#include "WindowOptions.h"
+
+#include <gtest/gtest.h>
+
+TEST(WindowOptions, HistoryIsTakenInEitherFormAndOtherWordsAreIgnored)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::optional<std::string> history;
+    } cases[] = {
+        {{}, std::nullopt},
+        {{"/s", "extra"}, std::nullopt},
+        {{"--history", "h.jsonl"}, "h.jsonl"},
+        {{"--history=C:\\logs\\h.jsonl"}, "C:\\logs\\h.jsonl"},
+        {{"-x", "--history", "a", "--history", "b"}, "b"},
+        {{"--history"}, ""},
+        {{"--history="}, ""},
+        {{"--historyfile", "h"}, std::nullopt},
+        {{"--history", "--history"}, "--history"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(ParseWindowOptions(c.args).history, c.history);
+    }
+}

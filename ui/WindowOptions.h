@@ -1,0 +1,20 @@
+// What the windows take from their command line. Words they do not know are
+// ignored, as they always were, so a shortcut that passes any keeps working.
+#ifndef TOLVANE_UI_WINDOWOPTIONS_H
+#define TOLVANE_UI_WINDOWOPTIONS_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct WindowOptions {
+    // --history FILE: the run history every upgrade keeps; unset for none.
+    // Given without a file it is empty, and no upgrade can keep it.
+    std::optional<std::string> history;
+};
+
+// args: the words after the program's name. Each option takes a file, as
+// "--option FILE" or "--option=FILE".
+WindowOptions ParseWindowOptions(const std::vector<std::string>& args);
+
+#endif
