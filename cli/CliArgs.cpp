@@ -6,7 +6,8 @@ namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
                          "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+                         "                                  [--approved FILE]\n"
+                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json] [--approved FILE]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [COMMAND] --help\n"
                          "\n"
@@ -18,9 +19,9 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
 const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
                            "     upgrade: every hub was programmed (and verified); inspect: every image legal\n"
-                           "  1  the scan failed, a hub failed (or would fail), the history was not\n"
-                           "     written, or an image could not be read\n"
-                           "  2  usage error\n"
+                           "  1  the scan failed, a hub failed, was refused (or would be), the history was\n"
+                           "     not written, or an image could not be opened or is not legal\n"
+                           "  2  usage error, or the approved list cannot be read or has a bad line\n"
                            "  3  no hub failed, at least one was already current\n"
                            "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone";
 
@@ -34,6 +35,14 @@ void AddSettle(CLI::App& command, CliOptions& options)
 void AddJson(CLI::App& command, CliOptions& options)
 {
     command.add_flag("--json", options.json, "write one JSON document on standard output instead of the text");
+}
+
+void AddApproved(CLI::App& command, CliOptions& options)
+{
+    command
+        .add_option("--approved", options.approved,
+                    "write only the images that FILE (as sha256sum writes it) lists with their very contents")
+        ->type_name("FILE");
 }
 
 void AddCommands(CLI::App& app, CliOptions& options)
@@ -51,6 +60,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
     upgrade->add_flag("--verify", options.verify,
                       "after the upgrade wait, scan again and check that every programmed hub shows its new firmware");
     upgrade->add_option("--history", options.history, "append one JSON line per hub to FILE")->type_name("FILE");
+    AddApproved(*upgrade, options);
     upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
 
     CLI::App* plan = app.add_subcommand("plan", "a dry run: the scan, then what upgrade would do with every hub; "
@@ -58,6 +68,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddSettle(*plan, options);
     AddJson(*plan, options);
     plan->add_flag("--explain", options.explain, "list every image for every hub with the test that rejected it");
+    AddApproved(*plan, options);
     plan->callback([&options] { options.command = CliCommand::Plan; });
 
     CLI::App* inspect = app.add_subcommand("inspect", "show the fields of firmware image files and whether they "

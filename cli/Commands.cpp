@@ -2,11 +2,13 @@
 // report for scripts, the verification and the history.
 #include "Commands.h"
 
+#include "ApprovalGate.h"
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
 #include "History.h"
 #include "HubUpgrader.h"
 #include "JsonReport.h"
+#include "ObserverChain.h"
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
@@ -28,6 +30,17 @@ bool Scan(CHubUpgrader& upgrader, ConsoleWindow& window)
 std::unique_ptr<StdoutCapture> CaptureWhen(bool wanted)
 {
     return wanted ? std::make_unique<StdoutCapture>() : nullptr;
+}
+
+// A JSON document never shares the output with the engine's notes: when they
+// cannot be kept apart, nothing is scanned.
+bool CaptureReady(const std::unique_ptr<StdoutCapture>& capture)
+{
+    if (!capture || capture->Capturing())
+        return true;
+    std::fprintf(stderr, "tolvane-cli: cannot keep the standard output apart for --json: %s\n",
+                 capture->Error().c_str());
+    return false;
 }
 
 std::string LogOf(const ConsoleWindow& window)
@@ -60,6 +73,15 @@ int WithHistory(const CliOptions& options, const std::vector<HubRecord>& records
 }
 } // namespace
 
+bool LoadApproved(const std::string& path, ApprovedList& list)
+{
+    std::string error;
+    if (list.Load(path, error))
+        return true;
+    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
 void WriteOut(const std::string& text)
 {
     // Flushed once at the end, where a failure is reported with its reason.
@@ -72,6 +94,8 @@ int RunScanCommand(const CliOptions& options)
     const Watching watching(recorder);
     ConsoleWindow window(nullptr);
     auto capture = CaptureWhen(options.json);
+    if (!CaptureReady(capture))
+        return kExitFailed;
     const bool passed = Scan(theHubUpgrader, window);
     if (!options.json) {
         WriteOut(LogOf(window));
@@ -86,10 +110,19 @@ int RunScanCommand(const CliOptions& options)
 
 int RunUpgradeCommand(const CliOptions& options)
 {
+    ApprovedList approved;
+    if (!options.approved.empty() && !LoadApproved(options.approved, approved))
+        return kExitUsage;
+    ApprovalGate gate(approved);
     RunRecorder recorder;
-    const Watching watching(recorder);
+    ObserverChain watchers;
+    watchers.Add(options.approved.empty() ? nullptr : &gate);
+    watchers.Add(&recorder);
+    const Watching watching(watchers);
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
     auto capture = CaptureWhen(options.json);
+    if (!CaptureReady(capture))
+        return kExitFailed;
     const bool passed = Scan(theHubUpgrader, window);
     if (passed)
         theHubUpgrader.RunUpgrade(&window);

@@ -78,6 +78,16 @@ std::string IllegalityReason(bool legal, bool hasFlags, std::uint8_t flags, std:
                                 static_cast<unsigned long long>(size));
 }
 
+std::string UnwritableReason(bool hasFlags, std::uint8_t flags, std::uint64_t size)
+{
+    if (!hasFlags)
+        return CHubUpgrader::Format("no flags byte to tell its layout, file has %llu bytes",
+                                    static_cast<unsigned long long>(size));
+    return CHubUpgrader::Format("ends before its version word at %04llX (layout %c), file has %llu bytes",
+                                static_cast<unsigned long long>(image_format::LayoutOf(flags).versionWord),
+                                image_format::IsLayoutA(flags) ? 'A' : 'B', static_cast<unsigned long long>(size));
+}
+
 std::string ExplainImage(const JudgedImage& judged, const HubRecord& record)
 {
     const ImageVerdict& verdict = judged.verdict;

@@ -59,22 +59,51 @@ private:
     HANDLE m_handle;
 };
 
+// The system's message for an error code, in the user's language, without
+// its line end.
+std::string SystemErrorText(DWORD code)
+{
+    char* text = nullptr;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = length && text ? std::string(text, length) : "error " + std::to_string(code);
+    if (text)
+        ::LocalFree(text);
+    while (!message.empty() &&
+           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
 } // namespace
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
+{
+    std::string ignored;
+    return OpenReadOnly(path, ignored);
+}
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error)
 {
     // Full sharing: the image may still be open in the tool that produced it,
     // and nothing here should stop it being replaced or removed meanwhile.
     const HANDLE handle =
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = SystemErrorText(::GetLastError());
         return nullptr;
+    }
     // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
     // can block forever and they have no size.
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info) ||
+    const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
+    if (!disk || !::GetFileInformationByHandle(handle, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = !disk                                                     ? "not a regular file"
+                : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a directory"
+                                                                          : SystemErrorText(::GetLastError());
         ::CloseHandle(handle);
         return nullptr;
     }
@@ -82,6 +111,7 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
         const std::uint64_t size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
         return std::make_unique<Win32File>(handle, size);
     } catch (const std::bad_alloc&) {
+        error = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
         ::CloseHandle(handle);
         return nullptr;
     }
@@ -176,6 +206,16 @@ bool ListFolderHere(const std::string& folder, const std::string& extension, std
     }
     ::FindClose(search);
     return !names.empty();
+}
+
+std::string NameForShow(const std::string& name)
+{
+    return WideToUtf8(WidenAnsi(name));
+}
+
+std::string NameForShow(const std::wstring& name)
+{
+    return WideToUtf8(name);
 }
 
 bool NarrowName(const std::wstring& name, std::string& narrow)

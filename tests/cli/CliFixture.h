@@ -11,8 +11,55 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include "FileDigest.h"
+
+#include <windows.h>
+#endif
+
+// What the system says about a POSIX error code, as the platform layer
+// reports it: on Windows the message of the matching system error.
+inline std::string SystemText(int code)
+{
+#ifdef _WIN32
+    const DWORD error = code == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
+    char* text = nullptr;
+    const DWORD length =
+        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message(text, length);
+    ::LocalFree(text);
+    while (!message.empty() && std::strchr("\r\n. ", message.back()))
+        message.pop_back();
+    return message;
+#else
+    return std::strerror(code);
+#endif
+}
+
+// The SHA-256 of a file as sha256sum computes it. Wine runs no Linux
+// program: there the system's own digest stands in, which the platform tests
+// check against the published vectors.
+inline std::string ReferenceSha256(const std::string& path)
+{
+#ifdef _WIN32
+    tolvane::platform::FileDigest digest;
+    std::string error;
+    EXPECT_TRUE(tolvane::platform::Sha256File(path, digest, error)) << error;
+    return digest.sha256;
+#else
+    const ProcessResult result = RunExecutable("/usr/bin/sha256sum", {path});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    // A name with a backslash or a line end makes sha256sum start the line
+    // with a backslash.
+    return result.out.substr(result.out.rfind('\\', 0) == 0 ? 1 : 0, 64);
+#endif
+}
 
 // Settings with every hub model of the benches below and the firmware
 // check set as asked.
