@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cwchar>
 #include <new>
 
 #include <windows.h>
@@ -59,21 +60,20 @@ private:
     HANDLE m_handle;
 };
 
-// The system's message for an error code, in the user's language, without
-// its line end.
+// The system's message for an error code, in the user's language and in
+// UTF-8, without its line end.
 std::string SystemErrorText(DWORD code)
 {
-    char* text = nullptr;
+    wchar_t* text = nullptr;
     const DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = length && text ? std::string(text, length) : "error " + std::to_string(code);
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length && text ? std::wstring(text, length) : L"error " + std::to_wstring(code);
     if (text)
         ::LocalFree(text);
-    while (!message.empty() &&
-           (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
+    while (!message.empty() && std::wcschr(L"\r\n. ", message.back()))
         message.pop_back();
-    return message;
+    return WideToUtf8(message);
 }
 
 } // namespace
@@ -98,12 +98,14 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string&
     // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
     // can block forever and they have no size.
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool disk = ::GetFileType(handle) == FILE_TYPE_DISK;
-    if (!disk || !::GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = !disk                                                     ? "not a regular file"
-                : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a directory"
-                                                                          : SystemErrorText(::GetLastError());
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        error = "not a regular file";
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    if (!::GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a directory"
+                                                                        : SystemErrorText(::GetLastError());
         ::CloseHandle(handle);
         return nullptr;
     }
