@@ -3,8 +3,6 @@
 // the line's number.
 #include "ApprovedList.h"
 
-#include "ScratchDir.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -82,18 +80,4 @@ TEST(ApprovedList, ABadLineStopsTheListWithItsNumber)
         EXPECT_FALSE(list.Parse(c.text, error));
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
     }
-}
-
-TEST(ApprovedList, AFileThatCannotBeReadSaysWhy)
-{
-    const ScratchDir dir;
-    ApprovedList list;
-    std::string error;
-    EXPECT_FALSE(list.Load((dir.Path() / "missing.txt").string(), error));
-    EXPECT_FALSE(error.empty());
-    EXPECT_FALSE(list.Load(dir.Path().string(), error));
-    EXPECT_FALSE(error.empty());
-    dir.Write("ok.txt", kHashA + "  A.BIN\r\n");
-    ASSERT_TRUE(list.Load((dir.Path() / "ok.txt").string(), error)) << error;
-    EXPECT_EQ(list.Size(), 1u);
 }

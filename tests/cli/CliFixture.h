@@ -11,36 +11,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <cerrno>
-#include <cstring>
 #include <string>
 #include <vector>
 
 #ifdef _WIN32
 #include "FileDigest.h"
-
-#include <windows.h>
 #endif
-
-// What the system says about a POSIX error code, as the platform layer
-// reports it: on Windows the message of the matching system error.
-inline std::string SystemText(int code)
-{
-#ifdef _WIN32
-    const DWORD error = code == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED;
-    char* text = nullptr;
-    const DWORD length =
-        ::FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, error, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message(text, length);
-    ::LocalFree(text);
-    while (!message.empty() && std::strchr("\r\n. ", message.back()))
-        message.pop_back();
-    return message;
-#else
-    return std::strerror(code);
-#endif
-}
 
 // The SHA-256 of a file as sha256sum computes it. Wine runs no Linux
 // program: there the system's own digest stands in, which the platform tests
