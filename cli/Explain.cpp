@@ -96,7 +96,9 @@ std::string ExplainImage(const JudgedImage& judged, const HubRecord& record)
     case ImageTest::Fits:
         return judged.afterChoice ? "fits too, but an earlier image was chosen" : "chosen";
     case ImageTest::Unopenable:
-        return verdict.converted ? "cannot be opened" : "name has no 8-bit form, cannot be opened";
+        if (!verdict.converted)
+            return "name has no 8-bit form, cannot be opened";
+        return verdict.openError.empty() ? "cannot be opened" : "cannot be opened: " + EscapeBytes(verdict.openError);
     case ImageTest::Illegal:
         return "illegal: " + IllegalityReason(false, verdict.hasFlags, verdict.flags, verdict.size);
     case ImageTest::TargetId:

@@ -4,6 +4,10 @@
 #include "CliFixture.h"
 #include "RunRecorder.h"
 
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
 using nlohmann::json;
 
 namespace {
@@ -58,6 +62,19 @@ TEST_F(CliOutputTest, ThePlanStartsOnALineOfItsOwn)
     const ProcessResult result = Cli({"plan", "--settle-ms", "0"});
     EXPECT_EQ(result.out.rfind("[HUBFWCheck] Found  \n", 0), 0u) << result.out;
     EXPECT_NE(result.out.find("\n\t\t\nDevice(3) 05E3/0610"), std::string::npos) << result.out;
+}
+
+TEST_F(CliOutputTest, AnUnopenableImageSaysWhy)
+{
+    WriteDemo(0);
+    std::filesystem::create_directories(dir.Path() / "Bin" / "A_DIR.BIN");
+    const ProcessResult result = Cli({"plan", "--explain", "--settle-ms", "0"});
+#ifdef _WIN32
+    const std::string reason = "\n    A_DIR.BIN: cannot be opened: ";
+#else
+    const std::string reason = "\n    A_DIR.BIN: cannot be opened: " + std::string(std::strerror(EISDIR)) + "\n";
+#endif
+    EXPECT_NE(result.out.find(reason), std::string::npos) << result.out;
 }
 
 #ifndef _WIN32
