@@ -6,7 +6,8 @@ namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
                          "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+                         "                                  [--approved FILE]\n"
+                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json] [--approved FILE]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [-C DIR] history [--json] FILE\n"
@@ -22,11 +23,12 @@ const char kExitStatus[] = "Exit status:\n"
                            "     upgrade: every hub was programmed (and verified); inspect: every image legal;\n"
                            "     hubs: the hubs were listed; history: no hub may hold incomplete or\n"
                            "     unverified firmware\n"
-                           "  1  the scan failed, a hub failed (or would fail), the history was not\n"
-                           "     written, an image could not be read, the hubs could not be read, the\n"
-                           "     standard output could not be written; history: a write has no result,\n"
-                           "     failed, or was not verified\n"
-                           "  2  usage error; history: the file cannot be read\n"
+                           "  1  the scan failed, a hub failed, was refused (or would be), the history was\n"
+                           "     not written, an image could not be opened or is not legal, the hubs could\n"
+                           "     not be read, the standard output could not be written; history: a write\n"
+                           "     has no result, failed, or was not verified\n"
+                           "  2  usage error, or the approved list cannot be read or has a bad line;\n"
+                           "     history: the file cannot be read\n"
                            "  3  no hub failed, at least one was already current\n"
                            "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone\n"
                            "  128+N  upgrade: interrupted by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP or a\n"
@@ -42,6 +44,14 @@ void AddSettle(CLI::App& command, CliOptions& options)
 void AddJson(CLI::App& command, CliOptions& options)
 {
     command.add_flag("--json", options.json, "write one JSON document on standard output instead of the text");
+}
+
+void AddApproved(CLI::App& command, CliOptions& options)
+{
+    command
+        .add_option("--approved", options.approved,
+                    "write only the images that FILE (as sha256sum writes it) lists with their very contents")
+        ->type_name("FILE");
 }
 
 void AddCommands(CLI::App& app, CliOptions& options)
@@ -66,6 +76,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
         ->check(CLI::Validator(
             [](const std::string& path) { return path.empty() ? std::string("the history needs a file name") : ""; },
             "", "not empty"));
+    AddApproved(*upgrade, options);
     upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
 
     CLI::App* plan = app.add_subcommand("plan", "a dry run: the scan, then what upgrade would do with every hub; "
@@ -73,6 +84,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddSettle(*plan, options);
     AddJson(*plan, options);
     plan->add_flag("--explain", options.explain, "list every image for every hub with the test that rejected it");
+    AddApproved(*plan, options);
     plan->callback([&options] { options.command = CliCommand::Plan; });
 
     CLI::App* inspect = app.add_subcommand("inspect", "show the fields of firmware image files and whether they "

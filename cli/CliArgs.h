@@ -20,6 +20,7 @@ struct CliOptions {
     bool verify = false;                                     // upgrade --verify
     std::string history;                                     // upgrade --history FILE, empty for none
     bool explain = false;                                    // plan --explain
+    std::string approved;                                    // upgrade, plan --approved FILE, empty for none
     std::vector<std::string> images;                         // inspect IMAGE...
     std::string historyFile;                                 // history FILE
 };

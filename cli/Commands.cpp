@@ -2,6 +2,7 @@
 // report for scripts, the verification and the history.
 #include "Commands.h"
 
+#include "ApprovalGate.h"
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
 #include "HistoryWriter.h"
@@ -30,6 +31,17 @@ bool Scan(CHubUpgrader& upgrader, ConsoleWindow& window)
 std::unique_ptr<StdoutCapture> CaptureWhen(bool wanted)
 {
     return wanted ? std::make_unique<StdoutCapture>() : nullptr;
+}
+
+// A JSON document never shares the output with the engine's notes: when they
+// cannot be kept apart, nothing is scanned.
+bool CaptureReady(const std::unique_ptr<StdoutCapture>& capture)
+{
+    if (!capture || capture->Capturing())
+        return true;
+    std::fprintf(stderr, "tolvane-cli: cannot keep the standard output apart for --json: %s\n",
+                 capture->Error().c_str());
+    return false;
 }
 
 std::string LogOf(const ConsoleWindow& window)
@@ -77,6 +89,15 @@ int FinalStatus(int status, HistoryWriter* history, const InterruptionGuard& int
 
 } // namespace
 
+bool LoadApproved(const std::string& path, ApprovedList& list)
+{
+    std::string error;
+    if (list.Load(path, error))
+        return true;
+    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", path.c_str(), error.c_str());
+    return false;
+}
+
 void WriteOut(const std::string& text)
 {
     // Flushed once at the end, where a failure is reported with its reason.
@@ -89,6 +110,8 @@ int RunScanCommand(const CliOptions& options)
     const Watching watching(recorder);
     ConsoleWindow window(nullptr);
     auto capture = CaptureWhen(options.json);
+    if (!CaptureReady(capture))
+        return kExitFailed;
     const bool passed = Scan(theHubUpgrader, window);
     if (!options.json) {
         WriteOut(LogOf(window));
@@ -103,6 +126,10 @@ int RunScanCommand(const CliOptions& options)
 
 int RunUpgradeCommand(const CliOptions& options)
 {
+    ApprovedList approved;
+    if (!options.approved.empty() && !LoadApproved(options.approved, approved))
+        return kExitUsage;
+    ApprovalGate gate(approved);
     InterruptionGuard interruption;
     std::unique_ptr<HistoryWriter> history;
     if (!options.history.empty()) {
@@ -114,12 +141,18 @@ int RunUpgradeCommand(const CliOptions& options)
         }
     }
     RunRecorder recorder;
-    ObserverChain watchers{&recorder};
+    // The check of the image comes first, so that a refused image is never
+    // recorded as a write that started.
+    ObserverChain watchers;
+    watchers.Add(options.approved.empty() ? nullptr : &gate);
+    watchers.Add(&recorder);
     watchers.Add(history.get());
     watchers.Add(&interruption);
     const Watching watching(watchers);
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
     auto capture = CaptureWhen(options.json);
+    if (!CaptureReady(capture))
+        return kExitFailed;
     const bool passed = Scan(theHubUpgrader, window);
     if (passed)
         theHubUpgrader.RunUpgrade(&window);

@@ -2,6 +2,7 @@
 #ifndef TOLVANE_CLI_COMMANDS_H
 #define TOLVANE_CLI_COMMANDS_H
 
+#include "ApprovedList.h"
 #include "CliArgs.h"
 #include "HubUpgrader.h"
 
@@ -17,6 +18,10 @@ public:
     Watching(const Watching&) = delete;
     Watching& operator=(const Watching&) = delete;
 };
+
+// Reads the approved list at path; false, with the reason on the standard
+// error, when it cannot be used.
+bool LoadApproved(const std::string& path, ApprovedList& list);
 
 // Writes text to the standard output as it is.
 void WriteOut(const std::string& text);

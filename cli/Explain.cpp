@@ -78,6 +78,16 @@ std::string IllegalityReason(bool legal, bool hasFlags, std::uint8_t flags, std:
                                 static_cast<unsigned long long>(size));
 }
 
+std::string UnwritableReason(bool hasFlags, std::uint8_t flags, std::uint64_t size)
+{
+    if (!hasFlags)
+        return CHubUpgrader::Format("no flags byte to tell its layout, file has %llu bytes",
+                                    static_cast<unsigned long long>(size));
+    return CHubUpgrader::Format("ends before its version word at %04llX (layout %c), file has %llu bytes",
+                                static_cast<unsigned long long>(image_format::LayoutOf(flags).versionWord),
+                                image_format::IsLayoutA(flags) ? 'A' : 'B', static_cast<unsigned long long>(size));
+}
+
 std::string ExplainImage(const JudgedImage& judged, const HubRecord& record)
 {
     const ImageVerdict& verdict = judged.verdict;
@@ -86,7 +96,9 @@ std::string ExplainImage(const JudgedImage& judged, const HubRecord& record)
     case ImageTest::Fits:
         return judged.afterChoice ? "fits too, but an earlier image was chosen" : "chosen";
     case ImageTest::Unopenable:
-        return verdict.converted ? "cannot be opened" : "name has no 8-bit form, cannot be opened";
+        if (!verdict.converted)
+            return "name has no 8-bit form, cannot be opened";
+        return verdict.openError.empty() ? "cannot be opened" : "cannot be opened: " + EscapeBytes(verdict.openError);
     case ImageTest::Illegal:
         return "illegal: " + IllegalityReason(false, verdict.hasFlags, verdict.flags, verdict.size);
     case ImageTest::TargetId:

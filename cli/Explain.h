@@ -11,6 +11,10 @@
 // Why a file breaks the size rule; empty when it does not.
 std::string IllegalityReason(bool legal, bool hasFlags, std::uint8_t flags, std::uint64_t size);
 
+// Why an image that keeps the size rule cannot be written: it ends before
+// the version word of its layout (or has no flags byte to tell the layout).
+std::string UnwritableReason(bool hasFlags, std::uint8_t flags, std::uint64_t size);
+
 // The verdict on one image for the hub of record; "chosen" for the image
 // that was chosen.
 std::string ExplainImage(const JudgedImage& judged, const HubRecord& record);

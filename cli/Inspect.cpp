@@ -2,8 +2,10 @@
 
 #include "ExitStatus.h"
 #include "Explain.h"
+#include "FileDigest.h"
 #include "FirmwareImage.h"
 #include "JsonReport.h"
+#include "ShownName.h"
 #include "TextEscape.h"
 
 #include <cstdio>
@@ -54,12 +56,19 @@ std::string Quoted(const json& value)
 
 json InspectImage(const std::string& path)
 {
-    json fields = {{"file", EscapeBytes(path)}, {"opened", false}};
+    json fields = {{"file", ShownName(path)}, {"opened", false}};
     FirmwareImage image;
-    if (!image.Open(path))
+    std::string error;
+    if (!image.Open(path, error)) {
+        fields["error"] = EscapeBytes(error);
         return fields;
+    }
     fields["opened"] = true;
     fields["size"] = image.Size();
+    // Hashed through its own opening: the digest names the bytes of the
+    // file as it is now, whatever happens to the first handle.
+    tolvane::platform::FileDigest digest;
+    fields["sha256"] = tolvane::platform::Sha256File(path, digest, error) ? json(digest.sha256) : json(nullptr);
     fields["targetId"] = image.HasTargetId() ? json(Hex(image.TargetId(), 4)) : json(nullptr);
     for (const char* key : {"imageFlags", "layout", "versionStep", "fwVersionWord", "firmwareVersion", "manufacturer",
                             "product1", "product2"})
@@ -67,10 +76,11 @@ json InspectImage(const std::string& path)
     if (image.HasFlags())
         AddLayoutFields(image, fields);
     fields["word1F6C"] = WordAt(image, image_format::kMarkerOffset);
-    const bool legal = image.IsLegal();
+    const bool legal = image.IsWritable();
     fields["legal"] = legal;
-    const std::string reason =
-        IllegalityReason(legal, image.HasFlags(), image.HasFlags() ? image.Flags() : 0, image.Size());
+    const std::uint8_t flags = image.HasFlags() ? image.Flags() : 0;
+    const std::string reason = image.IsLegal() ? UnwritableReason(image.HasFlags(), flags, image.Size())
+                                               : IllegalityReason(false, image.HasFlags(), flags, image.Size());
     fields["illegalReason"] = legal ? json(nullptr) : json(reason);
     return fields;
 }
@@ -79,11 +89,12 @@ std::string InspectText(const json& image)
 {
     std::string text = image["file"].get<std::string>() + "\n";
     if (!image["opened"].get<bool>())
-        return text + "  cannot be opened\n";
+        return text + "  cannot be opened: " + image["error"].get<std::string>() + "\n";
     const auto line = [&text](const char* label, const std::string& value) {
         text += CHubUpgrader::Format("  %-17s %s\n", label, value.c_str());
     };
     line("size", std::to_string(image["size"].get<std::uint64_t>()) + " bytes");
+    line("sha256", Shown(image["sha256"]));
     line("target identifier", Shown(image["targetId"]));
     line("imageFlags", Shown(image["imageFlags"]));
     line("layout", Shown(image["layout"]));

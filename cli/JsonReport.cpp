@@ -2,6 +2,7 @@
 
 #include "Explain.h"
 #include "Platform.h"
+#include "ShownName.h"
 #include "TextEscape.h"
 
 using nlohmann::json;
@@ -40,9 +41,16 @@ json ImageJson(const std::optional<ChosenImage>& image)
 {
     if (!image)
         return nullptr;
-    return {{"name", EscapeBytes(image->name)},
-            {"layout", std::string(1, image->layout)},
-            {"firmwareVersion", Hex(image->version, 4)}};
+    json shown = {{"name", ShownName(image->name)},
+                  {"layout", std::string(1, image->layout)},
+                  {"firmwareVersion", Hex(image->version, 4)},
+                  {"sha256", nullptr},
+                  {"size", nullptr}};
+    if (image->digest) {
+        shown["sha256"] = image->digest->sha256;
+        shown["size"] = image->digest->size;
+    }
+    return shown;
 }
 } // namespace
 
@@ -89,6 +97,8 @@ json ResultJson(const HubRecord& record)
                    {"image", ImageJson(record.image)},
                    {"libraryResult", nullptr},
                    {"libraryMs", nullptr}};
+    if (record.refused)
+        result["reason"] = *record.refused;
     if (record.currentBy)
         result["currentBy"] = *record.currentBy == CurrentCheck::ReferenceVersion ? "FWVersion" : "image";
     if (record.libraryResult) {
@@ -106,7 +116,7 @@ json ExplainJson(const HubRecord& record)
 {
     json images = json::array();
     for (const JudgedImage& judged : record.images)
-        images.push_back({{"name", tolvane::platform::WideToUtf8(judged.verdict.name)},
+        images.push_back({{"name", ShownName(judged.verdict.name)},
                           {"fits", judged.verdict.test == ImageTest::Fits},
                           {"reason", ExplainImage(judged, record)}});
     return images;

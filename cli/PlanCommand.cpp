@@ -2,6 +2,7 @@
 // engine's own decisions; nothing is programmed.
 #include "Commands.h"
 
+#include "ApprovalGate.h"
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
 #include "Explain.h"
@@ -9,9 +10,11 @@
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
+#include "ShownName.h"
 #include "StdoutCapture.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 
 namespace {
@@ -34,7 +37,7 @@ std::string CurrentText(const HubRecord& record)
     if (*record.currentBy == CurrentCheck::ReferenceVersion)
         return CHubUpgrader::Format("current: FW Version %s equals FWVersion %X",
                                     ListedFirmwareVersion(record.hub).c_str(), record.comparedVersion);
-    return CHubUpgrader::Format("current: image %s carries %04X, as the hub has", record.image->name.c_str(),
+    return CHubUpgrader::Format("current: image %s carries %04X, as the hub has", ShownName(record.image->name).c_str(),
                                 record.comparedVersion);
 }
 
@@ -49,14 +52,49 @@ std::string DecisionText(const HubRecord& record)
     }
     case HubOutcome::Failed:
         return "would fail: the chosen image ends before its version word";
+    case HubOutcome::Refused:
+        return CHubUpgrader::Format("would be refused: %s %s", ShownName(record.image->name).c_str(),
+                                    record.refused->c_str());
     default:
         break;
     }
     if (WouldBeRefused(record))
         return CHubUpgrader::Format("would fail: writing %s needs the hub maker's ISP library on Windows",
-                                    record.image->name.c_str());
-    return CHubUpgrader::Format("would write %s (layout %c), %04X -> %04X", record.image->name.c_str(),
+                                    ShownName(record.image->name).c_str());
+    return CHubUpgrader::Format("would write %s (layout %c), %04X -> %04X", ShownName(record.image->name).c_str(),
                                 record.image->layout, record.hub.descriptor.bcdDevice, record.image->version);
+}
+
+// The identity of the chosen image, for an explanation.
+std::string DigestText(const HubRecord& record)
+{
+    if (!record.image)
+        return std::string();
+    const std::string name = ShownName(record.image->name);
+    if (!record.image->digest)
+        return "    chosen image " + name + ": cannot be hashed\n";
+    return CHubUpgrader::Format("    chosen image %s: sha256 %s, %llu bytes\n", name.c_str(),
+                                record.image->digest->sha256.c_str(),
+                                static_cast<unsigned long long>(record.image->digest->size));
+}
+
+// Plan has no write: every hub that would be programmed is put to the
+// check that would hold its write.
+void CheckApproval(const ApprovalGate& gate, std::vector<HubRecord>& records)
+{
+    for (HubRecord& record : records) {
+        if (record.Outcome() != HubOutcome::Program)
+            continue;
+        const WriteDecision decision = gate.Check(tolvane::platform::kImageFolder + record.image->name);
+        if (decision.kind != WriteDecision::Kind::Proceed)
+            record.refused = decision.reason;
+    }
+}
+
+// The engine's notes come first; the plan starts on a line of its own.
+std::string AfterNotes(const std::string& notes)
+{
+    return notes.empty() || notes.back() == '\n' ? notes : notes + "\n";
 }
 
 std::string PlanText(const std::vector<HubRecord>& records, bool explain)
@@ -70,8 +108,8 @@ std::string PlanText(const std::vector<HubRecord>& records, bool explain)
         if (!explain)
             continue;
         for (const JudgedImage& judged : record.images)
-            text += "    " + tolvane::platform::WideToUtf8(judged.verdict.name) + ": " + ExplainImage(judged, record) +
-                    "\n";
+            text += "    " + ShownName(judged.verdict.name) + ": " + ExplainImage(judged, record) + "\n";
+        text += DigestText(record);
     }
     return text;
 }
@@ -96,25 +134,37 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
 
 int RunPlanCommand(const CliOptions& options)
 {
+    ApprovedList approved;
+    if (!options.approved.empty() && !LoadApproved(options.approved, approved))
+        return kExitUsage;
     RunRecorder recorder(options.explain);
     const Watching watching(recorder);
     ConsoleWindow window(nullptr);
-    auto capture = options.json ? std::make_unique<StdoutCapture>() : nullptr;
+    // Text keeps the notes too, to end them before the plan starts.
+    StdoutCapture capture;
+    if (options.json && !capture.Capturing()) {
+        std::fprintf(stderr, "tolvane-cli: cannot keep the standard output apart for --json: %s\n",
+                     capture.Error().c_str());
+        return kExitFailed;
+    }
     theHubUpgrader.m_strLog.clear();
     theHubUpgrader.m_strMsg.clear();
     const bool passed = theHubUpgrader.Initialzation(&window);
     nlohmann::json document = ScanJson("plan", theHubUpgrader, recorder, passed);
     if (passed)
         theHubUpgrader.PlanUpgrade(&window);
+    const std::string notes = capture.Finish();
+    if (!options.approved.empty())
+        CheckApproval(ApprovalGate(approved), recorder.hubs);
     const int status = passed ? PlanExitStatus(recorder.hubs) : kExitFailed;
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     if (!options.json) {
-        WriteOut(passed ? PlanText(recorder.hubs, options.explain) : log);
+        WriteOut(passed ? AfterNotes(notes) + PlanText(recorder.hubs, options.explain) : notes + log);
         return status;
     }
     document["plan"] = PlanJson(recorder.hubs, options.explain);
     document["exitStatus"] = status;
-    document["notes"] = capture->Finish();
+    document["notes"] = notes;
     document["log"] = log;
     WriteOut(DumpJson(document));
     return status;

@@ -1,6 +1,7 @@
 #include "RunRecorder.h"
 
 #include "ExitStatus.h"
+#include "Platform.h"
 
 HubOutcome HubRecord::Outcome() const
 {
@@ -8,6 +9,8 @@ HubOutcome HubRecord::Outcome() const
         return HubOutcome::Current;
     if (noImage)
         return HubOutcome::NoImage;
+    if (refused)
+        return HubOutcome::Refused;
     if (unreadable || (libraryResult && *libraryResult != 0))
         return HubOutcome::Failed;
     return libraryResult ? HubOutcome::Programmed : HubOutcome::Program;
@@ -24,6 +27,8 @@ const char* OutcomeName(HubOutcome outcome)
         return "current";
     case HubOutcome::NoImage:
         return "no-image";
+    case HubOutcome::Refused:
+        return "refused";
     case HubOutcome::Failed:
         break;
     }
@@ -36,7 +41,7 @@ int RunExitStatus(const std::vector<HubRecord>& hubs)
     bool unverified = false;
     for (const HubRecord& record : hubs) {
         const HubOutcome outcome = record.Outcome();
-        if (outcome == HubOutcome::NoImage || outcome == HubOutcome::Failed)
+        if (outcome == HubOutcome::NoImage || outcome == HubOutcome::Failed || outcome == HubOutcome::Refused)
             return kExitFailed;
         current = current || outcome == HubOutcome::Current;
         unverified = unverified || (record.verified && !*record.verified);
@@ -88,7 +93,8 @@ void RunRecorder::OnNoImageFolder()
 
 void RunRecorder::OnImageConsidered(const ImageVerdict& verdict, bool afterChoice)
 {
-    if (HubRecord* record = Current())
+    HubRecord* record = Current();
+    if (record && m_everyImage)
         record->images.push_back(JudgedImage{verdict, afterChoice});
 }
 
@@ -101,7 +107,7 @@ void RunRecorder::OnNoImage()
 void RunRecorder::OnImageChosen(const std::string& name, char layout, std::uint16_t version)
 {
     if (HubRecord* record = Current())
-        record->image = ChosenImage{name, layout, version};
+        record->image = ChosenImage{name, layout, version, DigestOf(tolvane::platform::kImageFolder + name)};
 }
 
 void RunRecorder::OnImageUnreadable()
@@ -116,4 +122,27 @@ void RunRecorder::OnLibraryResult(std::int32_t result, std::uint64_t millisecond
         record->libraryResult = result;
         record->libraryMs = milliseconds;
     }
+}
+
+WriteDecision RunRecorder::OnWriteStarting(const std::string& imagePath)
+{
+    HubRecord* record = Current();
+    if (record && record->image)
+        record->image->digest = DigestOf(imagePath);
+    return {};
+}
+
+void RunRecorder::OnWriteHeld(const WriteDecision& decision)
+{
+    if (HubRecord* record = Current())
+        record->refused = decision.reason;
+}
+
+std::optional<tolvane::platform::FileDigest> DigestOf(const std::string& path)
+{
+    tolvane::platform::FileDigest digest;
+    std::string ignored;
+    if (!tolvane::platform::Sha256File(path, digest, ignored))
+        return std::nullopt;
+    return digest;
 }

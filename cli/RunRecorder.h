@@ -4,6 +4,7 @@
 #ifndef TOLVANE_CLI_RUNRECORDER_H
 #define TOLVANE_CLI_RUNRECORDER_H
 
+#include "FileDigest.h"
 #include "UpgradeObserver.h"
 
 #include <cstdint>
@@ -11,12 +12,15 @@
 #include <string>
 #include <vector>
 
-enum class HubOutcome { Program, Programmed, Current, NoImage, Failed };
+enum class HubOutcome { Program, Programmed, Current, NoImage, Failed, Refused };
 
 struct ChosenImage {
     std::string name;
     char layout = 'B';
     std::uint16_t version = 0;
+    // The file's SHA-256 and size, last learnt just before the library was
+    // called (else when it was chosen); unset when it could not be hashed.
+    std::optional<tolvane::platform::FileDigest> digest = std::nullopt;
 };
 
 struct JudgedImage {
@@ -38,7 +42,8 @@ struct HubRecord {
     std::optional<ChosenImage> image;
     std::optional<std::int32_t> libraryResult;
     std::uint64_t libraryMs = 0;
-    std::vector<JudgedImage> images;
+    std::vector<JudgedImage> images;           // only when every image was asked for
+    std::optional<std::string> refused;        // why a watcher held the write
     std::optional<bool> verified;              // set by the verification only
     std::optional<std::uint16_t> versionAfter; // what the rescan shows; unset when the hub is gone
 
@@ -47,6 +52,9 @@ struct HubRecord {
 
 class RunRecorder : public IUpgradeObserver {
 public:
+    // everyImage: every image judged for a hub is asked for and kept, for
+    // explanations; otherwise none is kept, so that memory does not grow
+    // with the number of images.
     explicit RunRecorder(bool everyImage = false) : m_everyImage(everyImage) {}
 
     void OnDllVersion(std::uint32_t version) override { libraryVersion = version; }
@@ -61,6 +69,8 @@ public:
     void OnNoImage() override;
     void OnImageChosen(const std::string& name, char layout, std::uint16_t version) override;
     void OnImageUnreadable() override;
+    WriteDecision OnWriteStarting(const std::string& imagePath) override;
+    void OnWriteHeld(const WriteDecision& decision) override;
     void OnLibraryResult(std::int32_t result, std::uint64_t milliseconds) override;
 
     std::optional<std::uint32_t> libraryVersion;
@@ -75,6 +85,9 @@ private:
 };
 
 const char* OutcomeName(HubOutcome outcome);
+
+// The SHA-256 and size of the file at path; unset when it cannot be hashed.
+std::optional<tolvane::platform::FileDigest> DigestOf(const std::string& path);
 
 // Exit status of an upgrade (or of a plan, whose hubs are not programmed).
 int RunExitStatus(const std::vector<HubRecord>& hubs);

@@ -6,11 +6,13 @@
 #include <cstring>
 
 namespace {
-// Length of the well-formed UTF-8 sequence at text[at], or 0.
-std::size_t Utf8Length(const std::string& text, std::size_t at)
+// Length of the well-formed UTF-8 sequence at text[at], or 0 when there is
+// none or it encodes a C1 control (U+0080 to U+009F), which terminals obey.
+std::size_t PrintableUtf8Length(const std::string& text, std::size_t at)
 {
-    std::uint32_t ignored = 0;
-    return utf8::DecodeAt(text, at, ignored);
+    std::uint32_t codePoint = 0;
+    const std::size_t length = utf8::DecodeAt(text, at, codePoint);
+    return codePoint >= 0x80 && codePoint <= 0x9F ? 0 : length;
 }
 
 void AppendHex(std::string& out, unsigned char byte)
@@ -32,7 +34,7 @@ std::string EscapeBytes(const std::string& bytes)
         } else if (byte >= 0x20 && byte < 0x7F) {
             out += static_cast<char>(byte);
             ++at;
-        } else if (const std::size_t length = byte >= 0x80 ? Utf8Length(bytes, at) : 0) {
+        } else if (const std::size_t length = byte >= 0x80 ? PrintableUtf8Length(bytes, at) : 0) {
             out.append(bytes, at, length);
             at += length;
         } else {

@@ -7,8 +7,14 @@ FirmwareImage::~FirmwareImage() = default;
 
 bool FirmwareImage::Open(const std::string& path)
 {
+    std::string ignored;
+    return Open(path, ignored);
+}
+
+bool FirmwareImage::Open(const std::string& path, std::string& error)
+{
     Close();
-    m_file = tolvane::platform::OpenReadOnly(path);
+    m_file = tolvane::platform::OpenReadOnly(path, error);
     if (!m_file)
         return false;
     // The size the opening learnt: the tests of one entry see one file.
@@ -35,6 +41,12 @@ bool FirmwareImage::IsLegal() const
         return true;
     // Without its flags byte the file is shorter than either legal size.
     return HasFlags() && m_size == Layout().legalSize;
+}
+
+bool FirmwareImage::IsWritable() const
+{
+    std::uint16_t version = 0;
+    return IsLegal() && ReadFirmwareVersion(version);
 }
 
 std::size_t FirmwareImage::ReadField(std::uint64_t offset, std::uint8_t* out, std::size_t length) const

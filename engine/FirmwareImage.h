@@ -24,6 +24,8 @@ public:
 
     // Opens the file for reading and learns its size and header.
     bool Open(const std::string& path);
+    // The same, with the system's reason in error when it fails.
+    bool Open(const std::string& path, std::string& error);
     void Close();
 
     std::uint64_t Size() const { return m_size; }
@@ -39,6 +41,9 @@ public:
     // The size rule: only images for target 0x0D12 must have the exact size
     // of their layout.
     bool IsLegal() const;
+    // What an upgrade run asks before the library may write the image: the
+    // size rule, and the version word of its layout present.
+    bool IsWritable() const;
 
     // Reads up to length bytes at offset; returns the count present.
     std::size_t ReadField(std::uint64_t offset, std::uint8_t* out, std::size_t length) const;

@@ -136,7 +136,7 @@ ImageVerdict CHubUpgrader::CheckImage(std::uint32_t vidPid, const HubInfo& hub, 
     const std::string imagePath = tolvane::platform::kImageFolder + verdict.name8;
     FirmwareImage image;
     verdict.test = ImageTest::Unopenable;
-    if (!verdict.converted || imagePath.size() >= kImagePathSize || !image.Open(imagePath))
+    if (!verdict.converted || imagePath.size() >= kImagePathSize || !image.Open(imagePath, verdict.openError))
         return verdict;
     verdict.size = image.Size();
     verdict.hasTargetId = image.HasTargetId();

@@ -27,6 +27,7 @@ struct ImageVerdict {
     std::wstring name; // as the folder listing gives it
     std::string name8; // 8-bit name; empty when it does not convert
     bool converted = false;
+    std::string openError; // Unopenable: the system's reason, when it gave one
     std::uint64_t size = 0;
     bool hasTargetId = false;
     std::uint16_t targetId = 0;

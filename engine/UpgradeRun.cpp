@@ -135,9 +135,10 @@ CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
     // selection let through (only the size-checked target has a size rule),
     // and with the firmware check its version could not be shown to differ
     // from the hub's. It never reaches the library; the hub has failed.
+    // inspect calls an image legal by the same test.
     FirmwareImage image;
     std::uint16_t imageVersion = 0;
-    if (!image.Open(path) || !image.ReadFirmwareVersion(imageVersion)) {
+    if (!image.Open(path) || !image.IsWritable() || !image.ReadFirmwareVersion(imageVersion)) {
         LogHubFailed(hubNumber);
         if (m_pObserver)
             m_pObserver->OnImageUnreadable();

@@ -24,11 +24,9 @@ std::string HexOf(const unsigned char* bytes, std::size_t count)
 
 bool Sha256File(const std::string& path, FileDigest& digest, std::string& error)
 {
-    const std::unique_ptr<ReadOnlyFile> file = OpenReadOnly(path);
-    if (!file) {
-        error = "cannot be opened as a regular file";
+    const std::unique_ptr<ReadOnlyFile> file = OpenReadOnly(path, error);
+    if (!file)
         return false;
-    }
     Sha256Stream hash;
     if (!hash.Ok()) {
         error = "the system's SHA-256 is not available";

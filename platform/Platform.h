@@ -37,6 +37,9 @@ private:
 // Opens an 8-bit (multibyte) path; null when it cannot be opened or is a
 // directory.
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path);
+// The same, with the reason in error when it fails: the system's own text
+// for its error, or what kind of file was found instead of a regular one.
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error);
 
 // True when subKey under HKEY_LOCAL_MACHINE opens with read access. The
 // POSIX layer has no registry and leaves this one out: the program links the
@@ -55,6 +58,13 @@ std::wstring WidenAnsi(const std::string& text);
 // Latin-1 letter, as WidenAnsi shows such a byte.
 std::string WideToUtf8(const std::wstring& text);
 
+// A name as UTF-8 for showing, before it is escaped: an 8-bit name (as the
+// engine passes it) is converted from the ANSI code page on Windows and kept
+// as the bytes on disk elsewhere, valid UTF-8 or not, so that a Latin-1 byte
+// stays a byte to escape and never turns into its letter.
+std::string NameForShow(const std::string& name);
+// The same for a name ListFolder produced.
+std::string NameForShow(const std::wstring& name);
 // Makes the standard output pass bytes unchanged (no "\n" to "\r\n").
 void SetStdoutBinary();
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <limits>
 #include <new>
@@ -134,24 +135,39 @@ bool IsStrayByte(std::uint32_t cp)
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
 {
+    std::string ignored;
+    return OpenReadOnly(path, ignored);
+}
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error)
+{
     // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
     // come; the type is only known once the file is open.
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     } while (fd < 0 && errno == EINTR);
-    if (fd < 0)
+    if (fd < 0) {
+        error = std::strerror(errno);
         return nullptr;
+    }
     // Only regular files pass, and on those O_NONBLOCK changes nothing, so
     // it may stay set.
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) {
+    if (::fstat(fd, &info) != 0) {
+        error = std::strerror(errno);
+        ::close(fd);
+        return nullptr;
+    }
+    if (!S_ISREG(info.st_mode) || info.st_size < 0) {
+        error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
         ::close(fd);
         return nullptr;
     }
     try {
         return std::make_unique<PosixFile>(fd, static_cast<std::uint64_t>(info.st_size));
     } catch (const std::bad_alloc&) {
+        error = std::strerror(ENOMEM);
         ::close(fd);
         return nullptr;
     }
@@ -195,6 +211,17 @@ std::string WideToUtf8(const std::wstring& text)
         out.clear();
     }
     return out;
+}
+
+std::string NameForShow(const std::string& name)
+{
+    return name;
+}
+
+std::string NameForShow(const std::wstring& name)
+{
+    std::string bytes;
+    return NarrowName(name, bytes) ? bytes : WideToUtf8(name);
 }
 
 void SetStdoutBinary()

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cwchar>
 #include <new>
 
 #include <windows.h>
@@ -59,22 +60,52 @@ private:
     HANDLE m_handle;
 };
 
+// The system's message for an error code, in the user's language and in
+// UTF-8, without its line end.
+std::string SystemErrorText(DWORD code)
+{
+    wchar_t* text = nullptr;
+    const DWORD length =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message = length && text ? std::wstring(text, length) : L"error " + std::to_wstring(code);
+    if (text)
+        ::LocalFree(text);
+    while (!message.empty() && std::wcschr(L"\r\n. ", message.back()))
+        message.pop_back();
+    return WideToUtf8(message);
+}
+
 } // namespace
 
 std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
+{
+    std::string ignored;
+    return OpenReadOnly(path, ignored);
+}
+
+std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error)
 {
     // Full sharing: the image may still be open in the tool that produced it,
     // and nothing here should stop it being replaced or removed meanwhile.
     const HANDLE handle =
         ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
+    if (handle == INVALID_HANDLE_VALUE) {
+        error = SystemErrorText(::GetLastError());
         return nullptr;
+    }
     // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
     // can block forever and they have no size.
     BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK || !::GetFileInformationByHandle(handle, &info) ||
-        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (::GetFileType(handle) != FILE_TYPE_DISK) {
+        error = "not a regular file";
+        ::CloseHandle(handle);
+        return nullptr;
+    }
+    if (!::GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        error = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a directory"
+                                                                        : SystemErrorText(::GetLastError());
         ::CloseHandle(handle);
         return nullptr;
     }
@@ -82,6 +113,7 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
         const std::uint64_t size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
         return std::make_unique<Win32File>(handle, size);
     } catch (const std::bad_alloc&) {
+        error = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
         ::CloseHandle(handle);
         return nullptr;
     }
@@ -176,6 +208,16 @@ bool ListFolderHere(const std::string& folder, const std::string& extension, std
     }
     ::FindClose(search);
     return !names.empty();
+}
+
+std::string NameForShow(const std::string& name)
+{
+    return WideToUtf8(WidenAnsi(name));
+}
+
+std::string NameForShow(const std::wstring& name)
+{
+    return WideToUtf8(name);
 }
 
 bool NarrowName(const std::wstring& name, std::string& narrow)

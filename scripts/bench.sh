@@ -2,7 +2,9 @@
 # How the cost of a scan and an upgrade grows with the number of hubs, of
 # images in Bin/ and of lines in SpiFlash.ini. Builds release binaries in
 # build/bench, generates every case in build/bench/cases, runs each case a few
-# times and prints the median CPU time (user + system) of tolvane-cli.
+# times and prints the median CPU time (user + system) of tolvane-cli and its
+# peak memory (the largest resident set of the runs, through GNU time; "-"
+# where /usr/bin/time is missing).
 #
 #   bash scripts/bench.sh            # 3 runs per case
 #   BENCH_RUNS=5 bash scripts/bench.sh
@@ -10,7 +12,9 @@
 #
 # "growth" compares a case with the next smaller one of its series, per unit
 # of input: 1.0 is linear, and anything well above 1.5 grows faster than its
-# input. It is a benchmark, not a test: it never fails on a time.
+# input. It is a benchmark, not a test: it never fails on a time. The last
+# line compares the peak memory of 32 hubs x 30,000 images with that of
+# 32 hubs x 10 images, which should stay within 2x.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,6 +28,7 @@ cli=$(find "$PWD/$build" -name tolvane-cli -type f -perm -u+x | head -n1)
 mkimage=$(find "$PWD/$build" -name tolvane-mkimage -type f -perm -u+x | head -n1)
 rm -rf "$cases"
 mkdir -p "$cases"
+declare -A peaks
 
 # A bench of n simulated hubs of one model, programmed at once.
 write_bench() { # file hubs
@@ -92,34 +97,50 @@ settings_case() { # name lines where hubNumber
   } >"$dir/SpiFlash.ini"
 }
 
-# Median CPU seconds of runs of tolvane-cli on one case, and the exit status
-# of its last run (an upgrade case passes with 0; a scan with HUBNumber 255
-# cannot pass on 32 hubs or fewer and ends with 1).
+# Peak resident memory of a command in kilobytes, written to the file $1.
+peak_of() { # file command...
+  local out=$1
+  shift
+  if [ -x /usr/bin/time ]; then
+    /usr/bin/time -f '%M' -o "$out" "$@"
+  else
+    echo - >"$out"
+    "$@"
+  fi
+}
+
+# Median CPU seconds of runs of tolvane-cli on one case, its largest peak
+# memory in MB, and the exit status of its last run (an upgrade case passes
+# with 0; a scan with HUBNumber 255 cannot pass on 32 hubs or fewer and ends
+# with 1).
 measure() { # name command
-  local dir=$cases/$1 times=() t
+  local dir=$cases/$1 times=() peaks=() t
   for ((r = 0; r < runs; r++)); do
     rm -f "$dir/HubBench.ini.state"
     t=$({
       TIMEFORMAT='%U %S'
       time {
         status=0
-        TOLVANE_BENCH="$dir/HubBench.ini" "$cli" -C "$dir" "$2" --settle-ms 0 >/dev/null 2>&1 || status=$?
+        TOLVANE_BENCH="$dir/HubBench.ini" peak_of "$dir/peak" "$cli" -C "$dir" "$2" --settle-ms 0 >/dev/null 2>&1 ||
+          status=$?
         echo "$status" >"$dir/status"
       }
     } 2>&1)
     times+=("$(awk '{ printf "%.3f", $1 + $2 }' <<<"$t")")
+    peaks+=("$(tail -n1 "$dir/peak")")
   done
-  printf '%s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+  printf '%s %s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+    "$(printf '%s\n' "${peaks[@]}" | awk '$1 == "-" { dash = 1 } $1 != "-" && $1 > m { m = $1 } END { if (dash) print "-"; else printf "%.1f", m / 1024 }')" \
     "$(cat "$dir/status")"
 }
 
-row() { # label unit-count seconds exit-status previous-seconds previous-units
+row() { # label unit-count seconds peak-MB exit-status previous-seconds previous-units
   local growth=-
-  if [ -n "$5" ]; then
-    growth=$(awk -v t="$3" -v p="$5" -v u="$2" -v q="$6" 'BEGIN { if (p > 0) printf "%.2f", (t / p) / (u / q); else print "-" }')
+  if [ -n "$6" ]; then
+    growth=$(awk -v t="$3" -v p="$6" -v u="$2" -v q="$7" 'BEGIN { if (p > 0) printf "%.2f", (t / p) / (u / q); else print "-" }')
   fi
-  awk -v l="$1" -v u="$2" -v t="$3" -v x="$4" -v g="$growth" \
-    'BEGIN { printf "%-40s %8d %9.3f %12.3f %7s %5s\n", l, u, t, t * 1e6 / u, g, x }'
+  awk -v l="$1" -v u="$2" -v t="$3" -v m="$4" -v x="$5" -v g="$growth" \
+    'BEGIN { printf "%-40s %8d %9.3f %12.3f %7s %8s %5s\n", l, u, t, t * 1e6 / u, g, m, x }'
 }
 
 # Median wall-clock seconds of an upgrade of the case, with the arguments
@@ -159,18 +180,21 @@ if [ "${BENCH_ONLY:-}" = history ]; then
 fi
 
 echo "Generating cases in $cases ..." >&2
-printf '%-40s %8s %9s %12s %7s %5s\n' case units median_s us_per_unit growth exit
+printf '%-40s %8s %9s %12s %7s %8s %5s\n' case units median_s us_per_unit growth peak_MB exit
 for illegal in no yes; do
   for hubs in 1 8 32; do
     previous= previousUnits=
-    for images in 10 1000 10000; do
+    sizes="10 1000 10000"
+    [ "$hubs" = 32 ] && sizes="$sizes 30000"
+    for images in $sizes; do
       name=upgrade-h$hubs-i$images-$illegal
       upgrade_case "$name" "$hubs" "$images" "$illegal"
       units=$((hubs * images))
-      read -r seconds status < <(measure "$name" upgrade)
+      read -r seconds peak status < <(measure "$name" upgrade)
       label="upgrade hubs=$hubs images=$images"
       [ "$illegal" = yes ] && label="$label illegal/10"
-      row "$label" "$units" "$seconds" "$status" "$previous" "$previousUnits"
+      row "$label" "$units" "$seconds" "$peak" "$status" "$previous" "$previousUnits"
+      [ "$hubs" = 32 ] && [ "$illegal" = no ] && peaks[$images]=$peak
       previous=$seconds previousUnits=$units
       rm -rf "${cases:?}/$name"
     done
@@ -182,12 +206,16 @@ for layout in "front 1" "inside 1" "inside 255"; do
   for lines in 100000 1000000; do
     name=settings-$where-$number-$lines
     settings_case "$name" "$lines" "$where" "$number"
-    read -r seconds status < <(measure "$name" scan)
-    row "scan junk $where HUBNumber=$number" "$lines" "$seconds" "$status" "$previous" "$previousUnits"
+    read -r seconds peak status < <(measure "$name" scan)
+    row "scan junk $where HUBNumber=$number" "$lines" "$seconds" "$peak" "$status" "$previous" "$previousUnits"
     previous=$seconds previousUnits=$lines
     rm -rf "${cases:?}/$name"
   done
 done
 echo "units: hubs x images for an upgrade, junk lines for a scan; growth: 1.0 is linear" >&2
+awk -v big="${peaks[30000]}" -v small="${peaks[10]}" 'BEGIN {
+  if (big == "-" || small == "-" || small <= 0) { print "memory: not measured (no /usr/bin/time)"; exit }
+  printf "memory: 32 hubs x 30000 images %.1f MB, x 10 images %.1f MB, ratio %.2f (target at most 2)\n", big, small, big / small
+}'
 echo >&2
 history_cost

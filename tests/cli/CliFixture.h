@@ -14,6 +14,29 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "FileDigest.h"
+#endif
+
+// The SHA-256 of a file as sha256sum computes it. Wine runs no Linux
+// program: there the system's own digest stands in, which the platform tests
+// check against the published vectors.
+inline std::string ReferenceSha256(const std::string& path)
+{
+#ifdef _WIN32
+    tolvane::platform::FileDigest digest;
+    std::string error;
+    EXPECT_TRUE(tolvane::platform::Sha256File(path, digest, error)) << error;
+    return digest.sha256;
+#else
+    const ProcessResult result = RunExecutable("/usr/bin/sha256sum", {path});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    // A name with a backslash or a line end makes sha256sum start the line
+    // with a backslash.
+    return result.out.substr(result.out.rfind('\\', 0) == 0 ? 1 : 0, 64);
+#endif
+}
+
 // Settings with every hub model of the benches below and the firmware
 // check set as asked.
 inline std::string CliIni(int check, int hubNumber = 1, const std::string& more = "")

@@ -1,10 +1,26 @@
 #include "Inspect.h"
 #include "CliFixture.h"
 
+#include <cerrno>
+#include <cstring>
+
 using nlohmann::json;
 
 namespace {
 class InspectTest : public CliFixture {};
+
+// The system's words for a missing file: strerror's on POSIX; on Windows
+// whatever the system says, as long as it says something.
+std::string NoSuchFileText()
+{
+#ifdef _WIN32
+    const json missing = InspectImage("Bin/NONE.BIN");
+    EXPECT_NE(missing.value("error", ""), "");
+    return missing.value("error", "");
+#else
+    return std::strerror(ENOENT);
+#endif
+}
 
 ImageParams Texts(ImageParams params)
 {
@@ -70,7 +86,8 @@ TEST_F(InspectTest, ReportsEveryFieldAsTheEngineReadsIt)
           {"firmwareVersion", null},
           {"manufacturer", null},
           {"word1F6C", null},
-          {"legal", true}}},
+          {"legal", false},
+          {"illegalReason", "ends before its version word at 1F6C (layout B), file has 4 bytes"}}},
         {"TWO.BIN",
          Sized(CliImage(0x0D12, 0x00, 0x0100), 2),
          {{"targetId", "0D12"},
@@ -78,7 +95,24 @@ TEST_F(InspectTest, ReportsEveryFieldAsTheEngineReadsIt)
           {"layout", null},
           {"legal", false},
           {"illegalReason", "target identifier 0D12 needs a flags byte, file has 2 bytes"}}},
-        {"ONE.BIN", Sized(CliImage(0x0D12, 0x00, 0x0100), 1), {{"targetId", null}, {"legal", true}}},
+        {"ONE.BIN",
+         Sized(CliImage(0x0D12, 0x00, 0x0100), 1),
+         {{"targetId", null},
+          {"legal", false},
+          {"illegalReason", "no flags byte to tell its layout, file has 1 bytes"}}},
+        {"EMPTY.BIN", Sized(CliImage(0x0D13, 0x00, 0x0100), 0), {{"size", 0}, {"legal", false}}},
+        {"THREE.BIN", Sized(CliImage(0x0D13, 0x08, 0x0100), 3), {{"layout", "A"}, {"legal", false}}},
+        // Cut one byte into the version word of layout B: plan says the hub
+        // would fail, so inspect must not call it legal.
+        {"BCUT.BIN",
+         Sized(CliImage(0x0D13, 0x00, 0x0655), 8044),
+         {{"layout", "B"},
+          {"fwVersionWord", null},
+          {"legal", false},
+          {"illegalReason", "ends before its version word at 1F6C (layout B), file has 8044 bytes"}}},
+        {"ACUT.BIN",
+         Sized(CliImage(0x0D13, 0x88, 0x9021), 8013),
+         {{"legal", false}, {"illegalReason", "ends before its version word at 1F4C (layout A), file has 8013 bytes"}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,7 +122,9 @@ TEST_F(InspectTest, ReportsEveryFieldAsTheEngineReadsIt)
         for (const auto& field : c.expected.items())
             EXPECT_EQ(image[field.key()], field.value()) << field.key();
     }
-    EXPECT_EQ(InspectImage("Bin/NONE.BIN"), json({{"file", "Bin/NONE.BIN"}, {"opened", false}}));
+    const json none = InspectImage("Bin/NONE.BIN");
+    EXPECT_EQ(none["opened"], false);
+    EXPECT_EQ(none["error"], NoSuchFileText());
 }
 
 TEST_F(InspectTest, CommandPrintsTextOrJsonAndFailsOnIllegalImages)
@@ -98,17 +134,20 @@ TEST_F(InspectTest, CommandPrintsTextOrJsonAndFailsOnIllegalImages)
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.out, "Bin/B.BIN\n"
                           "  size              28801 bytes\n"
-                          "  target identifier 0D12\n"
-                          "  imageFlags        00\n"
-                          "  layout            B\n"
-                          "  versionStep       0\n"
-                          "  fwVersionWord     0655\n"
-                          "  firmware version  0655\n"
-                          "  word at 0x1F6C    0655\n"
-                          "  manufacturer      'Tolvane'\n"
-                          "  product           'USB3.2 Hub'\n"
-                          "  second product    'USB\\x01Hub'\n"
-                          "  legal             yes\n");
+                          "  sha256            " +
+                              ReferenceSha256("Bin/B.BIN") +
+                              "\n"
+                              "  target identifier 0D12\n"
+                              "  imageFlags        00\n"
+                              "  layout            B\n"
+                              "  versionStep       0\n"
+                              "  fwVersionWord     0655\n"
+                              "  firmware version  0655\n"
+                              "  word at 0x1F6C    0655\n"
+                              "  manufacturer      'Tolvane'\n"
+                              "  product           'USB3.2 Hub'\n"
+                              "  second product    'USB\\x01Hub'\n"
+                              "  legal             yes\n");
 
     WriteImage("BAD.BIN", Sized(CliImage(0x0D12, 0x00, 0x0655), 28848));
     int status = -1;
@@ -121,5 +160,5 @@ TEST_F(InspectTest, CommandPrintsTextOrJsonAndFailsOnIllegalImages)
     EXPECT_EQ(doc["images"][2]["opened"], false);
     result = Cli({"inspect", "Bin/NONE.BIN"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "Bin/NONE.BIN\n  cannot be opened\n");
+    EXPECT_EQ(result.out, "Bin/NONE.BIN\n  cannot be opened: " + NoSuchFileText() + "\n");
 }

@@ -18,6 +18,10 @@ TEST(TextEscape, KeepsPrintableUtf8AndEscapesEveryOtherByte)
         {"\xED\xA0\x80", "\\xED\\xA0\\x80"},          // surrogate
         {"\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"}, // beyond U+10FFFF
         {"\xE2\x82", "\\xE2\\x82"},
+        {"\xC2\x85\xC2\x9B", "\\xC2\\x85\\xC2\\x9B"}, // C1 controls, NEL and CSI
+        {"\xC2\xA0\xC2\xA9", "\xC2\xA0\xC2\xA9"},     // the first printable ones after them
+        {"\x1B[31m\n", "\\x1B[31m\\x0A"},
+        {"caf\xE9", "caf\\xE9"}, // Latin-1, unlike "caf\xC3\xA9"
     };
     for (const auto& c : cases)
         EXPECT_EQ(EscapeBytes(c.bytes), c.text) << c.text;

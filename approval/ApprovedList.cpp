@@ -1,0 +1,146 @@
+#include "ApprovedList.h"
+
+#include "AsciiText.h"
+#include "Platform.h"
+#include "TextEscape.h"
+
+#include <memory>
+
+namespace {
+constexpr std::size_t kHexDigits = 64;
+// A list of a few thousand images is a few hundred kilobytes; anything far
+// larger is not a list, and is not read whole into memory.
+constexpr std::uint64_t kLargestList = 16 * 1024 * 1024;
+
+std::string Key(const std::string& name)
+{
+#ifdef _WIN32
+    return ascii::Upper(name);
+#else
+    return name;
+#endif
+}
+
+bool IsHex(char c)
+{
+    return ascii::HexDigitValue(c) >= 0;
+}
+
+// sha256sum's escaped names: "\\" for a backslash, "\n" for a line feed
+// and "\r" for a carriage return. False for any other escape.
+bool Unescape(const std::string& name, std::string& plain)
+{
+    plain.clear();
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] != '\\') {
+            plain += name[i];
+            continue;
+        }
+        if (++i == name.size())
+            return false;
+        const char c = name[i];
+        if (c != '\\' && c != 'n' && c != 'r')
+            return false;
+        plain += c == '\\' ? '\\' : c == 'n' ? '\n' : '\r';
+    }
+    return true;
+}
+
+std::string LineError(unsigned number, const std::string& what)
+{
+    return "line " + std::to_string(number) + ": " + what;
+}
+} // namespace
+
+std::string ApprovedList::LastPart(const std::string& path)
+{
+#ifdef _WIN32
+    const std::size_t cut = path.find_last_of("/\\");
+#else
+    const std::size_t cut = path.find_last_of('/');
+#endif
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool ApprovedList::Load(const std::string& path, std::string& error)
+{
+    const std::unique_ptr<tolvane::platform::ReadOnlyFile> file = tolvane::platform::OpenReadOnly(path, error);
+    if (!file)
+        return false;
+    const std::uint64_t size = file->OpenedSize();
+    if (size > kLargestList) {
+        error = "larger than " + std::to_string(kLargestList) + " bytes, not a list of images";
+        return false;
+    }
+    std::string text(static_cast<std::size_t>(size), '\0');
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t got = file->ReadAt(at, &text[at], text.size() - at);
+        if (got == 0) {
+            error = "read failed before the end of the file";
+            return false;
+        }
+        at += got;
+    }
+    return Parse(text, error);
+}
+
+bool ApprovedList::Parse(const std::string& text, std::string& error)
+{
+    m_hashes.clear();
+    unsigned number = 0;
+    for (std::size_t start = 0; start < text.size();) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        ++number;
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!AddLine(line, number, error))
+            return false;
+    }
+    return true;
+}
+
+bool ApprovedList::AddLine(const std::string& line, unsigned number, std::string& error)
+{
+    // An empty line (an editor's last one) lists nothing.
+    if (line.empty())
+        return true;
+    const bool escaped = line[0] == '\\';
+    const std::size_t hexAt = escaped ? 1 : 0;
+    std::size_t digits = 0;
+    while (hexAt + digits < line.size() && IsHex(line[hexAt + digits]))
+        ++digits;
+    const std::size_t nameAt = hexAt + kHexDigits + 2;
+    if (digits != kHexDigits || line.size() <= nameAt || line[nameAt - 2] != ' ' ||
+        (line[nameAt - 1] != ' ' && line[nameAt - 1] != '*')) {
+        error = LineError(number, "not \"SHA256  NAME\" or \"SHA256 *NAME\" with 64 hex digits");
+        return false;
+    }
+    std::string name = line.substr(nameAt);
+    if (escaped && !Unescape(line.substr(nameAt), name)) {
+        error = LineError(number, "the name holds a backslash that sha256sum does not write");
+        return false;
+    }
+    const std::string part = LastPart(name);
+    if (part.empty()) {
+        error = LineError(number, "the name ends in a separator");
+        return false;
+    }
+    const std::string sha256 = ascii::Lower(line.substr(hexAt, kHexDigits));
+    const auto placed = m_hashes.emplace(Key(part), Entry{sha256, number});
+    if (!placed.second && placed.first->second.sha256 != sha256) {
+        error = LineError(number,
+                          EscapeBytes(part) + " has another hash on line " + std::to_string(placed.first->second.line));
+        return false;
+    }
+    return true;
+}
+
+const std::string* ApprovedList::HashOf(const std::string& path) const
+{
+    const auto found = m_hashes.find(Key(LastPart(path)));
+    return found == m_hashes.end() ? nullptr : &found->second.sha256;
+}

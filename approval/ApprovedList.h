@@ -1,0 +1,38 @@
+// The images a site has approved, as `sha256sum Bin/*.BIN` lists them: one
+// "HEX  NAME" or "HEX *NAME" per line, LF or CRLF, and the "\HEX  NAME"
+// form sha256sum writes for a name with a backslash or a line end in it.
+// Names are known by their last path part, without regard to letter case on
+// Windows, where the file system has none either.
+#ifndef TOLVANE_APPROVAL_APPROVEDLIST_H
+#define TOLVANE_APPROVAL_APPROVEDLIST_H
+
+#include <map>
+#include <string>
+
+class ApprovedList {
+public:
+    // Reads the list at path. False with error set when the file cannot be
+    // read (the system's reason) or a line is not a list line ("line N: ...").
+    bool Load(const std::string& path, std::string& error);
+    // The same from the list's text.
+    bool Parse(const std::string& text, std::string& error);
+
+    // The lower-case hex SHA-256 approved for the image at path (its last
+    // part counts), or null when it is not listed.
+    const std::string* HashOf(const std::string& path) const;
+    std::size_t Size() const { return m_hashes.size(); }
+
+    // The last part of a path: after the last '/' (and '\' on Windows).
+    static std::string LastPart(const std::string& path);
+
+private:
+    bool AddLine(const std::string& line, unsigned number, std::string& error);
+
+    struct Entry {
+        std::string sha256;
+        unsigned line = 0;
+    };
+    std::map<std::string, Entry> m_hashes; // by the key of the last part
+};
+
+#endif
