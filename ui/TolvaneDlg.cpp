@@ -1,6 +1,8 @@
 #include "TolvaneDlg.h"
 
+#include "ApprovalGate.h"
 #include "HistoryWriter.h"
+#include "ObserverChain.h"
 #include "resource.h"
 
 unsigned char bUpgradeReady = 0;
@@ -47,8 +49,9 @@ void CTolvaneDlg::OnStartUpgrade()
 
     // Settings and hubs are read anew in the same press, so the run never
     // works on a table that an earlier scan left behind.
+    ApprovedList approved;
     std::unique_ptr<HistoryWriter> history;
-    if (StartHistory(history) && ScanAndUpgrade(history.get())) {
+    if (LoadApproved(approved) && StartHistory(history) && ScanAndUpgrade(approved, history.get())) {
         FillLampWith(kLampGreen);
         ShowCompletedMessage(kUpgradeCompletedText);
         SetProgressPos(0);
@@ -91,16 +94,35 @@ bool CTolvaneDlg::StartHistory(std::unique_ptr<HistoryWriter>& history)
     return false;
 }
 
-bool CTolvaneDlg::ScanAndUpgrade(HistoryWriter* history)
+bool CTolvaneDlg::LoadApproved(ApprovedList& approved)
 {
-    if (!history)
+    if (!m_options.approved)
+        return true;
+    std::string error;
+    if (approved.Load(*m_options.approved, error))
+        return true;
+    LogError("!!!Error cannot use the approved list " + *m_options.approved + ": " + error + "\r\n");
+    return false;
+}
+
+bool CTolvaneDlg::ScanAndUpgrade(const ApprovedList& approved, HistoryWriter* history)
+{
+    if (!history && !m_options.approved)
         return m_upgrader.Initialzation(this) && m_upgrader.RunUpgrade(this);
-    m_upgrader.SetObserver(history);
+    // The check of the image comes first, so that a refused image is never
+    // recorded as a write that started.
+    ApprovalGate gate(approved);
+    ObserverChain watchers;
+    watchers.Add(m_options.approved ? &gate : nullptr);
+    watchers.Add(history);
+    m_upgrader.SetObserver(&watchers);
     const bool scanned = m_upgrader.Initialzation(this);
-    if (!scanned)
+    if (!scanned && history)
         history->ScanFailed();
     const bool upgraded = scanned && m_upgrader.RunUpgrade(this);
     m_upgrader.SetObserver(nullptr);
+    if (!history)
+        return upgraded;
     history->Finish();
     // A line lost after the last write: the engine has not said so.
     if (upgraded && history->Failed())
@@ -110,8 +132,12 @@ bool CTolvaneDlg::ScanAndUpgrade(HistoryWriter* history)
 
 void CTolvaneDlg::LogHistoryFailure(const HistoryWriter& history)
 {
+    LogError("!!!Error cannot write the history to " + *m_options.history + ": " + history.Error() + "\r\n");
+}
+
+void CTolvaneDlg::LogError(const std::string& line)
+{
     m_upgrader.m_pDlg = this;
-    m_upgrader.AppendLog("!!!Error cannot write the history to " + *m_options.history + ": " + history.Error() +
-                         "\r\n");
+    m_upgrader.AppendLog(line);
     m_upgrader.PushLog();
 }

@@ -20,6 +20,7 @@ extern unsigned char bUpgradeReady;
 
 extern const wchar_t kUpgradeCompletedText[];
 
+class ApprovedList;
 class HistoryWriter;
 
 class CTolvaneDlg : public IUpgraderWindow {
@@ -57,8 +58,12 @@ private:
     // The history the press keeps, when one was asked for; false (with a line
     // in the log) when it cannot be kept, and then no hub is touched.
     bool StartHistory(std::unique_ptr<HistoryWriter>& history);
-    bool ScanAndUpgrade(HistoryWriter* history);
+    // The approved list the press checks every image against, when one was
+    // asked for; false (with a line in the log) when it cannot be used.
+    bool LoadApproved(ApprovedList& approved);
+    bool ScanAndUpgrade(const ApprovedList& approved, HistoryWriter* history);
     void LogHistoryFailure(const HistoryWriter& history);
+    void LogError(const std::string& line);
 
     CHubUpgrader& m_upgrader;
     WindowOptions m_options;

@@ -8,6 +8,7 @@ struct FileOption {
 
 const FileOption kFileOptions[] = {
     {"--history", &WindowOptions::history},
+    {"--approved", &WindowOptions::approved},
 };
 
 // True when args[at] is the option; at then points at its last word.

@@ -11,6 +11,9 @@ struct WindowOptions {
     // --history FILE: the run history every upgrade keeps; unset for none.
     // Given without a file it is empty, and no upgrade can keep it.
     std::optional<std::string> history;
+    // --approved FILE: the sha256sum list of the only images an upgrade may
+    // write; unset to write any image that fits.
+    std::optional<std::string> approved;
 };
 
 // args: the words after the program's name. Each option takes a file, as

@@ -1,6 +1,7 @@
 #include "QtWindowFixture.h"
 
 #include "DialogTable.h"
+#include "FileDigest.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -437,5 +438,41 @@ TEST_F(QtWindowTest, AHistoryThatCannotBeOpenedEndsRedWithOneErrorLineAndNoHubTo
         EXPECT_FALSE(StartButton()->isEnabled());
         EXPECT_TRUE(ScanButton()->isEnabled());
         EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
+    }
+}
+
+TEST_F(QtWindowTest, TheApprovedListDecidesWhichImageTheButtonWrites)
+{
+    // The list is written as sha256sum writes it, from the image's hash.
+    tolvane::platform::FileDigest digest;
+    std::string error;
+    ASSERT_TRUE(tolvane::platform::Sha256File((dir.Path() / "Bin" / "GL.BIN").string(), digest, error)) << error;
+    const struct {
+        const char* name;
+        std::string list;
+        bool written;
+        const char* logLine; // "" for a press that writes the hub
+    } cases[] = {
+        {"listed", digest.sha256 + "  Bin/GL.BIN\n", true, ""},
+        {"unlisted", digest.sha256 + "  OTHER.BIN\n", false,
+         "!!!Error GL.BIN is not in the approved list, not written\n!!!Error Device(1):=> Upgrade failed\n"},
+        {"malformed", "not a list\n", false, "!!!Error cannot use the approved list ok.txt: line 1: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Hubs();
+        dir.Remove("HubBench.ini.state");
+        dir.Write("ok.txt", c.list);
+        m_dialog.reset();
+        Dialog().SetOptions(ParseWindowOptions({"--approved", "ok.txt"}));
+        Show();
+        BoxWatcher watcher(Progress(), Lamp());
+        QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+        EXPECT_EQ(watcher.boxes.size(), c.written ? 1u : 0u);
+        EXPECT_EQ(LampPixel(), LampColour(c.written ? kLampGreen : kLampRed));
+        EXPECT_NE(LogBox()->toPlainText().toStdString().find(c.logLine), std::string::npos)
+            << LogBox()->toPlainText().toStdString();
+        EXPECT_EQ(dir.Read("HubBench.ini.state").empty(), !c.written);
     }
 }

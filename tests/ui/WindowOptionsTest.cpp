@@ -25,3 +25,11 @@ TEST(WindowOptions, HistoryIsTakenInEitherFormAndOtherWordsAreIgnored)
         EXPECT_EQ(ParseWindowOptions(c.args).history, c.history);
     }
 }
+
+TEST(WindowOptions, BothFilesAreTakenSideBySide)
+{
+    const WindowOptions options = ParseWindowOptions({"--approved=ok.txt", "x", "--history", "h.jsonl"});
+    EXPECT_EQ(options.approved, "ok.txt");
+    EXPECT_EQ(options.history, "h.jsonl");
+    EXPECT_EQ(ParseWindowOptions({"--history", "h"}).approved, std::nullopt);
+}
