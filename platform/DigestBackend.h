@@ -21,8 +21,11 @@ public:
 
 private:
     bool m_ok = false;
-    void* m_state = nullptr;    // EVP_MD_CTX, or the CNG hash handle
-    void* m_provider = nullptr; // the CNG algorithm handle; unused on POSIX
+    void* m_state = nullptr; // EVP_MD_CTX, or the CNG hash handle
+#ifdef _WIN32
+    // The CNG algorithm handle; clang refuses an unused private field.
+    void* m_provider = nullptr;
+#endif
 };
 
 } // namespace tolvane::platform

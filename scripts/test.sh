@@ -5,30 +5,43 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh all
-bash scripts/check-format.sh
+# Every step's time, for the table in the developer's guide: its name, the
+# seconds on the clock, and the CPU seconds (user, system) of it and the
+# programs it waited for, which other work on the machine hardly changes.
+# Printed at the end and kept in build/test-times.txt.
+mkdir -p build
+times_file="$PWD/build/test-times.txt"
+: >"$times_file"
+step() {
+  local TIMEFORMAT="$1	%R	%U	%S"
+  shift
+  { time "$@" 2>&3; } 3>&2 2>>"$times_file"
+}
+
+step deps bash scripts/install-deps.sh all
+step format bash scripts/check-format.sh
 
 # Every build treats compiler warnings as errors here (TOLVANE_WERROR).
-cmake --preset linux -DTOLVANE_WERROR=ON
-cmake --build --preset linux
-ctest --preset linux
+step "linux configure" cmake --preset linux -DTOLVANE_WERROR=ON
+step "linux build" cmake --build --preset linux
+step "linux tests" ctest --preset linux
 
 # The native tests once more under AddressSanitizer, LeakSanitizer and UBSan,
 # then every fuzz target for TOLVANE_FUZZ_SECONDS (60) from its seeds.
-cmake --preset asan -DTOLVANE_WERROR=ON
-cmake --build --preset asan
-ctest --preset asan
-cmake --preset fuzz -DTOLVANE_WERROR=ON
-cmake --build --preset fuzz
-ctest --preset fuzz
+step "asan configure" cmake --preset asan -DTOLVANE_WERROR=ON
+step "asan build" cmake --build --preset asan
+step "asan tests" ctest --preset asan
+step "fuzz configure" cmake --preset fuzz -DTOLVANE_WERROR=ON
+step "fuzz build" cmake --build --preset fuzz
+step "fuzz tests" ctest --preset fuzz
 
 # Decides which Wine loader runs the tests (see the script).
 source scripts/wine-loader.sh
-cmake --preset windows -DTOLVANE_WERROR=ON
-cmake --build --preset windows
+step "windows configure" cmake --preset windows -DTOLVANE_WERROR=ON
+step "windows build" cmake --build --preset windows
 # The Windows kits that the Windows tests build and run carry the launcher.
-cmake --preset launcher -DTOLVANE_WERROR=ON
-cmake --build --preset launcher
+step "launcher configure" cmake --preset launcher -DTOLVANE_WERROR=ON
+step "launcher build" cmake --build --preset launcher
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Every prefix this script runs Wine in; the launcher's tests make the last.
 wine_prefixes=("$WINEPREFIX" "$PWD/build/launcher/wineprefix" "$PWD/build/launcher/wineprefix32")
@@ -39,14 +52,19 @@ trap 'for p in "${wine_prefixes[@]}"; do WINEPREFIX="$p" wineserver -k 2>/dev/nu
 # (wine-session.sh stops any left from a run without a display, which would
 # show no window at all), and it stops there too, before xvfb-run takes the
 # display away from under it.
-xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-session.sh ctest --preset windows
+step "windows tests" xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-session.sh ctest --preset windows
 
-# The launcher runs under WOW64 in a 64-bit prefix of its own.
+# The launcher's cases run with the 32-bit launcher itself (launcher.*, under
+# WOW64 in a 64-bit prefix of its own and in a 32-bit one) and with its 64-bit
+# twin (launcher64.*); where Wine runs 64-bit programs only, the first set
+# skips itself.
 export WINEPREFIX="$PWD/build/launcher/wineprefix"
 if [ -n "${TOLVANE_NO_32BIT_PROGRAMS:-}" ]; then
-  # Every other launcher test starts the 32-bit launcher.
-  echo "launcher: only its image check runs; this machine runs no 32-bit programs"
-  ctest --preset launcher -R '^launcher\.image$'
+  echo "launcher: its cases run with the 64-bit twin alone (launcher64.*); this machine runs no 32-bit programs"
 else
-  bash scripts/wine-session.sh ctest --preset launcher
+  echo "launcher: its cases run with the 32-bit launcher (launcher.*) and with the 64-bit twin (launcher64.*)"
 fi
+step "launcher tests" bash scripts/wine-session.sh ctest --preset launcher
+
+echo "test.sh: seconds per step (clock, CPU user, CPU system):"
+awk -F'\t' '{ printf "  %-20s %8s %8s %8s\n", $1, $2, $3, $4 }' "$times_file"
