@@ -3,8 +3,7 @@
 #include "AsciiText.h"
 #include "Platform.h"
 #include "TextEscape.h"
-
-#include <memory>
+#include "WholeFile.h"
 
 namespace {
 constexpr std::size_t kHexDigits = 64;
@@ -62,26 +61,19 @@ std::string ApprovedList::LastPart(const std::string& path)
     return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+bool ApprovedList::ReadBytes(const std::string& path, std::string& bytes, std::string& error)
+{
+    if (tolvane::platform::ReadWholeFile(path, kLargestList, bytes, error))
+        return true;
+    if (error.compare(0, 12, "larger than ") == 0)
+        error += ", not a list of images";
+    return false;
+}
+
 bool ApprovedList::Load(const std::string& path, std::string& error)
 {
-    const std::unique_ptr<tolvane::platform::ReadOnlyFile> file = tolvane::platform::OpenReadOnly(path, error);
-    if (!file)
-        return false;
-    const std::uint64_t size = file->OpenedSize();
-    if (size > kLargestList) {
-        error = "larger than " + std::to_string(kLargestList) + " bytes, not a list of images";
-        return false;
-    }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    for (std::size_t at = 0; at < text.size();) {
-        const std::size_t got = file->ReadAt(at, &text[at], text.size() - at);
-        if (got == 0) {
-            error = "read failed before the end of the file";
-            return false;
-        }
-        at += got;
-    }
-    return Parse(text, error);
+    std::string text;
+    return ReadBytes(path, text, error) && Parse(text, error);
 }
 
 bool ApprovedList::Parse(const std::string& text, std::string& error)

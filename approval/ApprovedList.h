@@ -14,6 +14,9 @@ public:
     // Reads the list at path. False with error set when the file cannot be
     // read (the system's reason) or a line is not a list line ("line N: ...").
     bool Load(const std::string& path, std::string& error);
+    // The list's bytes, read once, for a caller that checks them before they
+    // are parsed. False with error set as Load sets it.
+    static bool ReadBytes(const std::string& path, std::string& bytes, std::string& error);
     // The same from the list's text.
     bool Parse(const std::string& text, std::string& error);
 

@@ -22,6 +22,30 @@ std::string HexOf(const unsigned char* bytes, std::size_t count)
     return hex;
 }
 
+namespace {
+bool Finish(Sha256Stream& hash, std::uint64_t size, FileDigest& digest, std::string& error)
+{
+    unsigned char bytes[32];
+    if (!hash.Final(bytes)) {
+        error = "the system's SHA-256 failed";
+        return false;
+    }
+    digest.sha256 = HexOf(bytes, sizeof bytes);
+    digest.size = size;
+    return true;
+}
+} // namespace
+
+bool Sha256Bytes(const std::string& bytes, FileDigest& digest, std::string& error)
+{
+    Sha256Stream hash;
+    if (!hash.Ok() || !hash.Update(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size())) {
+        error = "the system's SHA-256 failed";
+        return false;
+    }
+    return Finish(hash, bytes.size(), digest, error);
+}
+
 bool Sha256File(const std::string& path, FileDigest& digest, std::string& error)
 {
     const std::unique_ptr<ReadOnlyFile> file = OpenReadOnly(path, error);
@@ -49,14 +73,7 @@ bool Sha256File(const std::string& path, FileDigest& digest, std::string& error)
         }
         offset += got;
     }
-    unsigned char bytes[32];
-    if (!hash.Final(bytes)) {
-        error = "the system's SHA-256 failed";
-        return false;
-    }
-    digest.sha256 = HexOf(bytes, sizeof bytes);
-    digest.size = size;
-    return true;
+    return Finish(hash, size, digest, error);
 }
 
 } // namespace tolvane::platform

@@ -20,6 +20,10 @@ struct FileDigest {
 // crypto library fails.
 bool Sha256File(const std::string& path, FileDigest& digest, std::string& error);
 
+// Hashes bytes already in memory; the size is theirs. False with the reason
+// in error when the crypto library fails.
+bool Sha256Bytes(const std::string& bytes, FileDigest& digest, std::string& error);
+
 // The hex form of a digest as the crypto library returns it.
 std::string HexOf(const unsigned char* bytes, std::size_t count);
 

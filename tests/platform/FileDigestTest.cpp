@@ -30,6 +30,10 @@ TEST_P(FileDigestTest, MatchesThePublishedVector)
     ASSERT_TRUE(Sha256File((dir.Path() / "image.bin").string(), digest, error)) << error;
     EXPECT_EQ(digest.sha256, GetParam().sha256);
     EXPECT_EQ(digest.size, GetParam().contents.size());
+    FileDigest inMemory;
+    ASSERT_TRUE(Sha256Bytes(GetParam().contents, inMemory, error)) << error;
+    EXPECT_EQ(inMemory.sha256, GetParam().sha256);
+    EXPECT_EQ(inMemory.size, GetParam().contents.size());
 }
 
 INSTANTIATE_TEST_SUITE_P(
