@@ -49,7 +49,7 @@ void AddJson(CLI::App& command, CliOptions& options)
 void AddApproved(CLI::App& command, CliOptions& options)
 {
     command
-        .add_option("--approved", options.approved,
+        .add_option("--approved", options.approval.list,
                     "write only the images that FILE (as sha256sum writes it) lists with their very contents")
         ->type_name("FILE");
 }

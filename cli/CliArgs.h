@@ -2,6 +2,7 @@
 #ifndef TOLVANE_CLI_CLIARGS_H
 #define TOLVANE_CLI_CLIARGS_H
 
+#include "Approval.h"
 #include "HubUpgrader.h"
 
 #include <cstdint>
@@ -20,7 +21,7 @@ struct CliOptions {
     bool verify = false;                                     // upgrade --verify
     std::string history;                                     // upgrade --history FILE, empty for none
     bool explain = false;                                    // plan --explain
-    std::string approved;                                    // upgrade, plan --approved FILE, empty for none
+    ApprovalOptions approval;                                // upgrade, plan --approved FILE, empty for none
     std::vector<std::string> images;                         // inspect IMAGE...
     std::string historyFile;                                 // history FILE
 };

@@ -127,7 +127,7 @@ int RunScanCommand(const CliOptions& options)
 int RunUpgradeCommand(const CliOptions& options)
 {
     ApprovedList approved;
-    if (!options.approved.empty() && !LoadApproved(options.approved, approved))
+    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
         return kExitUsage;
     ApprovalGate gate(approved);
     InterruptionGuard interruption;
@@ -144,7 +144,7 @@ int RunUpgradeCommand(const CliOptions& options)
     // The check of the image comes first, so that a refused image is never
     // recorded as a write that started.
     ObserverChain watchers;
-    watchers.Add(options.approved.empty() ? nullptr : &gate);
+    watchers.Add(options.approval.Given() ? &gate : nullptr);
     watchers.Add(&recorder);
     watchers.Add(history.get());
     watchers.Add(&interruption);

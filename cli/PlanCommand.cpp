@@ -135,7 +135,7 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
 int RunPlanCommand(const CliOptions& options)
 {
     ApprovedList approved;
-    if (!options.approved.empty() && !LoadApproved(options.approved, approved))
+    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
         return kExitUsage;
     RunRecorder recorder(options.explain);
     const Watching watching(recorder);
@@ -154,7 +154,7 @@ int RunPlanCommand(const CliOptions& options)
     if (passed)
         theHubUpgrader.PlanUpgrade(&window);
     const std::string notes = capture.Finish();
-    if (!options.approved.empty())
+    if (options.approval.Given())
         CheckApproval(ApprovalGate(approved), recorder.hubs);
     const int status = passed ? PlanExitStatus(recorder.hubs) : kExitFailed;
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
