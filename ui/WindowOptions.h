@@ -14,6 +14,12 @@ struct WindowOptions {
     // --approved FILE: the sha256sum list of the only images an upgrade may
     // write; unset to write any image that fits.
     std::optional<std::string> approved;
+    // --trust KEY, any number of times: the public keys one of which must
+    // have signed the approved list; empty for an unsigned list.
+    std::vector<std::string> trust;
+    // --signature FILE: the list's signature; unset for the list's name
+    // with ".sig" added.
+    std::optional<std::string> signature;
 };
 
 // args: the words after the program's name. Each option takes a file, as
