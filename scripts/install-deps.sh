@@ -35,7 +35,7 @@ cross=(
 )
 wine32=wine32:i386
 update_attempts=3
-update_pause=10
+update_pause=5
 case "$group" in
   native) packages=("${native[@]}"); what="the native build" ;;
   all) packages=("${native[@]}" "${cross[@]}" "$wine32"); what="the native and the Windows builds" ;;
