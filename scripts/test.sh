@@ -27,7 +27,8 @@ step "linux build" cmake --build --preset linux
 step "linux tests" ctest --preset linux
 
 # The native tests once more under AddressSanitizer, LeakSanitizer and UBSan,
-# then every fuzz target for TOLVANE_FUZZ_SECONDS (60) from its seeds.
+# then every fuzz target from its seeds, for an equal share of
+# TOLVANE_FUZZ_TOTAL_SECONDS (240), two at a time.
 step "asan configure" cmake --preset asan -DTOLVANE_WERROR=ON
 step "asan build" cmake --build --preset asan
 step "asan tests" ctest --preset asan
@@ -57,14 +58,16 @@ step "windows tests" xvfb-run -a -s "-screen 0 1024x768x24" bash scripts/wine-se
 # The launcher's cases run with the 32-bit launcher itself (launcher.*, under
 # WOW64 in a 64-bit prefix of its own and in a 32-bit one) and with its 64-bit
 # twin (launcher64.*); where Wine runs 64-bit programs only, the first set
-# skips itself.
+# skips itself, and the kit test started the twin in the launcher's place.
 export WINEPREFIX="$PWD/build/launcher/wineprefix"
 if [ -n "${TOLVANE_NO_32BIT_PROGRAMS:-}" ]; then
-  echo "launcher: its cases run with the 64-bit twin alone (launcher64.*); this machine runs no 32-bit programs"
+  launcher_set="the 64-bit twin alone (launcher64.*, and in the kit test); launcher.* skipped: $TOLVANE_NO_32BIT_PROGRAMS"
 else
-  echo "launcher: its cases run with the 32-bit launcher (launcher.*) and with the 64-bit twin (launcher64.*)"
+  launcher_set="the 32-bit launcher (launcher.*, and in the kit test) and the 64-bit twin (launcher64.*)"
 fi
+echo "launcher: its cases run with $launcher_set"
 step "launcher tests" bash scripts/wine-session.sh ctest --preset launcher
 
 echo "test.sh: seconds per step (clock, CPU user, CPU system):"
 awk -F'\t' '{ printf "  %-20s %8s %8s %8s\n", $1, $2, $3, $4 }' "$times_file"
+echo "test.sh: the launcher's cases ran with $launcher_set"

@@ -9,11 +9,13 @@
 # those found through the PATH or started from the wrong folder.
 cmake_minimum_required(VERSION 3.25)
 
+# TOLVANE_NO_32BIT_PROGRAMS holds the reason (see scripts/wine-loader.sh).
 if(BITS EQUAL 32 AND DEFINED ENV{TOLVANE_NO_32BIT_PROGRAMS})
+  set(reason "no 32-bit programs run here: $ENV{TOLVANE_NO_32BIT_PROGRAMS}")
   if(CASE STREQUAL "runs_x86_script_on_32bit_windows")
-    message("skipped: this machine runs no 32-bit programs, and no 64-bit program takes the x86 path")
+    message("skipped: ${reason}; and no 64-bit program takes the x86 path")
   else()
-    message("skipped: this machine runs no 32-bit programs; launcher64.${CASE} runs the case with the 64-bit twin")
+    message("skipped: ${reason}; launcher64.${CASE} runs the case with the 64-bit twin")
   endif()
   return()
 endif()

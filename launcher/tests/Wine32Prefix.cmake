@@ -3,7 +3,7 @@
 #   cmake -DWINEBOOT=... -DPREFIX=... -P Wine32Prefix.cmake
 cmake_minimum_required(VERSION 3.25)
 if(DEFINED ENV{TOLVANE_NO_32BIT_PROGRAMS})
-  message("skipped: this machine runs no 32-bit programs, so no 32-bit Wine prefix")
+  message("skipped: no 32-bit programs run here ($ENV{TOLVANE_NO_32BIT_PROGRAMS}), so no 32-bit Wine prefix")
   return()
 endif()
 set(ENV{WINEARCH} win32)

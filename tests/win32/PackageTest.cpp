@@ -1,7 +1,8 @@
 // The Windows kits as they leave the build, unpacked by the package_layout
 // test: the 32-bit branch turns the user away, the release kit's a.bat runs
 // the dialog and waits for it, and the demo kit goes all the way from the
-// launcher through an upgrade. Each test works on a copy of the kit.
+// launcher through an upgrade (with the launcher's 64-bit twin where no
+// 32-bit program runs). Each test works on a copy of the kit.
 #include "Bench.h"
 #include "ProgramFolder.h"
 #include "ScratchDir.h"
@@ -12,7 +13,9 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
@@ -20,6 +23,7 @@ namespace {
 constexpr DWORD kStartMs = 60000; // cmd.exe, the program, the settle pause and the scan
 constexpr DWORD kUpgradeMs = 60000;
 constexpr DWORD kQuickMs = 10000;
+constexpr const char* kTwin = "tolvane-launcher-twin.exe";
 
 std::wstring Quoted(const fs::path& path)
 {
@@ -62,6 +66,25 @@ protected:
         const fs::path copy = dir.Path() / kit;
         fs::copy(unpacked, copy, fs::copy_options::recursive);
         return copy;
+    }
+
+    // The kit's launcher, or where no 32-bit program runs (the reason is in
+    // TOLVANE_NO_32BIT_PROGRAMS), its 64-bit twin put beside it: the twin
+    // takes the x64 path from the same folder, as the launcher does under
+    // WOW64. Empty, with a failure, when the twin is not there.
+    fs::path LauncherIn(const fs::path& kit)
+    {
+        const char* no32Bit = std::getenv("TOLVANE_NO_32BIT_PROGRAMS");
+        if (no32Bit == nullptr)
+            return kit / "TolvaneEndUser.exe";
+        const fs::path twin = ProgramFolder().parent_path() / "testwork" / "launcher-twin" / kTwin;
+        std::error_code error;
+        fs::copy_file(twin, kit / kTwin, error);
+        EXPECT_FALSE(error) << twin.string() << ": " << error.message();
+        if (error)
+            return {};
+        std::cout << "the 64-bit twin stands in for TolvaneEndUser.exe: " << no32Bit << std::endl;
+        return kit / kTwin;
     }
 
     fs::path Output() const { return dir.Path().parent_path() / (dir.Path().filename().wstring() + L".out"); }
@@ -126,14 +149,14 @@ TEST_F(KitTest, ReleaseBatchRunsTheDialogAndWaitsUntilItIsClosed)
 
 TEST_F(KitTest, DemoKitUpgradesTheBenchFromTheLauncher)
 {
-    if (std::getenv("TOLVANE_NO_32BIT_PROGRAMS") != nullptr)
-        GTEST_SKIP() << "TolvaneEndUser.exe is a 32-bit program, and this machine runs none";
     const fs::path kit = CopyKit("demo");
     // The demo's a.bat has to create the key for the scan to pass.
     SetFilterDriverKey(false);
 
-    ChildProcess launcher(Quoted(kit / "TolvaneEndUser.exe"), kit, Output());
-    ASSERT_TRUE(launcher.Started());
+    const fs::path launcherExe = LauncherIn(kit);
+    ASSERT_FALSE(launcherExe.empty());
+    ChildProcess launcher(Quoted(launcherExe), kit, Output());
+    ASSERT_TRUE(launcher.Started()) << launcherExe.string();
     const HWND dialog = WaitForDialog(0, kStartMs);
     ASSERT_NE(dialog, nullptr) << Slurp(Output());
     EXPECT_TRUE(fs::equivalent(ProgramOf(dialog), kit / "x64" / "Tolvane.exe")) << ProgramOf(dialog).string();
