@@ -68,7 +68,7 @@ const char* ScanName(HubScan scan)
 
 json NullWhenEmpty(const std::string& text)
 {
-    return text.empty() ? json(nullptr) : json(EscapeBytes(text));
+    return text.empty() ? json(nullptr) : json(EscapeBytes(text, EscapeFor::Data));
 }
 
 json HubJson(const ListedHub& hub)
@@ -76,7 +76,7 @@ json HubJson(const ListedHub& hub)
     json driver = nullptr;
     if (hub.interfaceFound && *hub.interfaceFound)
         driver = NullWhenEmpty(hub.driver);
-    return {{"name", EscapeBytes(hub.name)},
+    return {{"name", EscapeBytes(hub.name, EscapeFor::Data)},
             {"bus", hub.bus ? json(*hub.bus) : json(nullptr)},
             {"portPath", NullWhenEmpty(hub.portPath)},
             {"rootHub", hub.rootHub},
@@ -88,8 +88,8 @@ json HubJson(const ListedHub& hub)
             {"firmwareVersionText", ListedVersion(hub)},
             {"bcdUSB", Hex4(hub.descriptor.bcdUSB)},
             {"speedMbps", NullWhenEmpty(hub.speed)},
-            {"manufacturer", EscapeBytes(hub.manufacturer)},
-            {"product", EscapeBytes(hub.product)},
+            {"manufacturer", EscapeBytes(hub.manufacturer, EscapeFor::Data)},
+            {"product", EscapeBytes(hub.product, EscapeFor::Data)},
             {"interfaceFound", hub.interfaceFound ? json(*hub.interfaceFound) : json(nullptr)},
             {"driver", driver},
             {"inTargetTable", hub.inTable},
