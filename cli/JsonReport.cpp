@@ -25,10 +25,10 @@ json SettingsJson(const CHubUpgrader& upgrader)
     }
     json chain = json::array();
     for (const HubModule* node = upgrader.m_pHubModule; node; node = node->pNext)
-        chain.push_back(
-            {{"depth", node->depth},
-             {"port", node->portIndex},
-             {"image", EscapeField(reinterpret_cast<const std::uint8_t*>(node->binFile), sizeof node->binFile, EscapeFor::Data)}});
+        chain.push_back({{"depth", node->depth},
+                         {"port", node->portIndex},
+                         {"image", EscapeField(reinterpret_cast<const std::uint8_t*>(node->binFile),
+                                               sizeof node->binFile, EscapeFor::Data)}});
     return {{"targetIds", targets},
             {"stringCompare", upgrader.m_nStringCompare},
             {"hubNumber", upgrader.m_nHubNumber},

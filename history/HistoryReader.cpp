@@ -3,9 +3,9 @@
 #include "HistoryReaderShape.h"
 #include "TextEscape.h"
 
-using nlohmann::json;
 using history::LineKind;
 using history::ReadLine;
+using nlohmann::json;
 
 namespace {
 json Entry(const ReadLine& line, std::uint64_t number)

@@ -162,7 +162,8 @@ bool TakeRunEnd(const json& line, ReadLine& out)
         }
     }
     const auto interruption = line.find("interruption");
-    return interruption == line.end() || interruption->is_null() || OptionalText(line, "interruption", out.interruption);
+    return interruption == line.end() || interruption->is_null() ||
+           OptionalText(line, "interruption", out.interruption);
 }
 
 bool TakeKind(const json& line, ReadLine& out)

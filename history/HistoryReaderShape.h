@@ -22,16 +22,16 @@ struct ReadLine {
     LineKind kind = LineKind::Result;
     std::string run;
     std::string time;
-    std::string host;                   // "?" when absent
-    std::string program;                // run-start: name and version
-    nlohmann::json hub;                 // index, and number, depth, port, vid, pid, ... when present
-    nlohmann::json image;               // null or name, firmwareVersion, size, sha256 when present
-    std::string outcome;                // result
+    std::string host;     // "?" when absent
+    std::string program;  // run-start: name and version
+    nlohmann::json hub;   // index, and number, depth, port, vid, pid, ... when present
+    nlohmann::json image; // null or name, firmwareVersion, size, sha256 when present
+    std::string outcome;  // result
     std::optional<std::int32_t> libraryResult;
     std::optional<bool> verified;
-    nlohmann::json versionAfter;        // verify: a string or null
-    std::vector<unsigned> notStarted;   // run-end: hub numbers
-    std::string interruption;           // run-end
+    nlohmann::json versionAfter;      // verify: a string or null
+    std::vector<unsigned> notStarted; // run-end: hub numbers
+    std::string interruption;         // run-end
 };
 
 // The longest text field taken; a longer one makes the line foreign.
