@@ -81,22 +81,26 @@ std::uint16_t BcdUsb(udev_device* device)
     return static_cast<std::uint16_t>(major << 8 | minor);
 }
 
+// A 16-bit id as the kernel writes it; 0, and noted in unreadable, when it
+// cannot be read.
+std::uint16_t Id(udev_device* device, const char* name, std::string& unreadable)
+{
+    unsigned long value = 0;
+    if (Hex(Attribute(device, name), 0xFFFF, value))
+        return static_cast<std::uint16_t>(value);
+    Note(unreadable, Unreadable(device, name));
+    return 0;
+}
+
 // The device descriptor from the kernel's attributes, one per field: udev
 // hands attributes over as texts, which the binary "descriptors" file is not.
 // The string indexes stay 0: the strings themselves are read instead. What
 // cannot be read is noted in unreadable, and its field stays 0.
 void ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor, std::string& unreadable)
 {
-    unsigned long ids[3] = {};
-    const char* const names[3] = {"idVendor", "idProduct", "bcdDevice"};
-    for (int i = 0; i < 3; ++i)
-        if (!Hex(Attribute(device, names[i]), 0xFFFF, ids[i])) {
-            ids[i] = 0;
-            Note(unreadable, Unreadable(device, names[i]));
-        }
-    const unsigned long vid = ids[0];
-    const unsigned long pid = ids[1];
-    const unsigned long bcdDevice = ids[2];
+    const std::uint16_t vid = Id(device, "idVendor", unreadable);
+    const std::uint16_t pid = Id(device, "idProduct", unreadable);
+    const std::uint16_t bcdDevice = Id(device, "bcdDevice", unreadable);
     descriptor = UsbDeviceDescriptor{};
     descriptor.bLength = sizeof descriptor;
     descriptor.bDescriptorType = kDeviceDescriptorType;
@@ -105,9 +109,9 @@ void ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor, std::s
     descriptor.bDeviceSubClass = HexByte(device, "bDeviceSubClass");
     descriptor.bDeviceProtocol = HexByte(device, "bDeviceProtocol");
     descriptor.bMaxPacketSize0 = DecimalByte(device, "bMaxPacketSize0");
-    descriptor.idVendor = static_cast<std::uint16_t>(vid);
-    descriptor.idProduct = static_cast<std::uint16_t>(pid);
-    descriptor.bcdDevice = static_cast<std::uint16_t>(bcdDevice);
+    descriptor.idVendor = vid;
+    descriptor.idProduct = pid;
+    descriptor.bcdDevice = bcdDevice;
     descriptor.bNumConfigurations = DecimalByte(device, "bNumConfigurations");
 }
 
