@@ -45,6 +45,21 @@ bool Unescape(const std::string& name, std::string& plain)
     return true;
 }
 
+// UTF-16 by its mark, or by the zero byte that every list's first character
+// (a hex digit or a backslash) has beside it.
+const char* Utf16Order(const std::string& bytes)
+{
+    if (bytes.size() < 2)
+        return nullptr;
+    const unsigned char first = static_cast<unsigned char>(bytes[0]);
+    const unsigned char second = static_cast<unsigned char>(bytes[1]);
+    if ((first == 0xFF && second == 0xFE) || (first != 0 && second == 0))
+        return "little-endian";
+    if ((first == 0xFE && second == 0xFF) || (first == 0 && second != 0))
+        return "big-endian";
+    return nullptr;
+}
+
 std::string LineError(unsigned number, const std::string& what)
 {
     return "line " + std::to_string(number) + ": " + what;
@@ -76,11 +91,28 @@ bool ApprovedList::Load(const std::string& path, std::string& error)
     return ReadBytes(path, text, error) && Parse(text, error);
 }
 
+bool ApprovedList::TextStart(const std::string& bytes, std::size_t& start, std::string& error)
+{
+    static const char kUtf8Mark[] = "\xEF\xBB\xBF";
+    start = bytes.compare(0, 3, kUtf8Mark) == 0 ? 3 : 0;
+    if (start == 0) {
+        if (const char* order = Utf16Order(bytes)) {
+            error = std::string("the list is in UTF-16 (") + order +
+                    "); save it as UTF-8, as sha256sum writes it (in PowerShell: Out-File -Encoding utf8)";
+            return false;
+        }
+    }
+    return true;
+}
+
 bool ApprovedList::Parse(const std::string& text, std::string& error)
 {
     m_hashes.clear();
+    std::size_t first = 0;
+    if (!TextStart(text, first, error))
+        return false;
     unsigned number = 0;
-    for (std::size_t start = 0; start < text.size();) {
+    for (std::size_t start = first; start < text.size();) {
         std::size_t end = text.find('\n', start);
         if (end == std::string::npos)
             end = text.size();
@@ -89,8 +121,10 @@ bool ApprovedList::Parse(const std::string& text, std::string& error)
         ++number;
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (!AddLine(line, number, error))
+        if (!AddLine(line, number, error)) {
+            m_hashes.clear(); // a refused list approves nothing, not its first lines
             return false;
+        }
     }
     return true;
 }

@@ -17,8 +17,13 @@ public:
     // The list's bytes, read once, for a caller that checks them before they
     // are parsed. False with error set as Load sets it.
     static bool ReadBytes(const std::string& path, std::string& bytes, std::string& error);
-    // The same from the list's text.
-    bool Parse(const std::string& text, std::string& error);
+    // The same from the list's bytes, after TextStart.
+    bool Parse(const std::string& bytes, std::string& error);
+    // Where the list's UTF-8 text starts in its bytes: after a UTF-8
+    // byte-order mark, which editors on Windows write. False with error set
+    // for a list in UTF-16 (what Windows PowerShell 5.1 writes with ">"),
+    // which names the encoding and asks for UTF-8.
+    static bool TextStart(const std::string& bytes, std::size_t& start, std::string& error);
 
     // The lower-case hex SHA-256 approved for the image at path (its last
     // part counts), or null when it is not listed.

@@ -13,6 +13,7 @@
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
+#include "ShownName.h"
 #include "StdoutCapture.h"
 #include "Verify.h"
 
@@ -64,7 +65,7 @@ std::string VerifyAfterUpgrade(CHubUpgrader& upgrader, std::vector<HubRecord>& r
 
 void ReportHistoryFailure(const CliOptions& options, const HistoryWriter& history)
 {
-    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", options.history.c_str(),
+    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", ShownName(options.history).c_str(),
                  history.Error().c_str());
 }
 
@@ -94,7 +95,7 @@ bool LoadApproved(const std::string& path, ApprovedList& list)
     std::string error;
     if (list.Load(path, error))
         return true;
-    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", path.c_str(), error.c_str());
+    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(path).c_str(), error.c_str());
     return false;
 }
 

@@ -2,52 +2,73 @@
 
 #include "Commands.h"
 #include "ExitStatus.h"
-#include "HistoryReader.h"
 #include "JsonReport.h"
+#include "Platform.h"
+#include "TextEscape.h"
 
 #include <cerrno>
 #include <cstring>
-#include <fstream>
+#include <vector>
 
 using nlohmann::json;
 
 namespace {
-std::string Counts(const std::map<std::string, unsigned>& counts)
+std::string Counts(const std::map<std::string, std::uint64_t>& counts)
 {
     std::string text;
     for (const auto& [outcome, count] : counts)
-        text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + outcome;
+        text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + EscapeBytes(outcome);
     return text.empty() ? "no hub" : text;
 }
 
 std::string Where(const json& entry)
 {
     std::string text = HubText(entry["hub"]);
-    if (entry["image"].is_object())
-        text += ", image " + entry["image"].value("name", std::string("?"));
+    if (entry["image"].is_object()) {
+        const json& name = entry["image"].value("name", json());
+        text += ", image " + (name.is_string() ? EscapeBytes(name.get<std::string>()) : std::string("?"));
+    }
     return text + ", line " + entry["line"].dump();
+}
+
+// "and N more" once the listed entries of a kind run out.
+std::string More(std::uint64_t count, std::size_t listed, const char* what)
+{
+    if (count <= listed)
+        return std::string();
+    return "  and " + std::to_string(count - listed) + " more " + what + "\n";
+}
+
+std::string AtRisk(const RunSummary& run)
+{
+    std::string text;
+    for (const json& entry : run.interruptedWrites)
+        text += "  " + Where(entry) + ": interrupted while writing: this hub may hold incomplete firmware\n";
+    text += More(run.interruptedCount, run.interruptedWrites.size(), "writes interrupted");
+    for (const json& entry : run.failedWrites)
+        text += "  " + Where(entry) + ": the library reported failure " + entry["libraryResult"].dump() +
+                ": this hub may hold incomplete firmware\n";
+    text += More(run.failedCount, run.failedWrites.size(), "writes the library reported failed");
+    for (const json& entry : run.unverified) {
+        const json after = entry.value("versionAfter", json());
+        text += "  " + Where(entry) + ": not verified: " +
+                (after.is_string() ? "it shows " + EscapeBytes(after.get<std::string>()) : std::string("it is gone")) +
+                "\n";
+    }
+    return text + More(run.unverifiedCount, run.unverified.size(), "hubs not verified");
 }
 
 std::string RunText(const RunSummary& run)
 {
-    std::string text = "run " + run.run + " " + run.time + " on " + run.host;
+    std::string text = "run " + EscapeBytes(run.run) + " " + EscapeBytes(run.time) + " on " + EscapeBytes(run.host);
     if (run.started)
-        text += ", " + run.program;
+        text += ", " + EscapeBytes(run.program);
     text += ": " + Counts(run.counts) + "\n";
     if (run.scanFailed)
         text += "  the scan failed; no hub was touched\n";
-    for (const json& entry : run.interruptedWrites)
-        text += "  " + Where(entry) + ": interrupted while writing: this hub may hold incomplete firmware\n";
-    for (const json& entry : run.failedWrites)
-        text += "  " + Where(entry) + ": the library reported failure " + entry["libraryResult"].dump() +
-                ": this hub may hold incomplete firmware\n";
-    for (const json& entry : run.unverified) {
-        const json after = entry.value("versionAfter", json());
-        text += "  " + Where(entry) + ": not verified: " +
-                (after.is_string() ? "it shows " + after.get<std::string>() : std::string("it is gone")) + "\n";
-    }
+    text += AtRisk(run);
     if (!run.interruption.empty() || !run.notStarted.empty()) {
-        text += "  stopped early" + (run.interruption.empty() ? "" : " (" + run.interruption + ")");
+        text += "  stopped early" + (run.interruption.empty() ? "" : " (" + EscapeBytes(run.interruption) + ")");
         for (std::size_t i = 0; i < run.notStarted.size(); ++i)
             text += (i == 0 ? "; hubs not started: " : ", ") + std::to_string(run.notStarted[i]);
         text += "\n";
@@ -69,14 +90,18 @@ json RunJson(const RunSummary& run)
             {"notStarted", run.notStarted},
             {"interruption", run.interruption.empty() ? json(nullptr) : json(run.interruption)},
             {"interruptedWrites", run.interruptedWrites},
+            {"interruptedWriteCount", run.interruptedCount},
             {"failedWrites", run.failedWrites},
-            {"unverified", run.unverified}};
+            {"failedWriteCount", run.failedCount},
+            {"unverified", run.unverified},
+            {"unverifiedCount", run.unverifiedCount}};
 }
+} // namespace
 
-std::string Text(const std::string& path, const HistoryReader& reader)
+std::string HistoryText(const std::string& path, const HistoryReader& reader)
 {
-    std::string text =
-        path + ": " + std::to_string(reader.Lines()) + " lines, " + std::to_string(reader.Runs().size()) + " runs\n";
+    std::string text = EscapeBytes(tolvane::platform::NameForShow(path)) + ": " + std::to_string(reader.Lines()) +
+                       " lines, " + std::to_string(reader.Runs().size()) + " runs\n";
     for (const RunSummary& run : reader.Runs())
         text += RunText(run);
     for (const HistoryProblem& problem : reader.Problems())
@@ -86,7 +111,7 @@ std::string Text(const std::string& path, const HistoryReader& reader)
     return text;
 }
 
-json Document(const std::string& path, const HistoryReader& reader, int status)
+json HistoryDocument(const std::string& path, const HistoryReader& reader, int status)
 {
     json runs = json::array();
     for (const RunSummary& run : reader.Runs())
@@ -101,18 +126,44 @@ json Document(const std::string& path, const HistoryReader& reader, int status)
             {"problemCount", reader.ProblemCount()},
             {"exitStatus", status}};
 }
-} // namespace
+
+bool ReadHistoryFile(const std::string& path, HistoryReader& reader, std::string& error)
+{
+    // Regular files only, opened without waiting: a FIFO or a device would
+    // hold the command, a folder has no lines.
+    const std::unique_ptr<tolvane::platform::ReadOnlyFile> file = tolvane::platform::OpenReadOnly(path, error);
+    if (!file)
+        return false;
+    std::vector<char> buffer(1 << 16);
+    std::uint64_t offset = 0;
+    for (;;) {
+        // A read that fails stops short with the system's reason in errno; the
+        // end of the file leaves it as it was.
+        errno = 0;
+        const std::size_t got = file->ReadAt(offset, buffer.data(), buffer.size());
+        if (got < buffer.size() && errno != 0) {
+            error = std::strerror(errno);
+            return false;
+        }
+        if (got == 0)
+            break;
+        reader.Feed(buffer.data(), got);
+        offset += got;
+    }
+    reader.End();
+    return true;
+}
 
 int RunHistoryCommand(const std::string& path, bool asJson)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        std::fprintf(stderr, "tolvane-cli: cannot read the history %s: %s\n", path.c_str(), std::strerror(errno));
+    HistoryReader reader;
+    std::string error;
+    if (!ReadHistoryFile(path, reader, error)) {
+        std::fprintf(stderr, "tolvane-cli: cannot read the history %s: %s\n",
+                     EscapeBytes(tolvane::platform::NameForShow(path)).c_str(), EscapeBytes(error).c_str());
         return kExitUsage;
     }
-    HistoryReader reader;
-    reader.Read(in);
     const int status = reader.AnythingOpen() ? kExitFailed : kExitDone;
-    WriteOut(asJson ? DumpJson(Document(path, reader, status)) : Text(path, reader));
+    WriteOut(asJson ? DumpJson(HistoryDocument(path, reader, status)) : HistoryText(path, reader));
     return status;
 }

@@ -51,14 +51,20 @@ std::string DriverText(const ListedHub& hub)
     return hub.driver.empty() ? "none bound" : EscapeBytes(hub.driver);
 }
 
+std::string TableText(const ListedHub& hub)
+{
+    if (!hub.unreadable.empty())
+        return "cannot be read: " + EscapeBytes(hub.unreadable);
+    return hub.inTable ? "in the target-ID table" : "not in the target-ID table";
+}
+
 std::string HubText(const ListedHub& hub)
 {
     const std::string speed = hub.speed.empty() ? "speed unknown" : EscapeBytes(hub.speed) + " Mbit/s";
     return EscapeBytes(hub.name) + ": " + PlaceText(hub) + "\n    " + Ids(hub) +
            ", FW Version = " + ListedVersion(hub) + ", USB " + UsbVersion(hub.descriptor.bcdUSB) + ", " + speed +
            "\n    manufacturer \"" + EscapeBytes(hub.manufacturer) + "\", product \"" + EscapeBytes(hub.product) +
-           "\"\n    hub interface driver: " + DriverText(hub) + "\n    " +
-           (hub.inTable ? "in the target-ID table" : "not in the target-ID table") + ": " + ScanText(hub) + "\n";
+           "\"\n    hub interface driver: " + DriverText(hub) + "\n    " + TableText(hub) + ": " + ScanText(hub) + "\n";
 }
 
 const char* ScanName(HubScan scan)
@@ -68,7 +74,7 @@ const char* ScanName(HubScan scan)
 
 json NullWhenEmpty(const std::string& text)
 {
-    return text.empty() ? json(nullptr) : json(EscapeBytes(text));
+    return text.empty() ? json(nullptr) : json(EscapeBytes(text, EscapeFor::Data));
 }
 
 json HubJson(const ListedHub& hub)
@@ -76,7 +82,7 @@ json HubJson(const ListedHub& hub)
     json driver = nullptr;
     if (hub.interfaceFound && *hub.interfaceFound)
         driver = NullWhenEmpty(hub.driver);
-    return {{"name", EscapeBytes(hub.name)},
+    return {{"name", EscapeBytes(hub.name, EscapeFor::Data)},
             {"bus", hub.bus ? json(*hub.bus) : json(nullptr)},
             {"portPath", NullWhenEmpty(hub.portPath)},
             {"rootHub", hub.rootHub},
@@ -88,10 +94,11 @@ json HubJson(const ListedHub& hub)
             {"firmwareVersionText", ListedVersion(hub)},
             {"bcdUSB", Hex4(hub.descriptor.bcdUSB)},
             {"speedMbps", NullWhenEmpty(hub.speed)},
-            {"manufacturer", EscapeBytes(hub.manufacturer)},
-            {"product", EscapeBytes(hub.product)},
+            {"manufacturer", EscapeBytes(hub.manufacturer, EscapeFor::Data)},
+            {"product", EscapeBytes(hub.product, EscapeFor::Data)},
             {"interfaceFound", hub.interfaceFound ? json(*hub.interfaceFound) : json(nullptr)},
             {"driver", driver},
+            {"unreadable", NullWhenEmpty(hub.unreadable)},
             {"inTargetTable", hub.inTable},
             {"scan", ScanName(hub.scan)},
             {"device", hub.scan == HubScan::Listed ? json(hub.device) : json(nullptr)},
@@ -113,7 +120,9 @@ void JudgeScan(const IniInfo& table, bool filtered, HubListing& listing)
     for (ListedHub& hub : listing.hubs) {
         hub.inTable = InTable(table, hub.descriptor.idVendor, hub.descriptor.idProduct);
         hub.device = 0;
-        if (filtered && !hub.inTable)
+        if (!hub.unreadable.empty())
+            hub.scan = HubScan::Unreadable;
+        else if (filtered && !hub.inTable)
             hub.scan = HubScan::NotInTable;
         else if (!listing.driverCheckPasses)
             hub.scan = HubScan::DriverCheck;
@@ -136,6 +145,8 @@ std::string ScanText(const ListedHub& hub)
                " stand in neither [TargetID_U3] nor [TargetID_U2] of SpiFlash.ini";
     case HubScan::BeyondTable:
         return CHubUpgrader::Format("left out of the scan, whose hub table holds the first %d", kMaxHubs);
+    case HubScan::Unreadable:
+        return "left out of the scan, which takes a hub by its ids and its class";
     case HubScan::DriverCheck:
         break;
     }

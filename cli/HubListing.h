@@ -19,6 +19,7 @@ enum class HubScan {
     NotInTable,  // its ids stand in no section of the target-ID table
     BeyondTable, // one of the table's hubs beyond the 32 the record holds
     DriverCheck, // the scan stops at the driver check before any hub is listed
+    Unreadable,  // its ids or class cannot be read, so no scan can take it
 };
 
 struct ListedHub {
@@ -35,7 +36,8 @@ struct ListedHub {
     // The hub interface as the tree shows it; unset when the source knows
     // no interfaces (the library).
     std::optional<bool> interfaceFound;
-    std::string driver; // its driver, empty when none is bound
+    std::string driver;     // its driver, empty when none is bound
+    std::string unreadable; // the attributes that cannot be read; empty when all are read
     bool inTable = false;
     HubScan scan = HubScan::NotInTable;
     unsigned device = 0; // the number the scan lists it under, when Listed

@@ -4,8 +4,6 @@
 
 #include "UsbTree.h"
 
-#include <algorithm>
-
 namespace {
 std::string PortPath(const tolvane::syshubs::UsbPlace& place)
 {
@@ -30,6 +28,7 @@ ListedHub FromTree(const tolvane::syshubs::UsbHub& tree)
     hub.product = tree.product;
     hub.interfaceFound = tree.interfaceFound;
     hub.driver = tree.driver;
+    hub.unreadable = tree.unreadable;
     return hub;
 }
 } // namespace
@@ -38,7 +37,7 @@ void ListSystemHubs(HubListing& listing)
 {
     const std::vector<tolvane::syshubs::UsbHub> hubs = tolvane::syshubs::ListUsbHubs();
     listing.system = true;
-    listing.driverCheckPasses = std::all_of(hubs.begin(), hubs.end(), tolvane::syshubs::HubDriven);
+    listing.driverCheckPasses = tolvane::syshubs::DriverServesEveryHub(hubs);
     for (const tolvane::syshubs::UsbHub& hub : hubs)
         listing.hubs.push_back(FromTree(hub));
 }

@@ -19,14 +19,14 @@ json WordAt(const FirmwareImage& image, std::uint64_t offset)
     return image.ReadWord(offset, word) ? json(Hex(word, 4)) : json(nullptr);
 }
 
-json TextAt(const FirmwareImage& image, std::uint64_t offset)
+json TextAt(const FirmwareImage& image, std::uint64_t offset, EscapeFor use)
 {
     std::uint8_t field[image_format::kTextFieldSize];
     const std::size_t present = image.ReadField(offset, field, sizeof field);
-    return present == 0 ? json(nullptr) : json(EscapeField(field, present));
+    return present == 0 ? json(nullptr) : json(EscapeField(field, present, use));
 }
 
-void AddLayoutFields(const FirmwareImage& image, json& fields)
+void AddLayoutFields(const FirmwareImage& image, EscapeFor use, json& fields)
 {
     const std::uint8_t flags = image.Flags();
     const image_format::Layout& layout = image.Layout();
@@ -36,9 +36,9 @@ void AddLayoutFields(const FirmwareImage& image, json& fields)
     fields["fwVersionWord"] = WordAt(image, layout.versionWord);
     std::uint16_t version = 0;
     fields["firmwareVersion"] = image.ReadFirmwareVersion(version) ? json(Hex(version, 4)) : json(nullptr);
-    fields["manufacturer"] = TextAt(image, layout.manufacturer);
-    fields["product1"] = TextAt(image, layout.product1);
-    fields["product2"] = TextAt(image, layout.product2);
+    fields["manufacturer"] = TextAt(image, layout.manufacturer, use);
+    fields["product1"] = TextAt(image, layout.product1, use);
+    fields["product2"] = TextAt(image, layout.product2, use);
 }
 
 std::string Shown(const json& value)
@@ -54,13 +54,13 @@ std::string Quoted(const json& value)
 }
 } // namespace
 
-json InspectImage(const std::string& path)
+json InspectImage(const std::string& path, EscapeFor use)
 {
-    json fields = {{"file", ShownName(path)}, {"opened", false}};
+    json fields = {{"file", ShownName(path, use)}, {"opened", false}};
     FirmwareImage image;
     std::string error;
     if (!image.Open(path, error)) {
-        fields["error"] = EscapeBytes(error);
+        fields["error"] = EscapeBytes(error, use);
         return fields;
     }
     fields["opened"] = true;
@@ -74,7 +74,7 @@ json InspectImage(const std::string& path)
                             "product1", "product2"})
         fields[key] = nullptr;
     if (image.HasFlags())
-        AddLayoutFields(image, fields);
+        AddLayoutFields(image, use, fields);
     fields["word1F6C"] = WordAt(image, image_format::kMarkerOffset);
     const bool legal = image.IsWritable();
     fields["legal"] = legal;
@@ -114,7 +114,7 @@ int RunInspect(const std::vector<std::string>& paths, bool asJson)
     json images = json::array();
     bool allLegal = true;
     for (const std::string& path : paths) {
-        json image = InspectImage(path);
+        json image = InspectImage(path, asJson ? EscapeFor::Data : EscapeFor::People);
         allLegal = allLegal && image["opened"].get<bool>() && image["legal"].get<bool>();
         images.push_back(std::move(image));
     }

@@ -3,15 +3,18 @@
 #ifndef TOLVANE_CLI_INSPECT_H
 #define TOLVANE_CLI_INSPECT_H
 
+#include "TextEscape.h"
+
 #include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
 
-// One image; "opened" false when it cannot be read.
-nlohmann::json InspectImage(const std::string& path);
+// One image; "opened" false when it cannot be read. Its texts are escaped
+// for use: for people when InspectText will show them, else as JSON's data.
+nlohmann::json InspectImage(const std::string& path, EscapeFor use = EscapeFor::Data);
 
-// The text a person reads for one inspected image.
+// The text a person reads for one image that InspectImage read for people.
 std::string InspectText(const nlohmann::json& image);
 
 // Prints every image, as text or as one JSON document; the exit status is 0

@@ -25,10 +25,10 @@ json SettingsJson(const CHubUpgrader& upgrader)
     }
     json chain = json::array();
     for (const HubModule* node = upgrader.m_pHubModule; node; node = node->pNext)
-        chain.push_back(
-            {{"depth", node->depth},
-             {"port", node->portIndex},
-             {"image", EscapeField(reinterpret_cast<const std::uint8_t*>(node->binFile), sizeof node->binFile)}});
+        chain.push_back({{"depth", node->depth},
+                         {"port", node->portIndex},
+                         {"image", EscapeField(reinterpret_cast<const std::uint8_t*>(node->binFile),
+                                               sizeof node->binFile, EscapeFor::Data)}});
     return {{"targetIds", targets},
             {"stringCompare", upgrader.m_nStringCompare},
             {"hubNumber", upgrader.m_nHubNumber},
@@ -41,7 +41,7 @@ json ImageJson(const std::optional<ChosenImage>& image)
 {
     if (!image)
         return nullptr;
-    json shown = {{"name", ShownName(image->name)},
+    json shown = {{"name", ShownName(image->name, EscapeFor::Data)},
                   {"layout", std::string(1, image->layout)},
                   {"firmwareVersion", Hex(image->version, 4)},
                   {"sha256", nullptr},
@@ -67,8 +67,8 @@ json HubJson(const HubInfo& hub, unsigned index)
             {"firmwareVersionText", ListedFirmwareVersion(hub)},
             {"chipVersion", Hex(hub.chipVersion, 2)},
             {"hubFlags", Hex(hub.hubFlags, 2)},
-            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer)},
-            {"product", EscapeField(hub.product, sizeof hub.product)}};
+            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer, EscapeFor::Data)},
+            {"product", EscapeField(hub.product, sizeof hub.product, EscapeFor::Data)}};
 }
 
 json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecorder& recorder, bool scanPassed)
@@ -116,7 +116,7 @@ json ExplainJson(const HubRecord& record)
 {
     json images = json::array();
     for (const JudgedImage& judged : record.images)
-        images.push_back({{"name", ShownName(judged.verdict.name)},
+        images.push_back({{"name", ShownName(judged.verdict.name, EscapeFor::Data)},
                           {"fits", judged.verdict.test == ImageTest::Fits},
                           {"reason", ExplainImage(judged, record)}});
     return images;

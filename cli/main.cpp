@@ -9,6 +9,7 @@
 #include "Inspect.h"
 #include "Interruption.h"
 #include "Platform.h"
+#include "ShownName.h"
 #include "StdoutStatus.h"
 
 #include <cstdio>
@@ -57,14 +58,14 @@ int main(int argc, char** argv)
     CliOptions options;
     std::string error;
     if (!ParseCliArgs(argc, argv, options, error)) {
-        std::fprintf(stderr, "tolvane-cli: %s (see tolvane-cli --help)\n", error.c_str());
+        std::fprintf(stderr, "tolvane-cli: %s (see tolvane-cli --help)\n", EscapeBytes(error).c_str());
         return kExitUsage;
     }
     if (!options.directory.empty()) {
         std::error_code failure;
         std::filesystem::current_path(options.directory, failure);
         if (failure) {
-            std::fprintf(stderr, "tolvane-cli: cannot change to %s: %s\n", options.directory.c_str(),
+            std::fprintf(stderr, "tolvane-cli: cannot change to %s: %s\n", ShownName(options.directory).c_str(),
                          failure.message().c_str());
             return kExitUsage;
         }

@@ -6,13 +6,28 @@
 #include <cstring>
 
 namespace {
-// Length of the well-formed UTF-8 sequence at text[at], or 0 when there is
-// none or it encodes a C1 control (U+0080 to U+009F), which terminals obey.
-std::size_t PrintableUtf8Length(const std::string& text, std::size_t at)
+bool IsC1Control(std::uint32_t codePoint)
+{
+    return codePoint >= 0x80 && codePoint <= 0x9F;
+}
+
+// Unicode's Bidi_Control characters.
+bool IsBidiControl(std::uint32_t codePoint)
+{
+    return codePoint == 0x061C || codePoint == 0x200E || codePoint == 0x200F ||
+           (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2066 && codePoint <= 0x2069);
+}
+
+// Length of the well-formed UTF-8 sequence at text[at] that may pass as it
+// is, or 0 when there is none or it encodes a character to escape: a C1
+// control, which terminals obey, or for people a bidirectional control.
+std::size_t PassingUtf8Length(const std::string& text, std::size_t at, EscapeFor use)
 {
     std::uint32_t codePoint = 0;
     const std::size_t length = utf8::DecodeAt(text, at, codePoint);
-    return codePoint >= 0x80 && codePoint <= 0x9F ? 0 : length;
+    if (IsC1Control(codePoint) || (use == EscapeFor::People && IsBidiControl(codePoint)))
+        return 0;
+    return length;
 }
 
 void AppendHex(std::string& out, unsigned char byte)
@@ -21,11 +36,21 @@ void AppendHex(std::string& out, unsigned char byte)
     std::snprintf(text, sizeof text, "\\x%02X", byte);
     out += text;
 }
+
+// An escaped character goes byte by byte, so that the bytes of a sequence
+// that was refused as a whole all show.
+std::size_t EscapedLength(const std::string& text, std::size_t at)
+{
+    std::uint32_t codePoint = 0;
+    const std::size_t length = utf8::DecodeAt(text, at, codePoint);
+    return length == 0 ? 1 : length;
+}
 } // namespace
 
-std::string EscapeBytes(const std::string& bytes)
+std::string EscapeBytes(const std::string& bytes, EscapeFor use)
 {
     std::string out;
+    out.reserve(bytes.size());
     for (std::size_t at = 0; at < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
         if (byte == '\\') {
@@ -34,20 +59,22 @@ std::string EscapeBytes(const std::string& bytes)
         } else if (byte >= 0x20 && byte < 0x7F) {
             out += static_cast<char>(byte);
             ++at;
-        } else if (const std::size_t length = byte >= 0x80 ? PrintableUtf8Length(bytes, at) : 0) {
+        } else if (const std::size_t length = byte >= 0x80 ? PassingUtf8Length(bytes, at, use) : 0) {
             out.append(bytes, at, length);
             at += length;
         } else {
-            AppendHex(out, byte);
-            ++at;
+            const std::size_t escaped = EscapedLength(bytes, at);
+            for (std::size_t k = 0; k < escaped; ++k)
+                AppendHex(out, static_cast<unsigned char>(bytes[at + k]));
+            at += escaped;
         }
     }
     return out;
 }
 
-std::string EscapeField(const std::uint8_t* field, std::size_t size)
+std::string EscapeField(const std::uint8_t* field, std::size_t size, EscapeFor use)
 {
     const void* zero = std::memchr(field, 0, size);
     const std::size_t length = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - field) : size;
-    return EscapeBytes(std::string(reinterpret_cast<const char*>(field), length));
+    return EscapeBytes(std::string(reinterpret_cast<const char*>(field), length), use);
 }

@@ -1,9 +1,14 @@
-// The one way Tolvane shows bytes that come from files, folders and hubs
-// (image names, hub strings, image fields) in text and JSON alike: the
+// The one way Tolvane shows bytes that come from files, folders, hubs and the
+// command line (image names, hub strings, image fields, history fields): the
 // result is always valid UTF-8 with no control character. Printable UTF-8
 // passes; every other byte reads \xNN, the two bytes of a C1 control too,
 // and a backslash reads \\. So a name in Latin-1 ("caf\xE9") never looks like
 // its UTF-8 twin ("café"), and nothing can move a terminal's cursor.
+//
+// Text for people escapes the bidirectional controls as well (U+061C,
+// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), byte by byte: one of
+// them can make a name read as another name, right to left. JSON carries
+// them as the data they are.
 #ifndef TOLVANE_COMMON_TEXTESCAPE_H
 #define TOLVANE_COMMON_TEXTESCAPE_H
 
@@ -11,9 +16,14 @@
 #include <cstdint>
 #include <string>
 
-std::string EscapeBytes(const std::string& bytes);
+enum class EscapeFor {
+    People, // text on a terminal, in a window or on standard error
+    Data,   // a JSON string: valid UTF-8, the bidirectional controls kept
+};
+
+std::string EscapeBytes(const std::string& bytes, EscapeFor use = EscapeFor::People);
 
 // A fixed text field up to its first zero byte (or whole), escaped.
-std::string EscapeField(const std::uint8_t* field, std::size_t size);
+std::string EscapeField(const std::uint8_t* field, std::size_t size, EscapeFor use = EscapeFor::People);
 
 #endif

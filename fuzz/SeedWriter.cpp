@@ -1,5 +1,6 @@
 // tolvane-fuzz-seeds DIR: writes the seed corpora of the fuzz targets into
-// DIR/<target>/, from the texts, images and benches the test suites use. The
+// DIR/<target>/, from the texts, images, benches, histories and approved
+// lists the test suites use. The
 // seeds in fuzz/corpus were made with it; run it again after changing it.
 #include "ImageWriter.h"
 #include "IspRecords.h"
@@ -184,6 +185,53 @@ void BenchSeeds()
     Seed("bench", "state", "\xEF\xBB\xBF; programmed\r\n\r\n  hub2 = 0x9022 \r\nHUB32=65535\r\nHub1=0");
     Seed("bench", "bad-escape", "[Hub1]\nProduct=a\\q\n");
 }
+std::string HistoryLine(const std::string& kind, const std::string& more, const std::string& host = "bench-7")
+{
+    return R"({"time":"2026-12-09T06:00:00.000Z","host":")" + host + R"(","run":"00000000000000aa","kind":")" + kind +
+           "\"" + more + "}\n";
+}
+
+void HistorySeeds()
+{
+    const std::string hub = R"(,"hub":{"index":0,"number":1,"depth":1,"port":1,"vid":"3C5E","pid":"0460",)"
+                            R"("manufacturer":"Tolvane Demo","product":"USB3.2 Hub"})";
+    const std::string image = R"(,"image":{"name":"HUB460.BIN","firmwareVersion":"9021","size":28801,)"
+                              R"("sha256":"2a5e0c4b1f8d3e6a7b9c0d1e2f3a4b5c6d7e8f9a0b1c2d3e4f5a6b7c8d9e0f1a"})";
+    const std::string start = HistoryLine("run-start", R"(,"program":"tolvane-cli","programVersion":"1.0.0")");
+    const std::string write = HistoryLine("write-start", hub + R"(,"oldVersion":"8011")" + image);
+    Seed("history", "whole-run",
+         start + write +
+             HistoryLine("result", hub + R"(,"oldVersion":"8011")" + image +
+                                       R"(,"outcome":"programmed","libraryResult":0,"libraryMs":30,"verified":null)") +
+             HistoryLine("verify", R"(,"hub":{"index":0,"number":1},"verified":false,"versionAfter":"8011")") +
+             HistoryLine("run-end", R"(,"counts":{"programmed":1},"notStarted":[2,3],"interruption":"SIGINT",)"
+                                    R"("historyError":null,"exitStatus":130)"));
+    Seed("history", "cut-during-a-write", start + write + write.substr(0, write.size() / 2));
+    Seed("history", "earlier-version",
+         R"({"time":"2026-12-08T15:04:05Z","host":"h","run":"old","hub":{"index":0},"oldVersion":"8011",)"
+         R"("image":null,"outcome":"program","libraryResult":5,"verified":false})"
+         "\r\n");
+    Seed("history", "hostile",
+         HistoryLine("run-start", R"(,"program":"\u009b31m","programVersion":"\u202e")", R"(x\r\nrun 0 fake)") +
+             HistoryLine("write-start", R"(,"hub":{"index":31,"vid":"\u001b[8m"},"image":{"name":5})") +
+             HistoryLine("result", R"(,"hub":{"index":4294967297},"outcome":"failed","libraryResult":1.5)") +
+             HistoryLine("run-end", R"(,"notStarted":[4294967297,0,33],"interruption":"\u2066")") + "[1,2]\n\n{\"ru");
+}
+
+void ApprovedSeeds()
+{
+    const std::string hash = "2a5e0c4b1f8d3e6a7b9c0d1e2f3a4b5c6d7e8f9a0b1c2d3e4f5a6b7c8d9e0f1a";
+    Seed("approved", "sha256sum", hash + "  Bin/HUB460.BIN\n" + std::string(64, 'f') + " *Bin/GL.BIN\n");
+    Seed("approved", "escaped-crlf-mark", "\xEF\xBB\xBF\\" + hash + "  new\\nline\\\\x.BIN\r\n\r\n");
+    Seed("approved", "two-hashes", hash + "  a/X.BIN\n" + std::string(64, 'b') + "  b/X.BIN\n");
+    std::string wide = "\xFF\xFE";
+    for (char c : hash + "  A.BIN\r\n") {
+        wide += c;
+        wide += '\0';
+    }
+    Seed("approved", "utf-16", wide);
+    Seed("approved", "bad-lines", "# approved\nSHA256 (A.BIN) = " + hash + "\n" + hash + "\tA.BIN\n");
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -197,5 +245,7 @@ int main(int argc, char** argv)
     ImageSeeds();
     HubTableSeeds();
     BenchSeeds();
+    HistorySeeds();
+    ApprovedSeeds();
     return 0;
 }

@@ -40,13 +40,13 @@ json HubJson(unsigned entry, const HubInfo& hub)
             {"port", hub.portIndex},
             {"vid", Hex(hub.descriptor.idVendor, 4)},
             {"pid", Hex(hub.descriptor.idProduct, 4)},
-            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer)},
-            {"product", EscapeField(hub.product, sizeof hub.product)}};
+            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer, EscapeFor::Data)},
+            {"product", EscapeField(hub.product, sizeof hub.product, EscapeFor::Data)}};
 }
 
 json ImageJson(const LineImage& image)
 {
-    json out = {{"name", EscapeBytes(image.name)}, {"firmwareVersion", Hex(image.version, 4)}};
+    json out = {{"name", EscapeBytes(image.name, EscapeFor::Data)}, {"firmwareVersion", Hex(image.version, 4)}};
     if (image.size)
         out["size"] = *image.size;
     if (image.sha256)

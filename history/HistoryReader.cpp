@@ -1,111 +1,142 @@
 #include "HistoryReader.h"
 
-#include <set>
+#include "HistoryReaderShape.h"
+#include "TextEscape.h"
 
+using history::LineKind;
+using history::ReadLine;
 using nlohmann::json;
 
 namespace {
-const std::set<std::string> kKinds = {"run-start", "scan-failed", "write-start", "result", "verify", "run-end"};
-
-bool IsString(const json& line, const char* field)
+json Entry(const ReadLine& line, std::uint64_t number)
 {
-    return line.contains(field) && line[field].is_string();
+    return {{"line", number}, {"time", line.time}, {"hub", line.hub}, {"image", line.image}};
 }
 
-bool HasHubIndex(const json& line)
+// Keeps the first entries of a kind and counts them all.
+void Keep(std::vector<json>& listed, std::uint64_t& count, json entry)
 {
-    return line.contains("hub") && line["hub"].is_object() && line["hub"].contains("index") &&
-           line["hub"]["index"].is_number_unsigned();
+    ++count;
+    if (listed.size() < HistoryReader::kListedPerRun)
+        listed.push_back(std::move(entry));
 }
 
-// A line that a history writer could have written: any other is foreign.
-bool LooksLikeHistory(const json& line)
+void Interrupted(RunSummary& run, json entry)
 {
-    if (!line.is_object() || !IsString(line, "run") || !IsString(line, "time"))
-        return false;
-    if (!line.contains("kind"))
-        return HasHubIndex(line) && IsString(line, "outcome");
-    if (!IsString(line, "kind") || kKinds.count(line["kind"].get<std::string>()) == 0)
-        return false;
-    const std::string kind = line["kind"];
-    return (kind != "write-start" && kind != "result" && kind != "verify") || HasHubIndex(line);
+    Keep(run.interruptedWrites, run.interruptedCount, std::move(entry));
 }
 
-json Entry(const json& line, std::uint64_t number)
+unsigned IndexOf(const ReadLine& line)
 {
-    json entry = {{"line", number}, {"time", line["time"]}, {"hub", line["hub"]}};
-    entry["image"] = line.contains("image") ? line["image"] : json(nullptr);
-    return entry;
+    return line.hub["index"].get<unsigned>();
+}
+
+void TakeWriteStart(RunSummary& run, const ReadLine& line, std::uint64_t number)
+{
+    // A second start for a hub whose first has no result: the first was cut
+    // short, and stays reported.
+    const auto placed = run.pending.emplace(IndexOf(line), Entry(line, number));
+    if (!placed.second) {
+        Interrupted(run, std::move(placed.first->second));
+        placed.first->second = Entry(line, number);
+    }
+}
+
+void TakeResult(RunSummary& run, const ReadLine& line, std::uint64_t number)
+{
+    run.pending.erase(IndexOf(line));
+    ++run.counts[line.outcome];
+    if (line.libraryResult && *line.libraryResult != 0) {
+        json entry = Entry(line, number);
+        entry["libraryResult"] = *line.libraryResult;
+        Keep(run.failedWrites, run.failedCount, std::move(entry));
+    }
+    // Earlier versions wrote the verification into the result.
+    if (line.verified == false)
+        Keep(run.unverified, run.unverifiedCount, Entry(line, number));
+}
+
+void TakeVerify(RunSummary& run, const ReadLine& line, std::uint64_t number)
+{
+    if (line.verified != false)
+        return;
+    json entry = Entry(line, number);
+    entry["versionAfter"] = line.versionAfter;
+    Keep(run.unverified, run.unverifiedCount, std::move(entry));
+}
+
+void TakeRunEnd(RunSummary& run, const ReadLine& line)
+{
+    run.ended = true;
+    run.notStarted.insert(run.notStarted.end(), line.notStarted.begin(), line.notStarted.end());
+    // A run has one end; more ends of one run must not grow it without bound.
+    if (run.notStarted.size() > 32)
+        run.notStarted.resize(32);
+    if (!line.interruption.empty())
+        run.interruption = line.interruption;
 }
 
 std::string Field(const json& value, const char* name)
 {
-    return value.contains(name) && value[name].is_string() ? value[name].get<std::string>() : "?";
+    return value.contains(name) && value[name].is_string() ? EscapeBytes(value[name].get<std::string>()) : "?";
 }
 
-void TakeResult(RunSummary& run, const json& line, std::uint64_t number)
+std::string Number(const json& value, const char* name)
 {
-    const unsigned index = line["hub"]["index"];
-    run.pending.erase(index);
-    const std::string outcome = IsString(line, "outcome") ? line["outcome"].get<std::string>() : "?";
-    ++run.counts[outcome];
-    const json& result = line.contains("libraryResult") ? line["libraryResult"] : json(nullptr);
-    if (result.is_number() && result != 0) {
-        json entry = Entry(line, number);
-        entry["libraryResult"] = result;
-        run.failedWrites.push_back(entry);
-    }
-    // Earlier versions wrote the verification into the result.
-    if (line.contains("verified") && line["verified"] == false)
-        run.unverified.push_back(Entry(line, number));
-}
-
-void TakeRunEnd(RunSummary& run, const json& line)
-{
-    run.ended = true;
-    if (line.contains("notStarted") && line["notStarted"].is_array())
-        for (const json& number : line["notStarted"])
-            if (number.is_number_unsigned())
-                run.notStarted.push_back(number);
-    if (IsString(line, "interruption"))
-        run.interruption = line["interruption"];
+    return value.contains(name) && value[name].is_number_integer() ? value[name].dump() : "?";
 }
 } // namespace
 
 void HistoryReader::Read(std::istream& in)
 {
-    std::streambuf* source = in.rdbuf();
-    std::string text;
-    bool tooLong = false;
-    std::uint64_t number = 1;
-    for (int c = source->sbumpc(); c != std::char_traits<char>::eof(); c = source->sbumpc()) {
-        if (c != '\n') {
-            if (text.size() < kMaxLine)
-                text.push_back(static_cast<char>(c));
-            else
-                tooLong = true;
+    char buffer[1 << 16];
+    while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
+        Feed(buffer, static_cast<std::size_t>(in.gcount()));
+    End();
+}
+
+void HistoryReader::Feed(const char* data, std::size_t size)
+{
+    for (std::size_t at = 0; at < size; ++at) {
+        if (data[at] == '\n') {
+            EndLine();
             continue;
         }
-        if (tooLong)
-            Problem(number, "too long for a history line");
+        if (m_text.size() < kMaxLine)
+            m_text.push_back(data[at]);
         else
-            Take(text, number);
-        text.clear();
-        tooLong = false;
-        ++number;
+            m_tooLong = true;
     }
-    if (tooLong)
-        Problem(number, "too long for a history line");
-    else if (!text.empty())
-        Take(text, number); // a last line without its end
-    m_lines = text.empty() && !tooLong ? number - 1 : number;
-    Finish();
+}
+
+void HistoryReader::EndLine()
+{
+    if (m_tooLong)
+        Problem(m_number, "too long for a history line");
+    else
+        Take(m_text, m_number);
+    m_text.clear();
+    m_tooLong = false;
+    ++m_number;
+}
+
+// A write with no result by the end of the history was cut short.
+void HistoryReader::End()
+{
+    if (!m_text.empty() || m_tooLong)
+        EndLine(); // a last line without its end
+    m_lines = m_number - 1;
+    for (RunSummary& run : m_runs) {
+        for (auto& [index, entry] : run.pending)
+            Interrupted(run, std::move(entry));
+        run.pending.clear();
+    }
 }
 
 bool HistoryReader::AnythingOpen() const
 {
     for (const RunSummary& run : m_runs)
-        if (!run.interruptedWrites.empty() || !run.failedWrites.empty() || !run.unverified.empty())
+        if (run.interruptedCount > 0 || run.failedCount > 0 || run.unverifiedCount > 0)
             return true;
     return false;
 }
@@ -114,34 +145,37 @@ void HistoryReader::Take(const std::string& text, std::uint64_t number)
 {
     if (text.empty() || text == "\r")
         return;
-    const json line = json::parse(text, nullptr, false);
-    if (line.is_discarded()) {
+    const json parsed = json::parse(text, nullptr, false);
+    if (parsed.is_discarded()) {
         Problem(number, "torn or not JSON");
         return;
     }
-    if (!LooksLikeHistory(line)) {
+    ReadLine line;
+    if (!history::TakeShape(parsed, line)) {
         Problem(number, "not a history line");
         return;
     }
-    RunSummary& run = RunOf(line);
-    const std::string kind = line.contains("kind") ? line["kind"].get<std::string>() : "result";
-    if (kind == "run-start") {
+    RunSummary& run = RunOf(line.run, line.time, line.host);
+    switch (line.kind) {
+    case LineKind::RunStart:
         run.started = true;
-        run.program = Field(line, "program") + " " + Field(line, "programVersion");
-    } else if (kind == "scan-failed") {
+        run.program = line.program;
+        break;
+    case LineKind::ScanFailed:
         run.scanFailed = true;
-    } else if (kind == "write-start") {
-        run.pending[line["hub"]["index"]] = Entry(line, number);
-    } else if (kind == "result") {
+        break;
+    case LineKind::WriteStart:
+        TakeWriteStart(run, line, number);
+        break;
+    case LineKind::Result:
         TakeResult(run, line, number);
-    } else if (kind == "verify") {
-        if (line.contains("verified") && line["verified"] == false) {
-            json entry = Entry(line, number);
-            entry["versionAfter"] = line.contains("versionAfter") ? line["versionAfter"] : json(nullptr);
-            run.unverified.push_back(entry);
-        }
-    } else {
+        break;
+    case LineKind::Verify:
+        TakeVerify(run, line, number);
+        break;
+    case LineKind::RunEnd:
         TakeRunEnd(run, line);
+        break;
     }
 }
 
@@ -152,37 +186,25 @@ void HistoryReader::Problem(std::uint64_t number, const char* problem)
         m_problems.push_back(HistoryProblem{number, problem});
 }
 
-RunSummary& HistoryReader::RunOf(const json& line)
+RunSummary& HistoryReader::RunOf(const std::string& id, const std::string& time, const std::string& host)
 {
-    const std::string id = line["run"];
     const auto found = m_runIndex.find(id);
     if (found != m_runIndex.end())
         return m_runs[found->second];
     m_runIndex.emplace(id, m_runs.size());
     RunSummary run;
     run.run = id;
-    run.time = line["time"];
-    run.host = Field(line, "host");
-    m_runs.push_back(run);
+    run.time = time;
+    run.host = host;
+    m_runs.push_back(std::move(run));
     return m_runs.back();
-}
-
-// A write with no result by the end of the history was cut short.
-void HistoryReader::Finish()
-{
-    for (RunSummary& run : m_runs) {
-        for (auto& [index, entry] : run.pending)
-            run.interruptedWrites.push_back(entry);
-        run.pending.clear();
-    }
 }
 
 std::string HubText(const json& hub)
 {
-    std::string text = "hub ";
-    text += hub.contains("number") ? hub["number"].dump() : "?";
+    std::string text = "hub " + Number(hub, "number");
     if (hub.contains("vid"))
-        text += " (" + Field(hub, "vid") + ":" + Field(hub, "pid") + ", depth " + hub.value("depth", json()).dump() +
-                ", port " + hub.value("port", json()).dump() + ")";
+        text += " (" + Field(hub, "vid") + ":" + Field(hub, "pid") + ", depth " + Number(hub, "depth") + ", port " +
+                Number(hub, "port") + ")";
     return text;
 }

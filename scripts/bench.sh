@@ -9,6 +9,7 @@
 #   bash scripts/bench.sh            # 3 runs per case
 #   BENCH_RUNS=5 bash scripts/bench.sh
 #   BENCH_ONLY=history bash scripts/bench.sh   # only the cost of --history
+#   BENCH_ONLY=history-read bash scripts/bench.sh  # only reading a huge history
 #
 # "growth" compares a case with the next smaller one of its series, per unit
 # of input: 1.0 is linear, and anything well above 1.5 grows faster than its
@@ -174,6 +175,63 @@ history_cost() {
   rm -rf "${cases:?}/$name"
 }
 
+# Reading back a history of 300,000 open writes in one run (half of them cut
+# short, half reported failed by the library), as text and as JSON: peak
+# memory must not grow with the writes, which are listed up to 100 of each
+# kind and counted beyond.
+history_read() {
+  local dir=$cases/history-read file
+  mkdir -p "$dir"
+  file=$dir/history.jsonl
+  awk 'BEGIN {
+    stamp = "{\"time\":\"2026-12-09T06:00:00.000Z\",\"host\":\"bench-7\",\"run\":\"00000000000000aa\""
+    print stamp ",\"kind\":\"run-start\",\"program\":\"tolvane-cli\",\"programVersion\":\"1.0.0\"}"
+    for (i = 0; i < 300000; i++) {
+      hub = sprintf(",\"hub\":{\"index\":%d,\"number\":%d,\"depth\":1,\"port\":1,\"vid\":\"3C5E\",\"pid\":\"0460\",\"manufacturer\":\"Tolvane Demo\",\"product\":\"USB3.2 Hub\"},\"oldVersion\":\"8011\",\"image\":{\"name\":\"HUB460.BIN\",\"firmwareVersion\":\"9021\"}", i % 32, i % 32 + 1)
+      print stamp ",\"kind\":\"write-start\"" hub "}"
+      if (i % 2 == 0)
+        print stamp ",\"kind\":\"result\"" hub ",\"outcome\":\"failed\",\"libraryResult\":5,\"verified\":null}"
+    }
+  }' >"$file"
+  printf '%-40s %9s %8s %5s\n' case median_s peak_MB exit
+  local mode args seconds peak status
+  for mode in text json; do
+    args=(history "$file")
+    [ "$mode" = json ] && args+=(--json)
+    read -r seconds peak status < <(measure_command "$dir" "$cli" "${args[@]}")
+    printf '%-40s %9.3f %8s %5s\n' "history of 300000 open writes ($mode)" "$seconds" "$peak" "$status"
+  done
+  echo "history file: $(du -m "$file" | cut -f1) MB, $(wc -l <"$file") lines" >&2
+  rm -rf "${cases:?}/history-read"
+}
+
+# Median CPU seconds, largest peak memory in MB and the last exit status of
+# runs of any command.
+measure_command() { # dir command...
+  local dir=$1 times=() peaks=() t
+  shift
+  for ((r = 0; r < runs; r++)); do
+    t=$({
+      TIMEFORMAT='%U %S'
+      time {
+        status=0
+        peak_of "$dir/peak" "$@" >/dev/null 2>&1 || status=$?
+        echo "$status" >"$dir/status"
+      }
+    } 2>&1)
+    times+=("$(awk '{ printf "%.3f", $1 + $2 }' <<<"$t")")
+    peaks+=("$(tail -n1 "$dir/peak")")
+  done
+  printf '%s %s %s\n' "$(printf '%s\n' "${times[@]}" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }')" \
+    "$(printf '%s\n' "${peaks[@]}" | awk '$1 == "-" { dash = 1 } $1 != "-" && $1 > m { m = $1 } END { if (dash) print "-"; else printf "%.1f", m / 1024 }')" \
+    "$(cat "$dir/status")"
+}
+
+if [ "${BENCH_ONLY:-}" = history-read ]; then
+  history_read
+  exit 0
+fi
+
 if [ "${BENCH_ONLY:-}" = history ]; then
   history_cost
   exit 0
@@ -219,3 +277,5 @@ awk -v big="${peaks[30000]}" -v small="${peaks[10]}" 'BEGIN {
 }'
 echo >&2
 history_cost
+echo >&2
+history_read

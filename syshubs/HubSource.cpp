@@ -1,5 +1,7 @@
 #include "HubSource.h"
 
+#include "TextEscape.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +30,7 @@ void ReportInvalidHubSource()
 {
     const char* value = std::getenv(kVariable);
     std::fprintf(stderr, "ZQ460API: %s=%s is neither bench nor system; no hubs reported\n", kVariable,
-                 value ? value : "");
+                 EscapeBytes(value ? value : "").c_str());
 }
 
 } // namespace tolvane::syshubs

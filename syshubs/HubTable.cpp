@@ -32,7 +32,8 @@ std::size_t FillEnumInfo(const std::vector<UsbHub>& hubs, const IniInfo& table, 
 {
     std::size_t matched = 0;
     for (const UsbHub& hub : hubs) {
-        if (!InTargetTable(table, hub.descriptor.idVendor, hub.descriptor.idProduct))
+        // Ids that cannot be read match no entry of the table.
+        if (!Readable(hub) || !InTargetTable(table, hub.descriptor.idVendor, hub.descriptor.idProduct))
             continue;
         if (matched < kMaxHubs)
             WriteHubEntry(hub, info.hubs[matched]);

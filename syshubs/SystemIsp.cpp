@@ -73,8 +73,7 @@ bool SystemMachineKeyExists()
     if (SelectedHubSource() != HubSource::System)
         return false;
     try {
-        const std::vector<UsbHub> hubs = ListUsbHubs();
-        return std::all_of(hubs.begin(), hubs.end(), HubDriven);
+        return DriverServesEveryHub(ListUsbHubs());
     } catch (...) {
         return false;
     }

@@ -40,6 +40,19 @@ bool Hex(const std::string& text, unsigned long limit, unsigned long& value)
     return value <= limit;
 }
 
+// What is wrong with an attribute, in a few words; its value goes through
+// the one escaping of shown bytes later, with the rest of the text.
+std::string Unreadable(udev_device* device, const char* name)
+{
+    const char* value = udev_device_get_sysattr_value(device, name);
+    return value ? std::string(name) + " reads \"" + value + "\"" : std::string(name) + " is missing";
+}
+
+void Note(std::string& notes, const std::string& note)
+{
+    notes += (notes.empty() ? "" : ", ") + note;
+}
+
 // The kernel writes the class codes in hexadecimal, the packet size and the
 // number of configurations in decimal.
 std::uint8_t HexByte(udev_device* device, const char* name)
@@ -68,17 +81,26 @@ std::uint16_t BcdUsb(udev_device* device)
     return static_cast<std::uint16_t>(major << 8 | minor);
 }
 
+// A 16-bit id as the kernel writes it; 0, and noted in unreadable, when it
+// cannot be read.
+std::uint16_t Id(udev_device* device, const char* name, std::string& unreadable)
+{
+    unsigned long value = 0;
+    if (Hex(Attribute(device, name), 0xFFFF, value))
+        return static_cast<std::uint16_t>(value);
+    Note(unreadable, Unreadable(device, name));
+    return 0;
+}
+
 // The device descriptor from the kernel's attributes, one per field: udev
 // hands attributes over as texts, which the binary "descriptors" file is not.
-// The string indexes stay 0: the strings themselves are read instead.
-bool ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor)
+// The string indexes stay 0: the strings themselves are read instead. What
+// cannot be read is noted in unreadable, and its field stays 0.
+void ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor, std::string& unreadable)
 {
-    unsigned long vid = 0;
-    unsigned long pid = 0;
-    unsigned long bcdDevice = 0;
-    if (!Hex(Attribute(device, "idVendor"), 0xFFFF, vid) || !Hex(Attribute(device, "idProduct"), 0xFFFF, pid) ||
-        !Hex(Attribute(device, "bcdDevice"), 0xFFFF, bcdDevice))
-        return false;
+    const std::uint16_t vid = Id(device, "idVendor", unreadable);
+    const std::uint16_t pid = Id(device, "idProduct", unreadable);
+    const std::uint16_t bcdDevice = Id(device, "bcdDevice", unreadable);
     descriptor = UsbDeviceDescriptor{};
     descriptor.bLength = sizeof descriptor;
     descriptor.bDescriptorType = kDeviceDescriptorType;
@@ -87,11 +109,10 @@ bool ReadDescriptor(udev_device* device, UsbDeviceDescriptor& descriptor)
     descriptor.bDeviceSubClass = HexByte(device, "bDeviceSubClass");
     descriptor.bDeviceProtocol = HexByte(device, "bDeviceProtocol");
     descriptor.bMaxPacketSize0 = DecimalByte(device, "bMaxPacketSize0");
-    descriptor.idVendor = static_cast<std::uint16_t>(vid);
-    descriptor.idProduct = static_cast<std::uint16_t>(pid);
-    descriptor.bcdDevice = static_cast<std::uint16_t>(bcdDevice);
+    descriptor.idVendor = vid;
+    descriptor.idProduct = pid;
+    descriptor.bcdDevice = bcdDevice;
     descriptor.bNumConfigurations = DecimalByte(device, "bNumConfigurations");
-    return true;
 }
 
 std::string DriverOf(udev_device* device)
@@ -130,17 +151,21 @@ void NoteInterface(udev_device* interface, InterfaceDrivers& drivers)
         drivers[owner] = DriverOf(interface);
 }
 
-// Fills hub from one udev device; false when it is no USB hub device.
+// Fills hub from one udev device; false when it is no USB hub device. A
+// device whose class cannot be read may be a hub: its hub interface decides.
 bool ReadHub(udev_device* device, UsbHub& hub)
 {
     const char* name = udev_device_get_sysname(device);
     if (name == nullptr || !ParseUsbName(name, hub.place))
         return false;
     unsigned long deviceClass = 0;
-    if (!Hex(Attribute(device, "bDeviceClass"), 0xFF, deviceClass) || deviceClass != kHubClass)
+    const bool classRead = Hex(Attribute(device, "bDeviceClass"), 0xFF, deviceClass);
+    if (classRead && deviceClass != kHubClass)
         return false;
-    if (!ReadDescriptor(device, hub.descriptor))
-        return false;
+    if (!classRead)
+        Note(hub.unreadable, Unreadable(device, "bDeviceClass"));
+    ReadDescriptor(device, hub.descriptor, hub.unreadable);
+    hub.descriptor.bDeviceClass = static_cast<std::uint8_t>(classRead ? deviceClass : 0);
     hub.name = name;
     hub.manufacturer = Attribute(device, "manufacturer");
     hub.product = Attribute(device, "product");
@@ -148,6 +173,7 @@ bool ReadHub(udev_device* device, UsbHub& hub)
     return true;
 }
 
+// A device of unknown class stays only when it has a hub interface.
 void AttachInterfaces(const InterfaceDrivers& drivers, std::vector<UsbHub>& hubs)
 {
     for (UsbHub& hub : hubs) {
@@ -155,13 +181,27 @@ void AttachInterfaces(const InterfaceDrivers& drivers, std::vector<UsbHub>& hubs
         hub.interfaceFound = found != drivers.end();
         hub.driver = hub.interfaceFound ? found->second : std::string();
     }
+    hubs.erase(std::remove_if(
+                   hubs.begin(), hubs.end(),
+                   [](const UsbHub& hub) { return hub.descriptor.bDeviceClass != kHubClass && !hub.interfaceFound; }),
+               hubs.end());
 }
 
 } // namespace
 
+bool Readable(const UsbHub& hub)
+{
+    return hub.unreadable.empty();
+}
+
 bool HubDriven(const UsbHub& hub)
 {
     return hub.interfaceFound && hub.driver == "hub";
+}
+
+bool DriverServesEveryHub(const std::vector<UsbHub>& hubs)
+{
+    return std::all_of(hubs.begin(), hubs.end(), [](const UsbHub& hub) { return !Readable(hub) || HubDriven(hub); });
 }
 
 std::vector<UsbHub> ListUsbHubs()

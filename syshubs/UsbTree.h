@@ -23,14 +23,26 @@ struct UsbHub {
     // a device behind hubs holds the hubs' devices without their interfaces.
     bool interfaceFound = false;
     std::string driver; // the hub interface's driver, empty when none is bound
+    // The descriptor's attributes that cannot be read, as a person reads
+    // them ("idVendor reads \"3c5g\"", "idProduct is missing"); empty when
+    // all are read. Such a hub is listed, never scanned: its ids are unknown.
+    std::string unreadable;
 };
+
+// True when every attribute the scan needs was read.
+bool Readable(const UsbHub& hub);
+
+// The driver check of the system mode: the kernel's hub driver serves every
+// hub the scan can read (HubDriven), also when there is none.
+bool DriverServesEveryHub(const std::vector<UsbHub>& hubs);
 
 // True when the kernel's hub driver serves the hub: its hub interface is
 // there and bound to "hub". A hub without it hides everything below it.
 bool HubDriven(const UsbHub& hub);
 
-// Every USB device of class 09 (hub), ordered by bus and place. Empty when
-// the machine has no USB at all or udev cannot be used.
+// Every USB device of class 09 (hub), ordered by bus and place, and every
+// device whose class cannot be read but which has a hub interface. Empty
+// when the machine has no USB at all or udev cannot be used.
 std::vector<UsbHub> ListUsbHubs();
 
 } // namespace tolvane::syshubs

@@ -81,3 +81,52 @@ TEST(ApprovedList, ABadLineStopsTheListWithItsNumber)
         EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
     }
 }
+
+// Editors on Windows start a UTF-8 list with a byte-order mark, which is
+// skipped; Windows PowerShell 5.1 writes UTF-16, which is refused by name
+// with what to do, never as a malformed line.
+TEST(ApprovedList, AByteOrderMarkIsSkippedAndUtf16IsNamed)
+{
+    const std::string line = kHashA + "  A.BIN\r\n";
+    const auto utf16 = [](const std::string& text, bool little) {
+        std::string wide;
+        for (char c : text) {
+            wide += little ? std::string{c, '\0'} : std::string{'\0', c};
+        }
+        return wide;
+    };
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* error; // null: read, with A.BIN listed
+    } cases[] = {
+        {"UTF-8 with its mark", "\xEF\xBB\xBF" + line, nullptr},
+        {"UTF-8 with its mark, a bad second line", "\xEF\xBB\xBF" + line + "x\n", "line 2: "},
+        {"a mark alone", "\xEF\xBB\xBF", nullptr},
+        {"UTF-16 little-endian", "\xFF\xFE" + utf16(line, true),
+         "the list is in UTF-16 (little-endian); save it as UTF-8"},
+        {"UTF-16 big-endian", "\xFE\xFF" + utf16(line, false), "the list is in UTF-16 (big-endian); save it as UTF-8"},
+        {"UTF-16 little-endian without its mark", utf16(line, true),
+         "the list is in UTF-16 (little-endian); save it as UTF-8"},
+        {"UTF-16 big-endian without its mark", utf16(line, false),
+         "the list is in UTF-16 (big-endian); save it as UTF-8"},
+        {"a mark twice", "\xEF\xBB\xBF\xEF\xBB\xBF" + line, "line 1: "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ApprovedList list;
+        std::string error;
+        const bool parsed = list.Parse(c.bytes, error);
+        if (c.error) {
+            EXPECT_FALSE(parsed);
+            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+            EXPECT_EQ(list.Size(), 0u);
+            continue;
+        }
+        ASSERT_TRUE(parsed) << error;
+        if (c.bytes.size() > 3) {
+            ASSERT_NE(list.HashOf("A.BIN"), nullptr);
+            EXPECT_EQ(*list.HashOf("A.BIN"), kHashA);
+        }
+    }
+}

@@ -121,6 +121,11 @@ TEST_F(ApprovedCliTest, AListThatCannotBeUsedStopsBeforeTheScan)
         {"missing", nullptr, "tolvane-cli: --approved approved.txt: "},
         {"malformed", "not a list line\n", "tolvane-cli: --approved approved.txt: line 1: "},
         {"two hashes", nullptr, "tolvane-cli: --approved approved.txt: line 3: GL.BIN has another hash on line 2"},
+        {"UTF-16",
+         "\xFF\xFE"
+         "a",
+         "tolvane-cli: --approved approved.txt: the list is in UTF-16 (little-endian); save it "
+         "as UTF-8"},
     };
     WriteDemo(0);
     for (const auto& c : cases) {

@@ -244,3 +244,62 @@ TEST(History, ReaderNamesProblemLinesByNumberAndSkipsOverlongOnes)
     ASSERT_EQ(reader.Runs().size(), 1u);
     EXPECT_TRUE(reader.Runs()[0].ended);
 }
+
+// However many hubs a run puts at risk, the reader keeps the first of each
+// kind and counts the rest: its memory per run does not grow with the file.
+TEST(History, ReaderKeepsABoundedNumberOfEntriesPerRun)
+{
+    constexpr unsigned kEach = 20000;
+    std::string text = L("run-start");
+    for (unsigned i = 0; i < kEach; ++i) {
+        text += L("write-start", Hub(i % 32));
+        text += L("write-start", Hub(i % 32)); // the first of the two never ended
+        text += L("result", Hub(i % 32) + R"(,"outcome":"failed","libraryResult":-1)");
+        text += L("verify", Hub(i % 32) + R"(,"verified":false,"versionAfter":null)");
+    }
+    text += L("write-start", Hub(5));
+    const struct {
+        const char* name;
+        std::size_t piece; // bytes fed at a time; 0: read from a stream
+    } cases[] = {{"stream", 0}, {"one byte at a time", 1}, {"odd pieces", 4093}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HistoryReader reader;
+        if (c.piece == 0) {
+            std::istringstream in(text);
+            reader.Read(in);
+        } else {
+            for (std::size_t at = 0; at < text.size(); at += c.piece)
+                reader.Feed(text.data() + at, std::min(c.piece, text.size() - at));
+            reader.End();
+        }
+        ASSERT_EQ(reader.Runs().size(), 1u);
+        const RunSummary& run = reader.Runs()[0];
+        EXPECT_EQ(run.interruptedCount, kEach + 1);
+        EXPECT_EQ(run.failedCount, kEach);
+        EXPECT_EQ(run.unverifiedCount, kEach);
+        EXPECT_EQ(run.interruptedWrites.size(), HistoryReader::kListedPerRun);
+        EXPECT_EQ(run.failedWrites.size(), HistoryReader::kListedPerRun);
+        EXPECT_EQ(run.unverified.size(), HistoryReader::kListedPerRun);
+        EXPECT_EQ(run.counts.at("failed"), kEach);
+        EXPECT_EQ(reader.Lines(), 4 * kEach + 2);
+        EXPECT_EQ(reader.ProblemCount(), 0u);
+        EXPECT_TRUE(reader.AnythingOpen());
+    }
+}
+
+// What the reader keeps of a line is the fields it knows, each of its type:
+// a hub's other fields and a line's extras are dropped.
+TEST(History, ReaderKeepsOnlyTheFieldsItKnows)
+{
+    std::istringstream in(L("write-start", R"(,"hub":{"index":3,"number":4,"vid":"05E3","junk":[1,2,3]})"
+                                           R"(,"image":{"name":"A.BIN","size":28801,"extra":{"deep":true}})"));
+    HistoryReader reader;
+    reader.Read(in);
+    ASSERT_EQ(reader.Runs().size(), 1u);
+    ASSERT_EQ(reader.Runs()[0].interruptedWrites.size(), 1u);
+    const json& entry = reader.Runs()[0].interruptedWrites[0];
+    EXPECT_EQ(entry["hub"], json({{"index", 3}, {"number", 4}, {"vid", "05E3"}}));
+    EXPECT_EQ(entry["image"], json({{"name", "A.BIN"}, {"size", 28801}}));
+    EXPECT_EQ(HubText(entry["hub"]), "hub 4 (05E3:?, depth ?, port ?)");
+}

@@ -27,6 +27,44 @@ TEST(TextEscape, KeepsPrintableUtf8AndEscapesEveryOtherByte)
         EXPECT_EQ(EscapeBytes(c.bytes), c.text) << c.text;
 }
 
+// The bidirectional controls can make one name read as another; people see
+// their bytes, JSON keeps them as the data they are. Every other rule holds
+// for both.
+TEST(TextEscape, BidirectionalControlsAreEscapedForPeopleAndKeptAsData)
+{
+    const struct {
+        std::string bytes;
+        std::string people;
+        std::string data;
+    } cases[] = {
+        {"HUB\xE2\x80\xAENIB.BIN", "HUB\\xE2\\x80\\xAENIB.BIN", "HUB\xE2\x80\xAENIB.BIN"}, // U+202E
+        {"\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD",
+         "\\xE2\\x80\\xAA\\xE2\\x80\\xAB\\xE2\\x80\\xAC\\xE2\\x80\\xAD",
+         "\xE2\x80\xAA\xE2\x80\xAB\xE2\x80\xAC\xE2\x80\xAD"},
+        {"a\xE2\x81\xA6"
+         "b\xE2\x81\xA9",
+         "a\\xE2\\x81\\xA6b\\xE2\\x81\\xA9",
+         "a\xE2\x81\xA6"
+         "b\xE2\x81\xA9"}, // U+2066, U+2069
+        {"\xE2\x81\xA7\xE2\x81\xA8", "\\xE2\\x81\\xA7\\xE2\\x81\\xA8", "\xE2\x81\xA7\xE2\x81\xA8"},
+        {"\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C", "\\xE2\\x80\\x8E\\xE2\\x80\\x8F\\xD8\\x9C",
+         "\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C"}, // LRM, RLM, ALM
+        // Neighbours that are no controls pass: U+2029, U+202F, U+2065, U+206A.
+        {"\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA", "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA",
+         "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA"},
+        {"\x1B[8m\x7F\xC2\x9B\xFF", "\\x1B[8m\\x7F\\xC2\\x9B\\xFF", "\\x1B[8m\\x7F\\xC2\\x9B\\xFF"},
+        {"\xE2\x80", "\\xE2\\x80", "\\xE2\\x80"}, // a control's first bytes alone
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeBytes(c.bytes), c.people) << c.people;
+        EXPECT_EQ(EscapeBytes(c.bytes, EscapeFor::People), c.people) << c.people;
+        EXPECT_EQ(EscapeBytes(c.bytes, EscapeFor::Data), c.data) << c.data;
+    }
+    const std::uint8_t field[] = {0xE2, 0x80, 0xAE, 'x', 0};
+    EXPECT_EQ(EscapeField(field, sizeof field), "\\xE2\\x80\\xAEx");
+    EXPECT_EQ(EscapeField(field, sizeof field, EscapeFor::Data), "\xE2\x80\xAEx");
+}
+
 TEST(TextEscape, FieldsEndAtTheirFirstZeroOrTheirSize)
 {
     const std::uint8_t padded[6] = {'H', 'u', 'b', 0, 'x', 'y'};

@@ -414,3 +414,49 @@ TEST_F(Umockdev, HubsWithAnUnknownSelectionFails)
     EXPECT_EQ(result.err, "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n"
                           "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n");
 }
+
+// A hub whose ids or class cannot be read is listed with what is wrong and
+// why the scan leaves it out; the scan and the driver check go on as without
+// it.
+TEST_F(Umockdev, HubsListsAHubWhoseAttributesCannotBeRead)
+{
+    const ProcessResult result = Run("unreadable-ids", "tolvane-cli", {"hubs", "--json"});
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const nlohmann::json document = nlohmann::json::parse(result.out, nullptr, false);
+    ASSERT_TRUE(document.is_object()) << result.out;
+    EXPECT_TRUE(document["driverCheckPasses"]);
+    const struct {
+        const char* name;
+        const char* unreadable; // null: every attribute reads
+        const char* scan;
+    } cases[] = {
+        {"usb2", nullptr, "left out"},
+        {"2-1", nullptr, "listed"},
+        {"2-2", "idVendor reads \"3c5g\"", "left out"},
+        {"2-3", "idProduct is missing", "left out"},
+        {"2-4", "bDeviceClass reads \"hub\"", "left out"},
+    };
+    ASSERT_EQ(document["hubs"].size(), std::size(cases)) << result.out;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const nlohmann::json& hub = document["hubs"][i];
+        SCOPED_TRACE(cases[i].name);
+        EXPECT_EQ(hub["name"], cases[i].name);
+        EXPECT_EQ(hub["scan"], cases[i].scan);
+        if (!cases[i].unreadable) {
+            EXPECT_TRUE(hub["unreadable"].is_null());
+            continue;
+        }
+        EXPECT_EQ(hub["unreadable"], cases[i].unreadable);
+        EXPECT_EQ(hub["why"], "left out of the scan, which takes a hub by its ids and its class");
+    }
+    const ProcessResult text = Run("unreadable-ids", "tolvane-cli", {"hubs"});
+    EXPECT_NE(text.out.find("\n    cannot be read: idVendor reads \"3c5g\": left out of the scan, which takes a hub by "
+                            "its ids and its class\n"),
+              std::string::npos)
+        << text.out;
+    // The scan sees the one readable special hub alone.
+    const ProcessResult scan = Cli("unreadable-ids", "scan");
+    EXPECT_EQ(scan.exitCode, 0) << scan.out;
+    EXPECT_NE(scan.out.find("(1)"), std::string::npos) << scan.out;
+    EXPECT_EQ(scan.out.find("(2)"), std::string::npos) << scan.out;
+}

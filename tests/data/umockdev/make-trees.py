@@ -17,11 +17,15 @@ class Dev:
     """One USB device: a hub (class 09) unless iface_class says otherwise."""
 
     def __init__(self, name, vid, pid, bcd, usb=0x0320, speed="5000", manufacturer="", product="",
-                 dev_class=0x09, proto=0x03, mps=9, iface_class=0x09, iface_driver="hub", ports=4, serial=None):
+                 dev_class=0x09, proto=0x03, mps=9, iface_class=0x09, iface_driver="hub", ports=4, serial=None,
+                 damaged=None):
         self.name, self.vid, self.pid, self.bcd, self.usb = name, vid, pid, bcd, usb
         self.speed, self.manufacturer, self.product = speed, manufacturer, product
         self.dev_class, self.proto, self.mps = dev_class, proto, mps
         self.iface_class, self.iface_driver, self.ports, self.serial = iface_class, iface_driver, ports, serial
+        # Attributes that read otherwise than the kernel writes them: a value,
+        # or None for one that is missing.
+        self.damaged = damaged or {}
 
     @property
     def root(self):
@@ -129,6 +133,11 @@ def device_block(d, tree):
         attrs["maxchild"] = a(d.ports)
     if d.serial:
         attrs["serial"] = a(d.serial)
+    for name, value in d.damaged.items():
+        if value is None:
+            del attrs[name]
+        else:
+            attrs[name] = a(value)
     return block(path, node + "=" + descriptors(d), props, attrs)
 
 
@@ -222,8 +231,10 @@ def root1(n=1):
                product="xHCI Host Controller", proto=0x01, mps=64, serial="0000:00:14.0", ports=12)
 
 
-def special(name, pid, bcd, manufacturer="Tolvane Bench", product="USB3.2 Hub", driver="hub", ports=4):
-    return Dev(name, 0x3C5E, pid, bcd, manufacturer=manufacturer, product=product, iface_driver=driver, ports=ports)
+def special(name, pid, bcd, manufacturer="Tolvane Bench", product="USB3.2 Hub", driver="hub", ports=4,
+            damaged=None):
+    return Dev(name, 0x3C5E, pid, bcd, manufacturer=manufacturer, product=product, iface_driver=driver, ports=ports,
+               damaged=damaged)
 
 
 def storage(name):
@@ -264,6 +275,13 @@ TREES = {
     "unbound-hub": Tree([root2(), special("2-1", 0x0460, 0x9021), special("2-1.2", 0x0460, 0x9021, driver=None)]),
     "other-driver-hub": Tree([root2(), special("2-1", 0x0460, 0x9021),
                               special("2-1.2", 0x0460, 0x9021, driver="usbfs")]),
+    # Special hubs whose ids or class cannot be read: a damaged value, a
+    # missing one, and a class that is gone (the hub interface tells it is a
+    # hub).
+    "unreadable-ids": Tree([root2(), special("2-1", 0x0460, 0x9021), special("2-2", 0x0460, 0x9021,
+                                                                             damaged={"idVendor": "3c5g"}),
+                            special("2-3", 0x0461, 0x9021, damaged={"idProduct": None}),
+                            special("2-4", 0x0460, 0x9021, damaged={"bDeviceClass": "hub"})]),
     # umockdev-record /dev/bus/usb/002/004: the storage device and its
     # ancestors only, no interface at all.
     "behind-hubs": Tree([root2(), special("2-1", 0x0460, 0x9021), special("2-1.3", 0x0460, 0x8011),

@@ -1,0 +1,38 @@
+// Any bytes as an approved list. A list is read whole or refused whole, with
+// the line at fault or its encoding named; a UTF-8 byte-order mark in front
+// changes nothing; and the names it reports are safe to show.
+#include "ApprovedList.h"
+#include "FuzzSupport.h"
+#include "ShownText.h"
+#include "TextEscape.h"
+
+#include <string>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
+    ApprovedList list;
+    std::string error;
+    const bool read = list.Parse(bytes, error);
+    if (read) {
+        FUZZ_CHECK(error.empty());
+    } else {
+        FUZZ_CHECK(error.rfind("line ", 0) == 0 || error.rfind("the list is in UTF-16 (", 0) == 0);
+        FUZZ_CHECK(list.Size() == 0);
+        FUZZ_CHECK(IsSafeToShow(error));
+    }
+
+    std::size_t start = 0;
+    std::string ignored;
+    if (ApprovedList::TextStart(bytes, start, ignored) && start == 0) {
+        ApprovedList marked;
+        std::string markedError;
+        FUZZ_CHECK(marked.Parse("\xEF\xBB\xBF" + bytes, markedError) == read);
+        FUZZ_CHECK(marked.Size() == list.Size() && markedError == error);
+    }
+
+    FUZZ_CHECK(IsSafeToShow(EscapeBytes(bytes)));
+    const std::string data8 = EscapeBytes(bytes, EscapeFor::Data);
+    FUZZ_CHECK(IsUtf8(data8) && data8.find('\x1B') == std::string::npos);
+    return 0;
+}
