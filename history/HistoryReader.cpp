@@ -43,6 +43,13 @@ std::string Field(const json& value, const char* name)
     return value.contains(name) && value[name].is_string() ? value[name].get<std::string>() : "?";
 }
 
+// A library that writes no hub at all (the read-only system mode) declined
+// it: nothing touched the hub, whatever the library returned.
+bool Untouched(const std::string& outcome)
+{
+    return outcome == "not-written";
+}
+
 void TakeResult(RunSummary& run, const json& line, std::uint64_t number)
 {
     const unsigned index = line["hub"]["index"];
@@ -50,7 +57,7 @@ void TakeResult(RunSummary& run, const json& line, std::uint64_t number)
     const std::string outcome = IsString(line, "outcome") ? line["outcome"].get<std::string>() : "?";
     ++run.counts[outcome];
     const json& result = line.contains("libraryResult") ? line["libraryResult"] : json(nullptr);
-    if (result.is_number() && result != 0) {
+    if (result.is_number() && result != 0 && !Untouched(outcome)) {
         json entry = Entry(line, number);
         entry["libraryResult"] = result;
         run.failedWrites.push_back(entry);
