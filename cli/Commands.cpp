@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -83,6 +84,24 @@ int StatusAfterOutput(int status)
     return status;
 }
 
+// The upgrade's report: the scan's document with what the session found.
+nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& session, int status, const std::string& notes,
+                           const std::string& log)
+{
+    nlohmann::json results = nlohmann::json::array();
+    for (const HubRecord& record : session.Hubs())
+        results.push_back(ResultJson(record));
+    document["results"] = results;
+    document["exitStatus"] = status;
+    if (const Approval* approval = session.LoadedApproval())
+        document["approvedList"] = ApprovedListJson(*approval);
+    if (!session.Interruption().empty())
+        document["interrupted"] = session.Interruption();
+    document["notes"] = notes;
+    document["log"] = log;
+    document["verifyLog"] = session.VerifyLines();
+    return document;
+}
 } // namespace
 
 bool LoadApproved(const ApprovalOptions& options, Approval& approval)
@@ -142,8 +161,10 @@ int RunUpgradeCommand(const CliOptions& options)
     }
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
     auto capture = CaptureWhen(options.json);
-    if (!CaptureReady(capture))
+    if (!CaptureReady(capture)) {
+        session.Finish(kExitFailed);
         return kExitFailed;
+    }
     nlohmann::json document;
     session.Run(&window, [&] {
         window.FinishProgress();
@@ -154,23 +175,10 @@ int RunUpgradeCommand(const CliOptions& options)
     if (!session.Interruption().empty())
         std::fprintf(stderr, "%s\n", InterruptedLine(*session.Guard()).c_str());
     NoteRefusedProgramming(window.LogText(), stderr);
-    if (!options.json) {
+    if (options.json)
+        WriteOut(DumpJson(UpgradeJson(std::move(document), session, status, notes, LogOf(window))));
+    else
         WriteOut(LogOf(window) + session.VerifyLines());
-    } else {
-        nlohmann::json results = nlohmann::json::array();
-        for (const HubRecord& record : session.Hubs())
-            results.push_back(ResultJson(record));
-        document["results"] = results;
-        document["exitStatus"] = status;
-        if (const Approval* approval = session.LoadedApproval())
-            document["approvedList"] = ApprovedListJson(*approval);
-        if (!session.Interruption().empty())
-            document["interrupted"] = session.Interruption();
-        document["notes"] = notes;
-        document["log"] = LogOf(window);
-        document["verifyLog"] = session.VerifyLines();
-        WriteOut(DumpJson(document));
-    }
     // The history's last line names the status the program really exits
     // with, so the output's fate is learnt first.
     status = StatusAfterOutput(status);

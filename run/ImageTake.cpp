@@ -4,9 +4,11 @@
 #include "WholeFile.h"
 
 namespace {
+// Windows takes either separator in a path.
 std::string NameOf(const std::string& path)
 {
-    const std::size_t separator = path.find_last_of(tolvane::platform::kPathSeparator);
+    const char separators[] = {tolvane::platform::kPathSeparator, '/', '\0'};
+    const std::size_t separator = path.find_last_of(separators);
     return separator == std::string::npos ? path : path.substr(separator + 1);
 }
 
