@@ -35,10 +35,12 @@ bool WaitMs(std::uint32_t milliseconds)
 {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
     while (!StopRequested()) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= end)
             return true;
-        SleepMs(left.count() < kStopCheckMs ? static_cast<std::uint32_t>(left.count()) : kStopCheckMs);
+        // Rounded up: a wait never ends before its time.
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(end - now).count();
+        SleepMs(left < kStopCheckMs ? static_cast<std::uint32_t>(left) : kStopCheckMs);
     }
     return false;
 }

@@ -197,9 +197,11 @@ TEST(ImageTake, TheCopyIsTheReadAndGoesWithTheWrite)
     ASSERT_EQ(decision.kind, WriteDecision::Kind::Proceed) << decision.logLine;
     ASSERT_FALSE(decision.libraryPath.empty());
     dir.Write("Bin/A.BIN", "other bytes");
-    std::ifstream copy(decision.libraryPath, std::ios::binary);
     std::stringstream held;
-    held << copy.rdbuf();
+    {
+        std::ifstream copy(decision.libraryPath, std::ios::binary);
+        held << copy.rdbuf();
+    }
     EXPECT_EQ(held.str(), "the image's bytes");
 #ifndef _WIN32
     // Sealed: not even this process, as root, can change it.
