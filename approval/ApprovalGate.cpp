@@ -22,7 +22,7 @@ WriteDecision ApprovalGate::Check(const std::string& imagePath) const
         return Refuse("!!!Error " + name + " is not in the approved list, not written\r\n", "not in the approved list");
     tolvane::platform::FileDigest digest;
     std::string error;
-    if (!tolvane::platform::Sha256File(imagePath, digest, error))
+    if (!tolvane::platform::DigestFrom(m_digests, imagePath, digest, error))
         return Refuse("!!!Error " + name + " cannot be hashed (" + error + "), not written\r\n",
                       "cannot be hashed: " + error);
     if (digest.sha256 != *approved)

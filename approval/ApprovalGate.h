@@ -6,13 +6,19 @@
 #define TOLVANE_APPROVAL_APPROVALGATE_H
 
 #include "ApprovedList.h"
+#include "FileDigest.h"
 #include "UpgradeObserver.h"
 
 #include <string>
+#include <utility>
 
 class ApprovalGate : public IUpgradeObserver {
 public:
-    explicit ApprovalGate(const ApprovedList& list) : m_list(list) {}
+    // digests: where the image's digest comes from (the run's one read of
+    // it); unset, the file is hashed at the check.
+    explicit ApprovalGate(const ApprovedList& list, tolvane::platform::DigestSource digests = {})
+        : m_list(list), m_digests(std::move(digests))
+    {}
 
     // Proceed for an approved image; Refuse, with the log line and the
     // reason, for one that is not listed, differs or cannot be hashed.
@@ -22,6 +28,7 @@ public:
 
 private:
     const ApprovedList& m_list;
+    tolvane::platform::DigestSource m_digests;
 };
 
 #endif

@@ -2,22 +2,23 @@
 // report for scripts, the verification and the history.
 #include "Commands.h"
 
-#include "ApprovalGate.h"
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
-#include "HistoryWriter.h"
 #include "HubUpgrader.h"
 #include "Interruption.h"
 #include "JsonReport.h"
-#include "ObserverChain.h"
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
 #include "ShownName.h"
 #include "StdoutCapture.h"
-#include "Verify.h"
+#include "StdoutStatus.h"
+#include "TextEscape.h"
+#include "UpgradeSession.h"
 
+#include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -50,53 +51,76 @@ std::string LogOf(const ConsoleWindow& window)
     return tolvane::platform::WideToUtf8(window.LogText());
 }
 
-// The programmed hubs must show their new firmware in a fresh scan, whose
-// own log and notes are not shown.
-std::string VerifyAfterUpgrade(CHubUpgrader& upgrader, std::vector<HubRecord>& records)
-{
-    upgrader.SetObserver(nullptr);
-    ConsoleWindow quiet(nullptr);
-    StdoutCapture notes;
-    const bool passed = Scan(upgrader, quiet);
-    notes.Finish();
-    const unsigned count = passed ? upgrader.m_EnumInfo.hubCount : 0;
-    return VerifyHubs(records, upgrader.m_EnumInfo.hubs, count);
-}
-
-void ReportHistoryFailure(const CliOptions& options, const HistoryWriter& history)
+void ReportHistoryFailure(const CliOptions& options, const std::string& error)
 {
     std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", ShownName(options.history).c_str(),
-                 history.Error().c_str());
+                 error.c_str());
 }
 
-// What the verification found, into the history.
-void RecordVerification(HistoryWriter* history, const std::vector<HubRecord>& records)
+SessionOptions SessionOptionsOf(const CliOptions& options)
 {
-    if (!history)
-        return;
-    for (const HubRecord& record : records)
-        if (record.verified)
-            history->Verified(record.entry, *record.verified, record.versionAfter);
+    SessionOptions session;
+    session.program = "tolvane-cli";
+    session.version = TOLVANE_VERSION;
+    session.approval = options.approval;
+    if (!options.history.empty())
+        session.history = options.history;
+    session.verify = options.verify;
+    session.reportsBytes = options.json;
+    // The rescan's notes are not shown.
+    session.quietly = [](const std::function<void()>& rescan) {
+        StdoutCapture notes;
+        rescan();
+        notes.Finish();
+    };
+    return session;
 }
 
-// The run's exit status once the history and an interruption have had their
-// say: a record that could not be kept fails the run.
-int FinalStatus(int status, HistoryWriter* history, const InterruptionGuard& interruption)
+// The run's own status, once its output has had its fate: output that did
+// not reach its file is a failure, though the hubs were worked on; a more
+// specific failure keeps its status.
+int StatusAfterOutput(int status)
 {
-    if (!interruption.Caught().empty())
-        return interruption.ExitStatus();
-    return history && history->Failed() ? kExitFailed : status;
+    if (!FinishStdout(stdout, stderr) && (status == kExitDone || status == kExitCurrent))
+        return kExitFailed;
+    return status;
 }
 
+// The upgrade's report: the scan's document with what the session found.
+nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& session, int status, const std::string& notes,
+                           const std::string& log)
+{
+    nlohmann::json results = nlohmann::json::array();
+    for (const HubRecord& record : session.Hubs())
+        results.push_back(ResultJson(record));
+    document["results"] = results;
+    document["exitStatus"] = status;
+    if (const Approval* approval = session.LoadedApproval())
+        document["approvedList"] = ApprovedListJson(*approval);
+    if (!session.Interruption().empty())
+        document["interrupted"] = session.Interruption();
+    document["notes"] = notes;
+    document["log"] = log;
+    document["verifyLog"] = session.VerifyLines();
+    return document;
+}
 } // namespace
 
-bool LoadApproved(const std::string& path, ApprovedList& list)
+bool LoadApproved(const ApprovalOptions& options, Approval& approval)
 {
     std::string error;
-    if (list.Load(path, error))
+    if (LoadApproval(options, approval, error))
         return true;
-    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(path).c_str(), error.c_str());
+    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.list).c_str(), error.c_str());
     return false;
+}
+
+nlohmann::json ApprovedListJson(const Approval& approval)
+{
+    nlohmann::json list = {{"path", EscapeBytes(approval.path)}, {"sha256", approval.sha256}};
+    if (!approval.signer.empty())
+        list["signer"] = approval.signer;
+    return list;
 }
 
 void WriteOut(const std::string& text)
@@ -127,69 +151,45 @@ int RunScanCommand(const CliOptions& options)
 
 int RunUpgradeCommand(const CliOptions& options)
 {
-    ApprovedList approved;
-    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
-        return kExitUsage;
-    ApprovalGate gate(approved);
-    InterruptionGuard interruption;
-    std::unique_ptr<HistoryWriter> history;
-    if (!options.history.empty()) {
-        history = std::make_unique<HistoryWriter>("tolvane-cli", TOLVANE_VERSION);
-        // Before the scan: a history that cannot be kept touches no hub.
-        if (!history->Start(options.history)) {
-            ReportHistoryFailure(options, *history);
-            return kExitFailed;
+    UpgradeSession session(theHubUpgrader, SessionOptionsOf(options));
+    if (!session.Prepare()) {
+        if (session.Failure() == SessionFailure::Approval) {
+            std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", options.approval.list.c_str(),
+                         session.Error().c_str());
+            return kExitUsage;
         }
+        ReportHistoryFailure(options, session.Error());
+        return kExitFailed;
     }
-    RunRecorder recorder;
-    // The check of the image comes first, so that a refused image is never
-    // recorded as a write that started.
-    ObserverChain watchers;
-    watchers.Add(options.approval.Given() ? &gate : nullptr);
-    watchers.Add(&recorder);
-    watchers.Add(history.get());
-    watchers.Add(&interruption);
-    const Watching watching(watchers);
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
     auto capture = CaptureWhen(options.json);
-    if (!CaptureReady(capture))
+    if (!CaptureReady(capture)) {
+        session.Finish(kExitFailed);
         return kExitFailed;
-    const bool passed = Scan(theHubUpgrader, window);
-    if (passed)
-        theHubUpgrader.RunUpgrade(&window);
-    else if (history)
-        history->ScanFailed();
-    window.FinishProgress();
-    nlohmann::json document = ScanJson("upgrade", theHubUpgrader, recorder, passed);
+    }
+    nlohmann::json document;
+    session.Run(&window, [&] {
+        window.FinishProgress();
+        document = ScanJson("upgrade", theHubUpgrader, session.Recorder(), session.Scanned());
+    });
     const std::string notes = capture ? capture->Finish() : std::string();
-
-    const bool verify = options.verify && passed && interruption.Caught().empty();
-    const std::string verifyLines = verify ? VerifyAfterUpgrade(theHubUpgrader, recorder.hubs) : std::string();
-    RecordVerification(history.get(), recorder.hubs);
-    int status = passed ? RunExitStatus(recorder.hubs) : kExitFailed;
-    if (history) {
-        history->Finish(interruption.Caught(), FinalStatus(status, history.get(), interruption));
-        if (history->Failed())
-            ReportHistoryFailure(options, *history);
-    }
-    status = FinalStatus(status, history.get(), interruption);
-    if (!interruption.Caught().empty())
-        std::fprintf(stderr, "%s\n", InterruptedLine(interruption).c_str());
+    int status = session.Status();
+    if (!session.Interruption().empty())
+        std::fprintf(stderr, "%s\n", InterruptedLine(*session.Guard()).c_str());
     NoteRefusedProgramming(window.LogText(), stderr);
-    if (!options.json) {
-        WriteOut(LogOf(window) + verifyLines);
-        return status;
+    if (options.json)
+        WriteOut(DumpJson(UpgradeJson(std::move(document), session, status, notes, LogOf(window))));
+    else
+        WriteOut(LogOf(window) + session.VerifyLines());
+    // The history's last line names the status the program really exits
+    // with, so the output's fate is learnt first.
+    status = StatusAfterOutput(status);
+    const bool historyLost = session.Failure() == SessionFailure::History;
+    session.Finish(status);
+    if (session.Failure() == SessionFailure::History) {
+        ReportHistoryFailure(options, session.Error());
+        if (!historyLost && session.Interruption().empty())
+            status = kExitFailed;
     }
-    nlohmann::json results = nlohmann::json::array();
-    for (const HubRecord& record : recorder.hubs)
-        results.push_back(ResultJson(record));
-    document["results"] = results;
-    document["exitStatus"] = status;
-    if (!interruption.Caught().empty())
-        document["interrupted"] = interruption.Caught();
-    document["notes"] = notes;
-    document["log"] = LogOf(window);
-    document["verifyLog"] = verifyLines;
-    WriteOut(DumpJson(document));
     return status;
 }

@@ -2,9 +2,11 @@
 #ifndef TOLVANE_CLI_COMMANDS_H
 #define TOLVANE_CLI_COMMANDS_H
 
-#include "ApprovedList.h"
+#include "Approval.h"
 #include "CliArgs.h"
 #include "HubUpgrader.h"
+
+#include <nlohmann/json.hpp>
 
 int RunScanCommand(const CliOptions& options);
 int RunUpgradeCommand(const CliOptions& options);
@@ -19,9 +21,12 @@ public:
     Watching& operator=(const Watching&) = delete;
 };
 
-// Reads the approved list at path; false, with the reason on the standard
-// error, when it cannot be used.
-bool LoadApproved(const std::string& path, ApprovedList& list);
+// Reads the approved list that options name; false, with the reason on the
+// standard error, when it cannot be used.
+bool LoadApproved(const ApprovalOptions& options, Approval& approval);
+
+// The approved list's identity, as the JSON reports name it.
+nlohmann::json ApprovedListJson(const Approval& approval);
 
 // Writes text to the standard output as it is.
 void WriteOut(const std::string& text);

@@ -134,8 +134,8 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
 
 int RunPlanCommand(const CliOptions& options)
 {
-    ApprovedList approved;
-    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
+    Approval approval;
+    if (options.approval.Given() && !LoadApproved(options.approval, approval))
         return kExitUsage;
     RunRecorder recorder(options.explain);
     const Watching watching(recorder);
@@ -155,7 +155,7 @@ int RunPlanCommand(const CliOptions& options)
         theHubUpgrader.PlanUpgrade(&window);
     const std::string notes = capture.Finish();
     if (options.approval.Given())
-        CheckApproval(ApprovalGate(approved), recorder.hubs);
+        CheckApproval(ApprovalGate(approval.list), recorder.hubs);
     const int status = passed ? PlanExitStatus(recorder.hubs) : kExitFailed;
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     if (!options.json) {
@@ -163,6 +163,8 @@ int RunPlanCommand(const CliOptions& options)
         return status;
     }
     document["plan"] = PlanJson(recorder.hubs, options.explain);
+    if (options.approval.Given())
+        document["approvedList"] = ApprovedListJson(approval);
     document["exitStatus"] = status;
     document["notes"] = notes;
     document["log"] = log;

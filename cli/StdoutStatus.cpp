@@ -13,6 +13,12 @@ bool FinishStdout(std::FILE* out, std::FILE* err)
     // the buffer filled up and was written out early.
     if (flushed && std::ferror(out) == 0)
         return true;
+    // Asked again (an upgrade learns its output's fate before its history
+    // ends, and the program once more at its end): said once.
+    static std::FILE* reported = nullptr;
+    if (out == reported)
+        return false;
+    reported = out;
     std::string line = "tolvane-cli: cannot write the standard output";
     if (!flushed && reason != 0)
         line += std::string(": ") + std::strerror(reason);

@@ -55,6 +55,7 @@ int RunCommand(const CliOptions& options)
 int main(int argc, char** argv)
 {
     IgnoreBrokenPipes();
+    IgnoreFileSizeLimitSignal();
     CliOptions options;
     std::string error;
     if (!ParseCliArgs(argc, argv, options, error)) {

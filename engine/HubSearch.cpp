@@ -1,6 +1,7 @@
 #include "HubUpgrader.h"
 
 #include "Platform.h"
+#include "StopFlag.h"
 #include "ZQ460API.h"
 
 #include <algorithm>
@@ -33,7 +34,9 @@ bool CHubUpgrader::SearchHub()
 {
     m_bScanPassed = false;
     ReplaceLog("");
-    tolvane::platform::SleepMs(m_nSettleMs);
+    // An interruption ends the wait at once; the run it belongs to then
+    // starts no hub.
+    tolvane::platform::WaitMs(m_nSettleMs);
     RX_GetEnumInfo(&m_EnumInfo);
 
     const unsigned hubs = m_EnumInfo.hubCount;

@@ -2,7 +2,8 @@
 // observer, and a front end may need a report, a check of the images and a
 // record written ahead at once. Every notification goes to each watcher in
 // turn; a write is held by the first watcher that holds it, and the watchers
-// after it are not asked.
+// after it are not asked. The library's path is the one the last watcher that
+// named one gave.
 #ifndef TOLVANE_ENGINE_OBSERVERCHAIN_H
 #define TOLVANE_ENGINE_OBSERVERCHAIN_H
 
@@ -51,12 +52,15 @@ public:
     void OnImageUnreadable() override { Each(&IUpgradeObserver::OnImageUnreadable); }
     WriteDecision OnWriteStarting(const std::string& imagePath) override
     {
+        WriteDecision proceed;
         for (IUpgradeObserver* watcher : m_watchers) {
             WriteDecision decision = watcher->OnWriteStarting(imagePath);
             if (decision.kind != WriteDecision::Kind::Proceed)
                 return decision;
+            if (!decision.libraryPath.empty())
+                proceed.libraryPath = decision.libraryPath;
         }
-        return {};
+        return proceed;
     }
     // Every watcher is asked, so that each one that counts or records
     // something on the way sees the question.

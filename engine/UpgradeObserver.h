@@ -46,6 +46,10 @@ struct WriteDecision {
         Proceed, // the library is called
         Refuse,  // the hub is not written and has failed; the run goes on
         StopRun, // the hub is not written and has failed; no later hub starts
+        // The hub's write never began, and it has not failed: the run ends
+        // before it, and it counts among the hubs not started (see
+        // OnRunStopped). Nothing is logged and OnWriteHeld is not told.
+        NotStarted,
     };
     Kind kind = Kind::Proceed;
     // Refuse and StopRun: the line the log shows before the hub's failure,
@@ -53,6 +57,10 @@ struct WriteDecision {
     std::string logLine;
     // Refuse and StopRun: the same in a few words for reports and records.
     std::string reason;
+    // Proceed: the file the library reads instead of the chosen image (a
+    // private copy of the very bytes that were checked); empty for the
+    // chosen image's own path. The log keeps naming the chosen image.
+    std::string libraryPath;
 };
 
 class IUpgradeObserver {

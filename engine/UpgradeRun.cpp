@@ -81,7 +81,12 @@ bool CHubUpgrader::RunUpgrade(IUpgraderWindow* dialog)
             m_pObserver->OnRunStopped(entry);
             break;
         }
-        if (UpgradeHub(entry, step, position, upgraded) == WriteDecision::Kind::StopRun) {
+        const WriteDecision::Kind kind = UpgradeHub(entry, step, position, upgraded);
+        if (kind == WriteDecision::Kind::NotStarted) {
+            m_pObserver->OnRunStopped(entry);
+            break;
+        }
+        if (kind == WriteDecision::Kind::StopRun) {
             if (m_pObserver && entry > 0)
                 m_pObserver->OnRunStopped(entry - 1);
             break;
@@ -163,8 +168,11 @@ WriteDecision::Kind CHubUpgrader::UpgradeHub(unsigned entry, int step, int& posi
     char path[kImagePathSize] = {};
     if (DecideHub(entry, path) != HubDecision::Program)
         return WriteDecision::Kind::Proceed;
+    WriteDecision decision;
     if (m_pObserver) {
-        const WriteDecision decision = m_pObserver->OnWriteStarting(path);
+        decision = m_pObserver->OnWriteStarting(path);
+        if (decision.kind == WriteDecision::Kind::NotStarted)
+            return decision.kind;
         if (decision.kind != WriteDecision::Kind::Proceed) {
             m_pObserver->OnWriteHeld(decision);
             if (!decision.logLine.empty())
@@ -179,7 +187,8 @@ WriteDecision::Kind CHubUpgrader::UpgradeHub(unsigned entry, int step, int& posi
     position += step;
     SetProgressPos(position);
     const auto started = std::chrono::steady_clock::now();
-    const std::int32_t result = RX_UpdateISP(static_cast<std::uint8_t>(entry), path, 0);
+    const char* libraryPath = decision.libraryPath.empty() ? path : decision.libraryPath.c_str();
+    const std::int32_t result = RX_UpdateISP(static_cast<std::uint8_t>(entry), libraryPath, 0);
     if (m_pObserver) {
         const auto taken = std::chrono::steady_clock::now() - started;
         m_pObserver->OnLibraryResult(

@@ -85,6 +85,20 @@ bool AppendLocked(int fd, const std::string& line, std::string& error)
         error += " (and the part written could not be taken back: " + Reason(errno) + ")";
     return false;
 }
+bool SyncFolderOf(const std::string& path, std::string& error)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 || ::fsync(fd) != 0) {
+        error = "cannot sync the folder " + folder + ": " + Reason(errno);
+        if (fd >= 0)
+            ::close(fd);
+        return false;
+    }
+    ::close(fd);
+    return true;
+}
 } // namespace
 
 HistoryFile::~HistoryFile()
@@ -100,8 +114,13 @@ bool HistoryFile::Open(const std::string& path, std::string& error)
         return false;
     }
     // O_NONBLOCK: a FIFO would wait for a reader here. Read too: the last byte
-    // tells whether the file ends in a newline.
-    const int fd = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, 0644);
+    // tells whether the file ends in a newline. O_EXCL first, to learn
+    // whether this open makes the file.
+    const int flags = O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    int fd = ::open(path.c_str(), flags | O_EXCL, 0644);
+    const bool created = fd >= 0;
+    if (!created && errno == EEXIST)
+        fd = ::open(path.c_str(), flags, 0644);
     if (fd < 0) {
         error = Reason(errno);
         return false;
@@ -113,6 +132,10 @@ bool HistoryFile::Open(const std::string& path, std::string& error)
         return false;
     }
     m_fd = fd;
+    // A new file's name is on stable storage only once its folder is: else
+    // a power cut could lose the whole history with its first lines.
+    if (created && !SyncFolderOf(path, error))
+        return false;
     return true;
 }
 

@@ -96,6 +96,9 @@ bool HistoryFile::Open(const std::string& path, std::string& error)
         error = "not a regular file";
         return false;
     }
+    // A new file's name needs no sync of its folder here, unlike POSIX: NTFS
+    // journals the name, and FlushFileBuffers after each line flushes the
+    // file's metadata with it.
     m_handle = file;
     return true;
 }

@@ -42,11 +42,18 @@ void TakeWriteStart(RunSummary& run, const ReadLine& line, std::uint64_t number)
     }
 }
 
+// A library that writes no hub at all (the read-only system mode) declined
+// it: nothing touched the hub, whatever the library returned.
+bool Untouched(const std::string& outcome)
+{
+    return outcome == "not-written";
+}
+
 void TakeResult(RunSummary& run, const ReadLine& line, std::uint64_t number)
 {
     run.pending.erase(IndexOf(line));
     ++run.counts[line.outcome];
-    if (line.libraryResult && *line.libraryResult != 0) {
+    if (line.libraryResult && *line.libraryResult != 0 && !Untouched(line.outcome)) {
         json entry = Entry(line, number);
         entry["libraryResult"] = *line.libraryResult;
         Keep(run.failedWrites, run.failedCount, std::move(entry));

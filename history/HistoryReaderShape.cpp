@@ -16,7 +16,8 @@ const std::map<std::string, LineKind> kKinds = {
     {"result", LineKind::Result},      {"verify", LineKind::Verify},          {"run-end", LineKind::RunEnd}};
 
 // "program" is what earlier versions wrote for a programmed hub.
-const std::set<std::string> kOutcomes = {"programmed", "current", "no-image", "failed", "refused", "program"};
+const std::set<std::string> kOutcomes = {"programmed", "current", "no-image",   "failed",
+                                         "refused",    "program", "not-written"};
 
 bool IsText(const json& value)
 {

@@ -14,6 +14,13 @@ HistoryWriter::HistoryWriter(std::string program, std::string version)
     m_stamp.run = history::NewRunId();
 }
 
+void HistoryWriter::SetApprovedList(const std::string& path, const std::string& sha256, const std::string& signer)
+{
+    m_approvedList = {{"path", EscapeBytes(path)}, {"sha256", sha256}};
+    if (!signer.empty())
+        m_approvedList["signer"] = signer;
+}
+
 bool HistoryWriter::Start(const std::string& path)
 {
     std::string error;
@@ -24,6 +31,8 @@ bool HistoryWriter::Start(const std::string& path)
     json line = history::Line(m_stamp, "run-start");
     line["program"] = m_program;
     line["programVersion"] = m_version;
+    if (!m_approvedList.is_null())
+        line["approvedList"] = m_approvedList;
     return Write(line);
 }
 
@@ -86,7 +95,7 @@ WriteDecision HistoryWriter::OnWriteStarting(const std::string& imagePath)
         // now is what the library is given.
         tolvane::platform::FileDigest digest;
         std::string ignored;
-        if (tolvane::platform::Sha256File(imagePath, digest, ignored)) {
+        if (tolvane::platform::DigestFrom(m_digests, imagePath, digest, ignored)) {
             m_hub->image->size = digest.size;
             m_hub->image->sha256 = digest.sha256;
         }
@@ -113,7 +122,10 @@ void HistoryWriter::OnRunStopped(unsigned nextEntry)
 
 void HistoryWriter::OnLibraryResult(std::int32_t result, std::uint64_t milliseconds)
 {
-    Result(result == 0 ? "programmed" : "failed", {{"libraryResult", result}, {"libraryMs", milliseconds}});
+    const char* outcome = result == 0 ? "programmed" : "failed";
+    if (m_readOnlyRefusal && result == *m_readOnlyRefusal)
+        outcome = "not-written";
+    Result(outcome, {{"libraryResult", result}, {"libraryMs", milliseconds}});
 }
 
 json HistoryWriter::HubLine(const char* kind) const

@@ -6,6 +6,7 @@
 #ifndef TOLVANE_HISTORY_HISTORYWRITER_H
 #define TOLVANE_HISTORY_HISTORYWRITER_H
 
+#include "FileDigest.h"
 #include "HistoryFile.h"
 #include "HistoryLines.h"
 #include "UpgradeObserver.h"
@@ -13,12 +14,24 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class HistoryWriter : public IUpgradeObserver {
 public:
     // program: the program's name and version, as the run-start line names it.
     HistoryWriter(std::string program, std::string version);
+
+    // Before Start: the approved list the run works under, for the run's
+    // first line; signer empty for an unsigned list.
+    void SetApprovedList(const std::string& path, const std::string& sha256, const std::string& signer);
+    // Where each image's digest comes from (the run's one read of it);
+    // unset, the image is hashed as its write starts.
+    void TakeDigestsFrom(tolvane::platform::DigestSource digests) { m_digests = std::move(digests); }
+    // A library that writes no hub at all (the read-only system mode) and
+    // returns refusal for each: such a hub is recorded as not written, not
+    // as a failed write.
+    void SetReadOnlyRefusal(std::int32_t refusal) { m_readOnlyRefusal = refusal; }
 
     // Opens the history and writes the run's first line: before the scan,
     // so that a history that cannot be kept is found before any hub is
@@ -68,6 +81,9 @@ private:
     std::map<std::string, unsigned> m_counts;
     std::vector<unsigned> m_notStarted; // hub numbers
     std::string m_error;
+    nlohmann::json m_approvedList; // null when no list is in use
+    tolvane::platform::DigestSource m_digests;
+    std::optional<std::int32_t> m_readOnlyRefusal;
 };
 
 #endif

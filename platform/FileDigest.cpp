@@ -76,4 +76,9 @@ bool Sha256File(const std::string& path, FileDigest& digest, std::string& error)
     return Finish(hash, size, digest, error);
 }
 
+bool DigestFrom(const DigestSource& source, const std::string& path, FileDigest& digest, std::string& error)
+{
+    return source ? source(path, digest, error) : Sha256File(path, digest, error);
+}
+
 } // namespace tolvane::platform

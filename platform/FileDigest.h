@@ -6,6 +6,7 @@
 #define TOLVANE_PLATFORM_FILEDIGEST_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tolvane::platform {
@@ -23,6 +24,13 @@ bool Sha256File(const std::string& path, FileDigest& digest, std::string& error)
 // Hashes bytes already in memory; the size is theirs. False with the reason
 // in error when the crypto library fails.
 bool Sha256Bytes(const std::string& bytes, FileDigest& digest, std::string& error);
+
+// Where a check or a record learns the digest of the image at a path: from
+// the one read of it that a run took, so that nothing opens the path again.
+using DigestSource = std::function<bool(const std::string& path, FileDigest& digest, std::string& error)>;
+
+// The digest from source; with no source, the file at path hashed now.
+bool DigestFrom(const DigestSource& source, const std::string& path, FileDigest& digest, std::string& error);
 
 // The hex form of a digest as the crypto library returns it.
 std::string HexOf(const unsigned char* bytes, std::size_t count);

@@ -1,8 +1,7 @@
 #include "TolvaneDlg.h"
 
-#include "ApprovalGate.h"
-#include "HistoryWriter.h"
-#include "ObserverChain.h"
+#include "ExitStatus.h"
+#include "UpgradeSession.h"
 #include "resource.h"
 
 unsigned char bUpgradeReady = 0;
@@ -47,11 +46,7 @@ void CTolvaneDlg::OnStartUpgrade()
     EnableControl(IDC_SCAN_DEVICE, false);
     FillLampWith(kLampYellow);
 
-    // Settings and hubs are read anew in the same press, so the run never
-    // works on a table that an earlier scan left behind.
-    ApprovedList approved;
-    std::unique_ptr<HistoryWriter> history;
-    if (LoadApproved(approved) && StartHistory(history) && ScanAndUpgrade(approved, history.get())) {
+    if (ScanAndUpgrade()) {
         FillLampWith(kLampGreen);
         ShowCompletedMessage(kUpgradeCompletedText);
         SetProgressPos(0);
@@ -83,56 +78,63 @@ void CTolvaneDlg::SetLamp(std::uint8_t state)
     }
 }
 
-bool CTolvaneDlg::StartHistory(std::unique_ptr<HistoryWriter>& history)
+namespace {
+SessionOptions WindowSessionOptions(const WindowOptions& options)
 {
-    if (!m_options.history)
-        return true;
-    history = std::make_unique<HistoryWriter>("Tolvane", TOLVANE_VERSION);
-    if (history->Start(*m_options.history))
-        return true;
-    LogHistoryFailure(*history);
-    return false;
+    SessionOptions session;
+    session.program = "Tolvane";
+    session.version = TOLVANE_VERSION;
+    session.history = options.history;
+    session.verify = options.verify;
+    if (options.approved) {
+        session.approval.list = *options.approved;
+        session.approval.trust = options.trust;
+        if (options.signature)
+            session.approval.signature = *options.signature;
+    }
+    return session;
 }
+} // namespace
 
-bool CTolvaneDlg::LoadApproved(ApprovedList& approved)
+bool CTolvaneDlg::ScanAndUpgrade()
 {
-    if (!m_options.approved)
-        return true;
-    std::string error;
-    if (approved.Load(*m_options.approved, error))
-        return true;
-    LogError("!!!Error cannot use the approved list " + *m_options.approved + ": " + error + "\r\n");
-    return false;
-}
-
-bool CTolvaneDlg::ScanAndUpgrade(const ApprovedList& approved, HistoryWriter* history)
-{
-    if (!history && !m_options.approved)
-        return m_upgrader.Initialzation(this) && m_upgrader.RunUpgrade(this);
-    // The check of the image comes first, so that a refused image is never
-    // recorded as a write that started.
-    ApprovalGate gate(approved);
-    ObserverChain watchers;
-    watchers.Add(m_options.approved ? &gate : nullptr);
-    watchers.Add(history);
-    m_upgrader.SetObserver(&watchers);
-    const bool scanned = m_upgrader.Initialzation(this);
-    if (!scanned && history)
-        history->ScanFailed();
-    const bool upgraded = scanned && m_upgrader.RunUpgrade(this);
-    m_upgrader.SetObserver(nullptr);
-    if (!history)
-        return upgraded;
-    history->Finish();
+    // --approved without a file names no list: no image is approved, so
+    // nothing may be written rather than everything.
+    if (m_options.approved && m_options.approved->empty()) {
+        Approval none;
+        std::string error;
+        LoadApproval(ApprovalOptions{}, none, error);
+        LogError("!!!Error cannot use the approved list : " + error + "\r\n");
+        return false;
+    }
+    UpgradeSession session(m_upgrader, WindowSessionOptions(m_options));
+    if (!session.Prepare()) {
+        LogSessionFailure(session);
+        return false;
+    }
+    session.Run(this);
+    if (!session.VerifyLines().empty()) {
+        m_upgrader.m_pDlg = this;
+        m_upgrader.AppendLog(session.VerifyLines());
+        m_upgrader.PushLog();
+    }
+    const int status = session.Status();
+    session.Finish(status);
     // A line lost after the last write: the engine has not said so.
-    if (upgraded && history->Failed())
-        LogHistoryFailure(*history);
-    return upgraded && !history->Failed();
+    if (session.Failure() == SessionFailure::History && session.Upgraded())
+        LogSessionFailure(session);
+    const bool passed = session.Upgraded() && status == kExitDone && session.Failure() == SessionFailure::None;
+    if (const InterruptionGuard* guard = session.Guard())
+        EndAsInterrupted(*guard);
+    return passed;
 }
 
-void CTolvaneDlg::LogHistoryFailure(const HistoryWriter& history)
+void CTolvaneDlg::LogSessionFailure(const UpgradeSession& session)
 {
-    LogError("!!!Error cannot write the history to " + *m_options.history + ": " + history.Error() + "\r\n");
+    if (session.Failure() == SessionFailure::Approval)
+        LogError("!!!Error cannot use the approved list " + *m_options.approved + ": " + session.Error() + "\r\n");
+    else
+        LogError("!!!Error cannot write the history to " + *m_options.history + ": " + session.Error() + "\r\n");
 }
 
 void CTolvaneDlg::LogError(const std::string& line)

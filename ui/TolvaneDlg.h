@@ -20,8 +20,7 @@ extern unsigned char bUpgradeReady;
 
 extern const wchar_t kUpgradeCompletedText[];
 
-class ApprovedList;
-class HistoryWriter;
+class UpgradeSession;
 
 class CTolvaneDlg : public IUpgraderWindow {
 public:
@@ -55,14 +54,11 @@ protected:
 
 private:
     void FillLampWith(ColourRef colour) { FillLamp(&colour); }
-    // The history the press keeps, when one was asked for; false (with a line
-    // in the log) when it cannot be kept, and then no hub is touched.
-    bool StartHistory(std::unique_ptr<HistoryWriter>& history);
-    // The approved list the press checks every image against, when one was
-    // asked for; false (with a line in the log) when it cannot be used.
-    bool LoadApproved(ApprovedList& approved);
-    bool ScanAndUpgrade(const ApprovedList& approved, HistoryWriter* history);
-    void LogHistoryFailure(const HistoryWriter& history);
+    // The press through the session; true when every hub was programmed,
+    // kept in the history and, with --verify, shows its new firmware.
+    bool ScanAndUpgrade();
+    // Why the session could not start or keep its history, as one log line.
+    void LogSessionFailure(const UpgradeSession& session);
     void LogError(const std::string& line);
 
     CHubUpgrader& m_upgrader;

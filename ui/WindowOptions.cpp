@@ -31,9 +31,14 @@ bool Take(const FileOption& option, const std::vector<std::string>& args, std::s
 WindowOptions ParseWindowOptions(const std::vector<std::string>& args)
 {
     WindowOptions options;
-    for (std::size_t at = 0; at < args.size(); ++at)
+    for (std::size_t at = 0; at < args.size(); ++at) {
+        if (args[at] == "--verify") {
+            options.verify = true;
+            continue;
+        }
         for (const FileOption& option : kFileOptions)
             if (Take(option, args, at, options))
                 break;
+    }
     return options;
 }

@@ -20,10 +20,13 @@ struct WindowOptions {
     // --signature FILE: the list's signature; unset for the list's name
     // with ".sig" added.
     std::optional<std::string> signature;
+    // --verify: after the upgrade a fresh scan must show every programmed
+    // hub with its new firmware; its lines follow the run's log.
+    bool verify = false;
 };
 
-// args: the words after the program's name. Each option takes a file, as
-// "--option FILE" or "--option=FILE".
+// args: the words after the program's name. Each option but --verify takes
+// a file, as "--option FILE" or "--option=FILE".
 WindowOptions ParseWindowOptions(const std::vector<std::string>& args);
 
 #endif

@@ -170,7 +170,6 @@ Spawned StartCli(const std::vector<std::string>& args, rlim_t limitBytes = RLIM_
         dup2(out, 1);
         dup2(open("err.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         setenv("TMPDIR", temporary.c_str(), 1);
-        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit fails instead
         const rlimit limit{limitBytes, limitBytes};
         setrlimit(RLIMIT_FSIZE, &limit);
         alarm(60);
@@ -311,15 +310,19 @@ TEST_P(FullDiskTest, AFullDiskThenANormalRunLeavesOnlyWholeLines)
 {
     WriteDemo(0);
     std::string history = "h.jsonl";
-    rlim_t limit = 4096;
+    // The limit leaves room for the private copy of each image (28 KiB), so
+    // that it is the history that does not fit.
+    rlim_t limit = 40960;
+    std::uint64_t room = limit;
     if (GetParam() == FullBy::SmallFileSystem) {
         if (!Mount())
             GTEST_SKIP() << "no tmpfs may be mounted here: " << std::strerror(errno);
         dir.Write("fs/ballast", std::string(12 * 1024, 'b'));
         history = "fs/h.jsonl";
         limit = RLIM_INFINITY;
+        room = 4096;
     }
-    dir.Write(history, "{\"filler\":\"" + std::string(2034, 'x') + "\"}\n");
+    dir.Write(history, "{\"filler\":\"" + std::string(room - 2062, 'x') + "\"}\n");
     const Spawned full = StartCli({"upgrade", "--settle-ms", "0", "--history", history}, limit);
     EXPECT_EQ(WaitFor(full), 1);
     EXPECT_NE(ReadFile("err.txt").find("tolvane-cli: cannot write the history to " + history + ": "), std::string::npos)
@@ -327,7 +330,7 @@ TEST_P(FullDiskTest, AFullDiskThenANormalRunLeavesOnlyWholeLines)
     EXPECT_NE(ReadFile("out.txt").find("!!!Error the history cannot be written: "), std::string::npos);
     const std::size_t size = fs::file_size(history);
     EXPECT_GT(size, 0u);
-    EXPECT_LE(size, 4096u);
+    EXPECT_LE(size, room);
     if (GetParam() == FullBy::SmallFileSystem)
         fs::remove("fs/ballast");
 

@@ -34,6 +34,13 @@ TEST_F(SchemaTest, ReportsHistoryLinesAndHistoryReportsMatchTheirSchemas)
     Keep("plan.json", {"plan", "--settle-ms", "0", "--explain", "--json"}, 0);
     Keep("upgrade.json", {"upgrade", "--settle-ms", "0", "--verify", "--json", "--history", "h.jsonl"}, 0);
     Keep("again.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 3);
+    // Under an approved list, whose identity the report and the run's first
+    // line carry.
+    dir.Write("approved.txt", ReferenceSha256("Bin/HUB460.BIN") + "  Bin/HUB460.BIN\n" + ReferenceSha256("Bin/GL.BIN") +
+                                  "  Bin/GL.BIN\n");
+    Keep("approvedplan.json", {"plan", "--settle-ms", "0", "--json", "--approved", "approved.txt"}, 3);
+    Keep("approved.json",
+         {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl", "--approved", "approved.txt"}, 3);
     // A failed write, and a scan that fails.
     WriteDemo(0, "UpdateResult=4\n");
     Keep("failed.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 1);
@@ -50,8 +57,8 @@ TEST_F(SchemaTest, ReportsHistoryLinesAndHistoryReportsMatchTheirSchemas)
     dir.Write("h.jsonl", dir.Read("h.jsonl") + "not a line\n");
     Keep("problems.json", {"history", "--json", "h.jsonl"}, 1);
 
-    ExpectValid("report.schema.json",
-                {"scan.json", "plan.json", "upgrade.json", "again.json", "failed.json", "noscan.json"});
+    ExpectValid("report.schema.json", {"scan.json", "plan.json", "upgrade.json", "again.json", "approvedplan.json",
+                                       "approved.json", "failed.json", "noscan.json"});
     ExpectValid("history-line.schema.json", {"lines.jsonl"});
     ExpectValid("history-report.schema.json", {"history.json", "problems.json"});
 }

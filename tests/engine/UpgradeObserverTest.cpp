@@ -145,7 +145,7 @@ public:
         paths.push_back(imagePath);
         if (++writes != holdAt)
             return {};
-        return {kind, kind == WriteDecision::Kind::Proceed ? "" : "  !!!Error held\r\n", "held"};
+        return {kind, kind == WriteDecision::Kind::Proceed ? "" : "  !!!Error held\r\n", "held", {}};
     }
     bool ContinueRun() override { return ++turns != stopAt; }
 
@@ -205,6 +205,9 @@ TEST_P(WriteGateTest, AWatcherHoldsAWriteOrEndsTheRun)
     for (const std::string& path : gate.paths)
         EXPECT_EQ(path, std::string(tolvane::platform::kImageFolder) + "A.BIN");
     EXPECT_EQ(Log().find("  !!!Error held\r\n!!!Error Device(") != std::string::npos, test.heldLine) << Log();
+    if (test.kind == WriteDecision::Kind::NotStarted) {
+        EXPECT_EQ(Log().find("Upgrade failed"), std::string::npos) << Log();
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -229,6 +232,14 @@ INSTANTIATE_TEST_SUITE_P(
                  0,
                  2,
                  WriteDecision::Kind::Proceed,
+                 {"result 0", "stopped before 1"},
+                 false},
+        // A write that never began: no failure, and the hub itself is the
+        // first one not started.
+        GateCase{"NotStartedEndsTheRunWithTheHeldHubNotStarted",
+                 2,
+                 0,
+                 WriteDecision::Kind::NotStarted,
                  {"result 0", "stopped before 1"},
                  false}),
     [](const testing::TestParamInfo<GateCase>& param) { return param.param.name; });

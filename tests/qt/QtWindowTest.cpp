@@ -476,3 +476,35 @@ TEST_F(QtWindowTest, TheApprovedListDecidesWhichImageTheButtonWrites)
         EXPECT_EQ(dir.Read("HubBench.ini.state").empty(), !c.written);
     }
 }
+
+TEST_F(QtWindowTest, VerifyAddsItsLinesAfterTheRunAndTurnsTheLampRedForAHubWithoutItsFirmware)
+{
+    const struct {
+        const char* name;
+        const char* hubMore;
+        bool passed;
+        const char* verifyLine;
+    } cases[] = {
+        {"takes its firmware", "", true, "   =>Verify successful\n"},
+        {"keeps its old firmware", "NoVersionChange=1\n", false, "!!!Error Device(1):=> Verify failed, FW Version = "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Hubs(c.hubMore);
+        dir.Remove("HubBench.ini.state");
+        m_dialog.reset();
+        Dialog().SetOptions(ParseWindowOptions({"--verify"}));
+        Show();
+        BoxWatcher watcher(Progress(), Lamp());
+        QTest::mouseClick(StartButton(), Qt::LeftButton);
+
+        EXPECT_EQ(watcher.boxes.size(), c.passed ? 1u : 0u);
+        EXPECT_EQ(LampPixel(), LampColour(c.passed ? kLampGreen : kLampRed));
+        const std::string log = LogBox()->toPlainText().toStdString();
+        const std::size_t run = log.find("=>Upgrade successful");
+        const std::size_t verify = log.find(c.verifyLine);
+        ASSERT_NE(run, std::string::npos) << log;
+        ASSERT_NE(verify, std::string::npos) << log;
+        EXPECT_LT(run, verify) << log;
+    }
+}

@@ -186,6 +186,21 @@ TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
     EXPECT_EQ(result.err, kRefusedNote);
 }
 
+// The hubs were handed over and refused, never written: the history records
+// them as not written, and reading it back finds nothing left open.
+TEST_F(Umockdev, AHistoryOfTheReadOnlyModeLeavesNothingOpen)
+{
+    WriteSpecialImage(dir);
+    const ProcessResult upgrade =
+        Run("chain-3c5e-0460", "tolvane-cli", {"upgrade", "--settle-ms", "0", "--history", "h.jsonl"});
+    EXPECT_EQ(upgrade.exitCode, 1);
+    const std::string history = dir.Read("h.jsonl");
+    EXPECT_EQ(history.find("\"outcome\":\"failed\""), std::string::npos) << history;
+    EXPECT_NE(history.find("\"outcome\":\"not-written\""), std::string::npos) << history;
+    const ProcessResult read = Run("", "tolvane-cli", {"history", "h.jsonl"});
+    EXPECT_EQ(read.exitCode, 0) << read.out;
+}
+
 TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
 {
     WriteSpecialImage(dir);

@@ -33,3 +33,26 @@ TEST(WindowOptions, BothFilesAreTakenSideBySide)
     EXPECT_EQ(options.history, "h.jsonl");
     EXPECT_EQ(ParseWindowOptions({"--history", "h"}).approved, std::nullopt);
 }
+
+TEST(WindowOptions, VerifyIsAFlagWithoutAFile)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool verify;
+        std::optional<std::string> history;
+    } cases[] = {
+        {{}, false, std::nullopt},
+        {{"--verify"}, true, std::nullopt},
+        {{"--verify", "h.jsonl"}, true, std::nullopt},
+        {{"--history", "h.jsonl", "--verify"}, true, "h.jsonl"},
+        {{"--history", "--verify"}, false, "--verify"},
+        {{"--verify=yes"}, false, std::nullopt},
+        {{"--verifying"}, false, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const WindowOptions options = ParseWindowOptions(c.args);
+        EXPECT_EQ(options.verify, c.verify);
+        EXPECT_EQ(options.history, c.history);
+    }
+}

@@ -226,6 +226,42 @@ TEST_F(TolvaneWindowTest, UpgradeThroughTheButtonKeepsTheHistory)
     ExpectEndsWith(WM_COMMAND, IDCANCEL);
 }
 
+TEST_F(TolvaneWindowTest, VerifyAddsItsLinesAfterTheRunAndTurnsTheLampRedForAHubWithoutItsFirmware)
+{
+    const struct {
+        const char* name;
+        const char* hubMore;
+        bool passed;
+        const wchar_t* verifyLine;
+    } cases[] = {
+        {"takes its firmware", "", true, L"Device(1): FW Version = 0655\r\n   =>Verify successful\r\n"},
+        {"keeps its old firmware", "NoVersionChange=1\n", false,
+         L"!!!Error Device(1):=> Verify failed, FW Version = 0100, expected 0655\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir.Remove("HubBench.ini.state");
+        WriteBench(dir, Hub(1, 1, c.hubMore));
+        ASSERT_NO_FATAL_FAILURE(Start(L"--verify"));
+        if (c.passed) {
+            window->PressLater(IDC_START_UPGRADE);
+            const HWND box = window->WaitForOwnedBox(kUpgradeMs);
+            ASSERT_NE(box, nullptr) << "no success box";
+            ASSERT_TRUE(window->CloseBox(box, kQuickMs));
+        } else {
+            ASSERT_TRUE(window->Press(IDC_START_UPGRADE, kUpgradeMs)) << "the press did not return; a box is open?";
+        }
+        const std::wstring log = window->Text(IDC_LOG);
+        const std::size_t run = log.find(L"   =>Upgrade successful\r\n");
+        ASSERT_NE(run, std::wstring::npos) << log.c_str();
+        EXPECT_EQ(log.find(c.verifyLine), log.size() - wcslen(c.verifyLine)) << log.c_str();
+        EXPECT_LT(run, log.find(c.verifyLine));
+        EXPECT_TRUE(window->WaitForLamp(c.passed ? kLampGreen : kLampRed, kQuickMs))
+            << std::hex << window->LampColour();
+        ExpectEndsWith(WM_COMMAND, IDOK);
+    }
+}
+
 TEST_F(TolvaneWindowTest, AHistoryThatCannotBeOpenedEndsRedWithOneErrorLineAndNoHubTouched)
 {
     WriteBench(dir, Hub(1, 1));

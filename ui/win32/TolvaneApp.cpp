@@ -1,5 +1,6 @@
 #include "TolvaneApp.h"
 
+#include "Interruption.h"
 #include "Platform.h"
 #include "TolvaneWinDlg.h"
 
@@ -76,6 +77,7 @@ BOOL CTolvaneApp::InitInstance()
 
 int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
+    IgnoreFileSizeLimitSignal();
     theApp.m_hInstance = hInstance;
     theApp.m_options = ParseWindowOptions(CommandLineWords());
     theApp.InitInstance();

@@ -2,8 +2,8 @@
 // the firmware version of the image written into it. Programmed hubs restart
 // and enumerate anew, so they are found by their place and ids, not by their
 // position in the table.
-#ifndef TOLVANE_CLI_VERIFY_H
-#define TOLVANE_CLI_VERIFY_H
+#ifndef TOLVANE_RUN_VERIFY_H
+#define TOLVANE_RUN_VERIFY_H
 
 #include "RunRecorder.h"
 

@@ -1,9 +1,11 @@
 // Holds Ctrl-C, SIGTERM, SIGHUP and a closing console (Windows) while an
-// upgrade command runs, so that no library write is ever cut in half: the
-// write in progress ends, its result is recorded, and no further hub starts.
-// A second interruption outside a library write ends the program at once.
-#ifndef TOLVANE_CLI_INTERRUPTION_H
-#define TOLVANE_CLI_INTERRUPTION_H
+// upgrade runs, so that no library write is ever cut in half: once a hub has
+// passed the checks before its write, the write and its records are made,
+// and no further hub starts. A hub whose write has not begun is not started.
+// An interruption also ends a wait at once (platform's stop flag). A second
+// interruption outside a library write ends the program at once.
+#ifndef TOLVANE_RUN_INTERRUPTION_H
+#define TOLVANE_RUN_INTERRUPTION_H
 
 #include "UpgradeObserver.h"
 
@@ -25,7 +27,10 @@ public:
     // The hubs the run did not start, by number, in the order they were due.
     const std::vector<unsigned>& NotStarted() const { return m_notStarted; }
 
+    // Placed after the checks of the image and before anything recorded
+    // ahead of the write: from here on an interruption waits for the write.
     WriteDecision OnWriteStarting(const std::string& imagePath) override;
+    void OnWriteHeld(const WriteDecision& decision) override;
     void OnLibraryResult(std::int32_t result, std::uint64_t milliseconds) override;
     bool ContinueRun() override { return Caught().empty(); }
     void OnRunStopped(unsigned nextEntry) override;
@@ -36,6 +41,14 @@ private:
 
 // The one line on the standard error that an interrupted run ends with.
 std::string InterruptedLine(const InterruptionGuard& guard);
+
+// Ends the process as the held interruption would have, for a program that
+// outlives its runs (the windows); nothing when none was caught.
+void EndAsInterrupted(const InterruptionGuard& guard);
+
+// A file-size limit must give a write error, cut back like a full disk, not
+// end the program in the middle of a line.
+void IgnoreFileSizeLimitSignal();
 
 // A closed output pipe must give an error, not end the program unseen.
 void IgnoreBrokenPipes();

@@ -1,8 +1,8 @@
 // With TOLVANE_HUBS=system the Linux library reads the real hubs but refuses
 // to program them; the log shows only that each hub failed, so the command
 // line says why.
-#ifndef TOLVANE_CLI_READONLYNOTE_H
-#define TOLVANE_CLI_READONLYNOTE_H
+#ifndef TOLVANE_RUN_READONLYNOTE_H
+#define TOLVANE_RUN_READONLYNOTE_H
 
 #include <cstdio>
 #include <string>

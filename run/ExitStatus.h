@@ -1,6 +1,6 @@
 // The exit statuses of tolvane-cli, which scripts on a production line act on.
-#ifndef TOLVANE_CLI_EXITSTATUS_H
-#define TOLVANE_CLI_EXITSTATUS_H
+#ifndef TOLVANE_RUN_EXITSTATUS_H
+#define TOLVANE_RUN_EXITSTATUS_H
 
 enum ExitStatus : int {
     kExitDone = 0,       // every hub programmed (scan, plan: the scan passed)

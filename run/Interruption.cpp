@@ -1,5 +1,7 @@
 #include "Interruption.h"
 
+#include "StopFlag.h"
+
 #include <csignal>
 
 #ifdef _WIN32
@@ -21,6 +23,7 @@ BOOL WINAPI Hold(DWORD event)
         return FALSE; // the default: the program ends
     if (g_caught == 0)
         g_caught = event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? SIGINT : kClosed;
+    tolvane::platform::RequestStop();
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
         // Returning ends the process: wait until the record is complete, as
         // long as the system lets us.
@@ -54,6 +57,7 @@ void Hold(int signal)
     }
     if (g_caught == 0)
         g_caught = signal;
+    tolvane::platform::RequestStop();
 }
 
 void Install()
@@ -78,12 +82,14 @@ InterruptionGuard::InterruptionGuard()
 {
     g_caught = 0;
     g_inWrite = 0;
+    tolvane::platform::ClearStop();
     Install();
 }
 
 InterruptionGuard::~InterruptionGuard()
 {
     Uninstall();
+    tolvane::platform::ClearStop();
 }
 
 std::string InterruptionGuard::Caught() const
@@ -121,12 +127,18 @@ WriteDecision InterruptionGuard::OnWriteStarting(const std::string& /*imagePath*
     g_inWrite = 1;
     if (g_caught == 0)
         return {};
-    // Caught between the hub's turn and its write: the write is not begun.
+    // Caught before the hub's write began: the hub is not started, and
+    // nothing about it is recorded ahead.
     g_inWrite = 0;
     WriteDecision stop;
-    stop.kind = WriteDecision::Kind::StopRun;
+    stop.kind = WriteDecision::Kind::NotStarted;
     stop.reason = "interrupted (" + Caught() + ")";
     return stop;
+}
+
+void InterruptionGuard::OnWriteHeld(const WriteDecision& /*decision*/)
+{
+    g_inWrite = 0;
 }
 
 void InterruptionGuard::OnLibraryResult(std::int32_t /*result*/, std::uint64_t /*milliseconds*/)
@@ -155,5 +167,25 @@ void IgnoreBrokenPipes()
 {
 #ifndef _WIN32
     std::signal(SIGPIPE, SIG_IGN);
+#endif
+}
+
+void EndAsInterrupted(const InterruptionGuard& guard)
+{
+#ifdef _WIN32
+    static_cast<void>(guard);
+#else
+    if (guard.Caught().empty())
+        return;
+    const int caught = static_cast<int>(g_caught);
+    std::signal(caught, SIG_DFL);
+    std::raise(caught);
+#endif
+}
+
+void IgnoreFileSizeLimitSignal()
+{
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
 }

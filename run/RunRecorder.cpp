@@ -64,6 +64,9 @@ void RunRecorder::OnHubCurrent(CurrentCheck check, std::uint16_t /*hubVersion*/,
     if (HubRecord* record = Current()) {
         record->currentBy = check;
         record->comparedVersion = compared;
+        // Not written, so never taken: the report names the file as it is.
+        if (record->image && !record->image->digest)
+            record->image->digest = DigestOf(tolvane::platform::kImageFolder + record->image->name);
     }
 }
 
@@ -106,8 +109,11 @@ void RunRecorder::OnNoImage()
 
 void RunRecorder::OnImageChosen(const std::string& name, char layout, std::uint16_t version)
 {
-    if (HubRecord* record = Current())
-        record->image = ChosenImage{name, layout, version, DigestOf(tolvane::platform::kImageFolder + name)};
+    if (HubRecord* record = Current()) {
+        const bool hashNow = !m_digests;
+        record->image = ChosenImage{name, layout, version,
+                                    hashNow ? DigestOf(tolvane::platform::kImageFolder + name) : std::nullopt};
+    }
 }
 
 void RunRecorder::OnImageUnreadable()
@@ -127,15 +133,37 @@ void RunRecorder::OnLibraryResult(std::int32_t result, std::uint64_t millisecond
 WriteDecision RunRecorder::OnWriteStarting(const std::string& imagePath)
 {
     HubRecord* record = Current();
-    if (record && record->image)
-        record->image->digest = DigestOf(imagePath);
+    if (!record || !record->image)
+        return {};
+    tolvane::platform::FileDigest digest;
+    std::string ignored;
+    if (tolvane::platform::DigestFrom(m_digests, imagePath, digest, ignored))
+        record->image->digest = digest;
+    else
+        record->image->digest.reset();
     return {};
 }
 
 void RunRecorder::OnWriteHeld(const WriteDecision& decision)
 {
-    if (HubRecord* record = Current())
-        record->refused = decision.reason;
+    HubRecord* record = Current();
+    if (!record)
+        return;
+    record->refused = decision.reason;
+    // Held before this watcher was asked: the bytes the check judged.
+    tolvane::platform::FileDigest digest;
+    std::string ignored;
+    if (record->image && !record->image->digest && m_digests &&
+        m_digests(tolvane::platform::kImageFolder + record->image->name, digest, ignored))
+        record->image->digest = digest;
+}
+
+// A hub whose write never began is among the hubs not started, not a
+// result of the run.
+void RunRecorder::OnRunStopped(unsigned nextEntry)
+{
+    if (!hubs.empty() && hubs.back().entry == nextEntry)
+        hubs.pop_back();
 }
 
 std::optional<tolvane::platform::FileDigest> DigestOf(const std::string& path)

@@ -1,8 +1,8 @@
 // Collects what the engine decided for every hub of a run or a plan, from
 // the engine's own notifications, for the JSON report, the explanations, the
 // verification and the history.
-#ifndef TOLVANE_CLI_RUNRECORDER_H
-#define TOLVANE_CLI_RUNRECORDER_H
+#ifndef TOLVANE_RUN_RUNRECORDER_H
+#define TOLVANE_RUN_RUNRECORDER_H
 
 #include "FileDigest.h"
 #include "UpgradeObserver.h"
@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 enum class HubOutcome { Program, Programmed, Current, NoImage, Failed, Refused };
@@ -56,6 +57,9 @@ public:
     // explanations; otherwise none is kept, so that memory does not grow
     // with the number of images.
     explicit RunRecorder(bool everyImage = false) : m_everyImage(everyImage) {}
+    // An upgrade's recorder learns each image's digest from the run's one
+    // read of it, just before the write, and hashes nothing itself.
+    void TakeDigestsFrom(tolvane::platform::DigestSource digests) { m_digests = std::move(digests); }
 
     void OnDllVersion(std::uint32_t version) override { libraryVersion = version; }
     void OnHubStart(unsigned entry, const HubInfo& hub) override;
@@ -71,6 +75,7 @@ public:
     void OnImageUnreadable() override;
     WriteDecision OnWriteStarting(const std::string& imagePath) override;
     void OnWriteHeld(const WriteDecision& decision) override;
+    void OnRunStopped(unsigned nextEntry) override;
     void OnLibraryResult(std::int32_t result, std::uint64_t milliseconds) override;
 
     std::optional<std::uint32_t> libraryVersion;
@@ -82,6 +87,7 @@ private:
     // own) are not recorded.
     HubRecord* Current() { return hubs.empty() ? nullptr : &hubs.back(); }
     bool m_everyImage;
+    tolvane::platform::DigestSource m_digests;
 };
 
 const char* OutcomeName(HubOutcome outcome);
