@@ -89,12 +89,15 @@ int FinalStatus(int status, HistoryWriter* history, const InterruptionGuard& int
 
 } // namespace
 
-bool LoadApproved(const std::string& path, ApprovedList& list)
+bool LoadApproved(const ApprovalOptions& options, ApprovedList& list)
 {
+    Approval approval;
     std::string error;
-    if (list.Load(path, error))
+    if (LoadApproval(options, approval, error)) {
+        list = std::move(approval.list);
         return true;
-    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", path.c_str(), error.c_str());
+    }
+    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", options.list.c_str(), error.c_str());
     return false;
 }
 
@@ -127,7 +130,7 @@ int RunScanCommand(const CliOptions& options)
 int RunUpgradeCommand(const CliOptions& options)
 {
     ApprovedList approved;
-    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
+    if (options.approval.Given() && !LoadApproved(options.approval, approved))
         return kExitUsage;
     ApprovalGate gate(approved);
     InterruptionGuard interruption;

@@ -19,9 +19,9 @@ public:
     Watching& operator=(const Watching&) = delete;
 };
 
-// Reads the approved list at path; false, with the reason on the standard
-// error, when it cannot be used.
-bool LoadApproved(const std::string& path, ApprovedList& list);
+// Reads the approved list that options name (and checks its signature);
+// false, with the reason on the standard error, when it cannot be used.
+bool LoadApproved(const ApprovalOptions& options, ApprovedList& list);
 
 // Writes text to the standard output as it is.
 void WriteOut(const std::string& text);

@@ -135,7 +135,7 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
 int RunPlanCommand(const CliOptions& options)
 {
     ApprovedList approved;
-    if (options.approval.Given() && !LoadApproved(options.approval.list, approved))
+    if (options.approval.Given() && !LoadApproved(options.approval, approved))
         return kExitUsage;
     RunRecorder recorder(options.explain);
     const Watching watching(recorder);

@@ -90,7 +90,7 @@ KeyStatus StatusOfAlgorithm(const CERT_PUBLIC_KEY_INFO& info)
 
 // CNG's public key blob: its header, then X and Y, from the uncompressed
 // point 04 || X || Y of the key's bit string.
-bool PointBlob(const CRYPT_BIT_STRING& point, std::vector<BYTE>& blob)
+bool PointBlob(const CRYPT_BIT_BLOB& point, std::vector<BYTE>& blob)
 {
     if (point.cUnusedBits != 0 || point.cbData != 1 + 2 * kP256Bytes || point.pbData[0] != 0x04)
         return false;
@@ -142,7 +142,7 @@ bool RawSignature(const std::string& signature, BYTE (&raw)[2 * kP256Bytes])
            BigEndianInto(s.pbData, s.cbData, raw + kP256Bytes, kP256Bytes);
 }
 
-KeyStatus ImportPoint(const CRYPT_BIT_STRING& point, VerifyKey::Handles& handles, std::string& detail)
+KeyStatus ImportPoint(const CRYPT_BIT_BLOB& point, VerifyKey::Handles& handles, std::string& detail)
 {
     std::vector<BYTE> blob;
     if (!PointBlob(point, blob))

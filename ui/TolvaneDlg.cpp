@@ -1,5 +1,6 @@
 #include "TolvaneDlg.h"
 
+#include "Approval.h"
 #include "ApprovalGate.h"
 #include "HistoryWriter.h"
 #include "ObserverChain.h"
@@ -96,11 +97,22 @@ bool CTolvaneDlg::StartHistory(std::unique_ptr<HistoryWriter>& history)
 
 bool CTolvaneDlg::LoadApproved(ApprovedList& approved)
 {
-    if (!m_options.approved)
-        return true;
+    if (!m_options.approved) {
+        if (m_options.trust.empty() && !m_options.signature)
+            return true;
+        LogError(std::string("!!!Error ") + (m_options.trust.empty() ? "--signature" : "--trust") +
+                 " needs --approved\r\n");
+        return false;
+    }
+    const ApprovalOptions options{*m_options.approved, m_options.trust, m_options.signature.value_or("")};
+    Approval approval;
     std::string error;
-    if (approved.Load(*m_options.approved, error))
+    if (m_options.signature && m_options.signature->empty())
+        error = "--signature needs a file";
+    else if (LoadApproval(options, approval, error)) {
+        approved = std::move(approval.list);
         return true;
+    }
     LogError("!!!Error cannot use the approved list " + *m_options.approved + ": " + error + "\r\n");
     return false;
 }
