@@ -33,3 +33,29 @@ TEST(WindowOptions, BothFilesAreTakenSideBySide)
     EXPECT_EQ(options.history, "h.jsonl");
     EXPECT_EQ(ParseWindowOptions({"--history", "h"}).approved, std::nullopt);
 }
+
+TEST(WindowOptions, EveryTrustedKeyIsKeptAndTheSignatureTakesTheLast)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> trust;
+        std::optional<std::string> signature;
+    } cases[] = {
+        {{"--approved", "ok.txt"}, {}, std::nullopt},
+        {{"--trust", "old.pub", "--trust=new.pub"}, {"old.pub", "new.pub"}, std::nullopt},
+        {{"--trust", "a.pub", "x", "--signature", "s1", "--signature=s2"}, {"a.pub"}, "s2"},
+        {{"--trust=", "--trust"}, {"", ""}, std::nullopt},
+        {{"--trust", "--signature", "s"}, {"--signature"}, std::nullopt},
+        {{"--trusted", "k", "--sig", "s"}, {}, std::nullopt},
+        {{"--signature"}, {}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const WindowOptions options = ParseWindowOptions(c.args);
+        EXPECT_EQ(options.trust, c.trust);
+        EXPECT_EQ(options.signature, c.signature);
+    }
+    const WindowOptions all = ParseWindowOptions({"--approved=ok.txt", "--trust", "k.pub", "--history", "h"});
+    EXPECT_EQ(all.approved, "ok.txt");
+    EXPECT_EQ(all.history, "h");
+}
