@@ -11,29 +11,15 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <string>
 #include <vector>
 
 namespace fs = std::filesystem;
 
 namespace {
-const char kList[] = "approved.txt";
-const char kSignature[] = "approved.txt.sig";
 const std::string kMismatch =
     "the signature approved.txt.sig does not verify under any trusted key: the list or the signature changed";
 const std::string kMalformed = "the signature approved.txt.sig is malformed or truncated";
-
-std::string NotP256(const std::string& key, const std::string& what)
-{
-    return "the trusted key " + key + " is not a P-256 public key: " + what;
-}
-
-// The first line of a fixture, as `sha256sum | cut -c1-64` wrote it.
-std::string Fingerprint(const ScratchDir& dir, const std::string& name)
-{
-    return dir.Read(name + ".fingerprint").substr(0, 64);
-}
 
 class SignedList : public testing::Test {
 protected:
@@ -43,223 +29,129 @@ protected:
             fs::copy_file(entry.path(), dir.Path() / entry.path().filename());
     }
 
-    ScratchDir dir;
-};
-
-using Change = std::function<void(const ScratchDir&)>;
-
-void Keep(const ScratchDir&)
-{}
-
-// Changes the file's bytes in place.
-Change Rewrite(const char* name, std::function<void(std::string&)> edit)
-{
-    return [name, edit](const ScratchDir& dir) {
-        std::string bytes = dir.Read(name);
-        edit(bytes);
-        dir.Write(name, bytes);
-    };
-}
-} // namespace
-
-TEST_F(SignedList, OnlyAVerifiedSignatureUnderATrustedKeyLetsTheListBeUsed)
-{
-    const struct {
-        const char* name;
-        std::vector<std::string> trust;
-        Change change;
-        std::string signature; // --signature FILE; empty for LIST.sig
-        const char* signer;    // the fixture whose fingerprint signs; null when refused
-        std::string error;     // the start of the message when refused
-    } cases[] = {
-        {"the second of two trusted keys", {"old.pub", "new.pub"}, Keep, "", "new", ""},
-        {"the one trusted key", {"new.pub"}, Keep, "", "new", ""},
-        {"the key given twice", {"new.pub", "new.pub"}, Keep, "", "new", ""},
-        {"a signature named by --signature",
-         {"new.pub"},
-         [](const ScratchDir& scratch) {
-             scratch.Write("sigs/release.sig", scratch.Read(kSignature));
-             scratch.Remove(kSignature);
-         },
-         "sigs/release.sig",
-         "new",
-         ""},
-        // The signature is missing, or does not hold over these bytes.
-        {"no signature file",
-         {"new.pub"},
-         [](const ScratchDir& scratch) { scratch.Remove(kSignature); },
-         "",
-         nullptr,
-         "no signature file approved.txt.sig: "},
-        {"no file where --signature points", {"new.pub"}, Keep, "other.sig", nullptr, "no signature file other.sig: "},
-        {"a line added to the list",
-         {"new.pub"},
-         Rewrite(kList, [](std::string& text) { text += std::string(64, 'e') + "  EVIL.BIN\n"; }),
-         "",
-         nullptr,
-         kMismatch},
-        {"one hash digit changed",
-         {"new.pub"},
-         Rewrite(kList, [](std::string& text) { text.replace(3, 1, "f"); }),
-         "",
-         nullptr,
-         kMismatch},
-        {"line ends changed to CRLF",
-         {"new.pub"},
-         Rewrite(kList, [](std::string& text) { text.insert(text.find('\n'), "\r"); }),
-         "",
-         nullptr,
-         kMismatch},
-        {"a byte of the signature's r changed",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig.at(12) = static_cast<char>(sig.at(12) ^ 0x01); }),
-         "",
-         nullptr,
-         kMismatch},
-        {"signed by a key no one trusts", {"old.pub", "stranger.pub"}, Keep, "", nullptr, kMismatch},
-        {"a truncated signature",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig.resize(20); }),
-         "",
-         nullptr,
-         kMalformed},
-        {"the signature's last byte cut",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig.pop_back(); }),
-         "",
-         nullptr,
-         kMalformed},
-        {"a byte after the signature",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig += '\0'; }),
-         "",
-         nullptr,
-         kMalformed},
-        {"an empty signature",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig.clear(); }),
-         "",
-         nullptr,
-         kMalformed},
-        {"a signature in hex",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig = "3045022100ab"; }),
-         "",
-         nullptr,
-         kMalformed},
-        {"an r of 33 bytes",
-         {"new.pub"},
-         Rewrite(kSignature,
-                 [](std::string& sig) {
-                     sig = std::string("\x30\x27\x02\x21\x01", 5) + std::string(32, '\x11') +
-                           std::string("\x02\x02\x01\x01", 4);
-                 }),
-         "",
-         nullptr,
-         kMalformed},
-        {"a signature far too large",
-         {"new.pub"},
-         Rewrite(kSignature, [](std::string& sig) { sig.assign(5000, '0'); }),
-         "",
-         nullptr,
-         kMalformed + " (larger than 4096 bytes)"},
-        // Every trusted key must be a P-256 public key.
-        {"an RSA key", {"rsa.pub"}, Keep, "", nullptr, NotP256("rsa.pub", "it is an RSA key")},
-        {"an RSA key in PKCS#1 form",
-         {"rsa-pkcs1.pub"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("rsa-pkcs1.pub", "it is an RSA key")},
-        {"a private key",
-         {"private.key"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("private.key", "it is a private key, which stays with the release engineer (give its public key)")},
-        {"a certificate",
-         {"new.crt"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("new.crt", "it is a certificate (give the public key alone)")},
-        {"garbage",
-         {"garbage.pub"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("garbage.pub", "it is not PEM (no \"-----BEGIN\" line)")},
-        {"a P-384 key", {"p384.pub"}, Keep, "", nullptr, NotP256("p384.pub", "it is an EC key on another curve")},
-        {"an Ed25519 key",
-         {"ed25519.pub"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("ed25519.pub", "it is a public key of another algorithm")},
-        {"a cut public key", {"cut.pub"}, Keep, "", nullptr, NotP256("cut.pub", "its contents do not decode")},
-        {"other PEM", {"params.pem"}, Keep, "", nullptr, NotP256("params.pem", "it holds \"DH PARAMETERS\"")},
-        {"a missing key", {"new.pub", "gone.pub"}, Keep, "", nullptr, "cannot read the trusted key gone.pub: "},
-        {"a folder for a key",
-         {"sigs"},
-         [](const ScratchDir& scratch) { scratch.Write("sigs/x", ""); },
-         "",
-         nullptr,
-         "cannot read the trusted key sigs: "},
-        {"a bad key beside the good one",
-         {"new.pub", "rsa.pub"},
-         Keep,
-         "",
-         nullptr,
-         NotP256("rsa.pub", "it is an RSA key")},
-        {"a signature but no key",
-         {},
-         Keep,
-         kSignature,
-         nullptr,
-         "a signature file is given but no trusted key to check it with"},
-    };
-    const std::string original = dir.Read(kList);
-    const std::string signature = dir.Read(kSignature);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        dir.Write(kList, original);
-        dir.Write(kSignature, signature);
-        c.change(dir);
-        ApprovalOptions options;
-        options.list = kList;
-        options.trust = c.trust;
-        options.signature = c.signature;
-        Approval approval;
+    // LoadApproval on approved.txt; the error, empty when it loaded.
+    std::string Load(const std::vector<std::string>& trust, Approval& approval, const std::string& signature = "")
+    {
+        ApprovalOptions options{"approved.txt", trust, signature};
         std::string error;
         const bool loaded = LoadApproval(options, approval, error);
-        ASSERT_EQ(loaded, c.signer != nullptr) << error;
+        EXPECT_EQ(loaded, error.empty()) << error;
+        EXPECT_EQ(error.find('\n'), std::string::npos) << error;
         if (!loaded) {
-            EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
-            EXPECT_EQ(error.find('\n'), std::string::npos) << error;
             EXPECT_EQ(approval.list.Size(), 0u);
             EXPECT_TRUE(approval.signer.empty());
-            continue;
         }
-        // The fingerprint is openssl's: `openssl pkey -pubin -outform DER | sha256sum`.
-        EXPECT_EQ(approval.signer, Fingerprint(dir, c.signer));
-        tolvane::platform::FileDigest digest;
-        ASSERT_TRUE(tolvane::platform::Sha256Bytes(original, digest, error)) << error;
+        return error;
+    }
+
+    // As `openssl pkey -pubin -outform DER | sha256sum` computed it.
+    std::string Fingerprint(const std::string& key) const { return dir.Read(key + ".fingerprint").substr(0, 64); }
+
+    ScratchDir dir;
+};
+} // namespace
+
+TEST_F(SignedList, AVerifiedSignatureNamesItsSigner)
+{
+    dir.Write("sigs/release.sig", dir.Read("approved.txt.sig"));
+    const struct {
+        std::vector<std::string> trust;
+        const char* signature;
+        const char* signer;
+    } cases[] = {
+        {{"old.pub", "new.pub"}, "", "new"},
+        {{"new.pub", "old.pub"}, "", "new"},
+        {{"stranger.pub", "new.pub"}, "sigs/release.sig", "new"},
+    };
+    tolvane::platform::FileDigest digest;
+    std::string error;
+    ASSERT_TRUE(tolvane::platform::Sha256Bytes(dir.Read("approved.txt"), digest, error));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.trust));
+        Approval approval;
+        ASSERT_EQ(Load(c.trust, approval, c.signature), "");
+        EXPECT_EQ(approval.signer, Fingerprint(c.signer));
+        EXPECT_NE(approval.signer, Fingerprint("old"));
         EXPECT_EQ(approval.sha256, digest.sha256);
-        EXPECT_EQ(approval.list.Size(), 2u);
         EXPECT_NE(approval.list.HashOf("GL.BIN"), nullptr);
     }
 }
 
-TEST_F(SignedList, EveryTrustedKeyHasItsOwnFingerprint)
+TEST_F(SignedList, AnyOtherSignatureStopsTheList)
 {
-    // Two stations that trust different keys must never record the same signer.
-    EXPECT_NE(Fingerprint(dir, "old"), Fingerprint(dir, "new"));
-    ApprovalOptions options;
-    options.list = kList;
-    options.trust = {"new.pub", "old.pub"};
+    const std::string list = dir.Read("approved.txt");
+    const std::string signature = dir.Read("approved.txt.sig");
+    const struct {
+        const char* name;
+        void (*change)(std::string& list, std::string& signature);
+        std::vector<std::string> trust;
+        std::string error; // its start
+    } cases[] = {
+        {"no signature file", [](std::string&, std::string&) {}, {"new.pub"}, "no signature file approved.txt.sig: "},
+        {"a line added",
+         [](std::string& l, std::string&) { l += std::string(64, 'e') + "  EVIL.BIN\n"; },
+         {"new.pub"},
+         kMismatch},
+        {"CRLF line ends", [](std::string& l, std::string&) { l.insert(l.find('\n'), "\r"); }, {"new.pub"}, kMismatch},
+        {"r changed",
+         [](std::string&, std::string& s) { s.at(12) = static_cast<char>(s.at(12) ^ 1); },
+         {"new.pub"},
+         kMismatch},
+        {"another key", [](std::string&, std::string&) {}, {"old.pub", "stranger.pub"}, kMismatch},
+        {"truncated", [](std::string&, std::string& s) { s.pop_back(); }, {"new.pub"}, kMalformed},
+        {"a byte after it", [](std::string&, std::string& s) { s += '\0'; }, {"new.pub"}, kMalformed},
+        {"empty", [](std::string&, std::string& s) { s.clear(); }, {"new.pub"}, kMalformed},
+        {"an r of 33 bytes",
+         [](std::string&, std::string& s) { s = "\x30\x27\x02\x21\x01" + std::string(32, 'r') + "\x02\x02\x01\x01"; },
+         {"new.pub"},
+         kMalformed},
+        {"far too large",
+         [](std::string&, std::string& s) { s.assign(5000, '0'); },
+         {"new.pub"},
+         kMalformed + " (larger than 4096 bytes)"},
+        {"no key",
+         [](std::string&, std::string&) {},
+         {},
+         "a signature file is given but no trusted key to check it with"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string changedList = list;
+        std::string changedSignature = signature;
+        c.change(changedList, changedSignature);
+        dir.Write("approved.txt", changedList);
+        dir.Write("approved.txt.sig", changedSignature);
+        if (std::string(c.name) == "no signature file")
+            dir.Remove("approved.txt.sig");
+        Approval approval;
+        const std::string error = Load(c.trust, approval, c.trust.empty() ? "approved.txt.sig" : "");
+        EXPECT_EQ(error.rfind(c.error, 0), 0u) << error;
+    }
+}
+
+TEST_F(SignedList, EveryTrustedKeyMustBeAP256PublicKey)
+{
+    const struct {
+        const char* key;
+        std::string error; // after "the trusted key KEY ", its start
+    } cases[] = {
+        {"rsa.pub", "is not a P-256 public key: it is an RSA key"},
+        {"rsa-pkcs1.pub", "is not a P-256 public key: it is an RSA key"},
+        {"private.key", "is not a P-256 public key: it is a private key, which stays with the release engineer "
+                        "(give its public key)"},
+        {"new.crt", "is not a P-256 public key: it is a certificate (give the public key alone)"},
+        {"garbage.pub", "is not a P-256 public key: it is not PEM (no \"-----BEGIN\" line)"},
+        {"p384.pub", "is not a P-256 public key: it is an EC key on another curve"},
+        {"ed25519.pub", "is not a P-256 public key: it is a public key of another algorithm"},
+        {"cut.pub", "is not a P-256 public key: its contents do not decode"},
+        {"params.pem", "is not a P-256 public key: it holds \"DH PARAMETERS\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        Approval approval;
+        // Beside a key that verifies, too: a bad key is never passed over.
+        EXPECT_EQ(Load({"new.pub", c.key}, approval), "the trusted key " + std::string(c.key) + " " + c.error);
+    }
     Approval approval;
-    std::string error;
-    ASSERT_TRUE(LoadApproval(options, approval, error)) << error;
-    EXPECT_EQ(approval.signer, Fingerprint(dir, "new"));
-    EXPECT_EQ(approval.path, kList);
+    EXPECT_EQ(Load({"gone.pub"}, approval).rfind("cannot read the trusted key gone.pub: ", 0), 0u);
 }

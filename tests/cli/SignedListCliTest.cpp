@@ -13,8 +13,8 @@ using nlohmann::json;
 namespace fs = std::filesystem;
 
 namespace {
-const char kRefused[] = "the signature approved.txt.sig does not verify under any trusted key: the list or the "
-                        "signature changed";
+const std::string kRefused = "the signature approved.txt.sig does not verify under any trusted key: the list or "
+                             "the signature changed";
 
 class SignedListCliTest : public CliFixture {
 protected:
@@ -22,6 +22,7 @@ protected:
     {
         for (const fs::directory_entry& entry : fs::directory_iterator(fs::u8path(TOLVANE_SIGNED_FIXTURES)))
             fs::copy_file(entry.path(), dir.Path() / entry.path().filename());
+        dir.Write("bad.txt", "not a list\n");
     }
 
     std::string Fingerprint(const std::string& key) { return dir.Read(key + ".fingerprint").substr(0, 64); }
@@ -32,57 +33,40 @@ TEST_F(SignedListCliTest, ApprovedShowsTheImagesAndWhetherTheSignatureVerifies)
 {
     const std::string images = "  2a5e0c4b1f8d3e6a7b9c0d1e2f3a4b5c6d7e8f9a0b1c2d3e4f5a6b7c8d9e0f1a  Bin/HUB460.BIN\n"
                                "  ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff  Bin/GL.BIN\n";
-    const std::string head = "list approved.txt: 2 images, sha256 ";
     const struct {
-        const char* name;
         std::vector<std::string> args;
-        int exitCode;
-        std::string signatureLine; // the text's line after the images
-        const char* signer;        // the key that verifies, or null
+        std::string signature; // the text's line after the images, up to the signer
+        const char* signer;    // the key that verifies, or null
     } cases[] = {
-        {"two keys, the second signed",
-         {"--trust", "old.pub", "--trust", "new.pub"},
-         0,
-         "signature approved.txt.sig: verified, signer ",
-         "new"},
-        {"unsigned", {}, 0, "signature: not checked (no --trust KEY)\n", nullptr},
-        {"another key",
-         {"--trust=old.pub"},
-         2,
-         "signature approved.txt.sig: refused: " + std::string(kRefused) + "\n",
-         nullptr},
-        {"an RSA key",
-         {"--trust", "rsa.pub"},
-         2,
-         "signature approved.txt.sig: refused: the trusted key rsa.pub is not a P-256 public key: it is an RSA key\n",
-         nullptr},
-        {"no such signature",
-         {"--trust", "new.pub", "--signature", "none.sig"},
-         2,
+        {{"--trust", "old.pub", "--trust", "new.pub"}, "signature approved.txt.sig: verified, signer ", "new"},
+        {{}, "signature: not checked (no --trust KEY)\n", nullptr},
+        {{"--trust=old.pub"}, "signature approved.txt.sig: refused: " + kRefused + "\n", nullptr},
+        {{"--trust", "new.pub", "--signature", "none.sig"},
          "signature none.sig: refused: no signature file none.sig: ",
          nullptr},
     };
+    const std::string listSha256 = ReferenceSha256("approved.txt");
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(testing::PrintToString(c.args));
         std::vector<std::string> args{"approved"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         args.push_back("approved.txt");
+        const bool usable = c.signer || c.args.empty();
         const ProcessResult text = Cli(args);
-        EXPECT_EQ(text.exitCode, c.exitCode) << text.err;
-        const std::string listSha256 = ReferenceSha256("approved.txt");
-        const std::string start = head + listSha256 + "\n" + images + c.signatureLine;
+        EXPECT_EQ(text.exitCode, usable ? 0 : 2) << text.err;
+        const std::string start = "list approved.txt: 2 images, sha256 " + listSha256 + "\n" + images + c.signature;
         EXPECT_EQ(text.out.rfind(start, 0), 0u) << text.out;
+        const std::string end = usable ? "\nusable\n" : "\nnot usable\n";
+        EXPECT_EQ(text.out.substr(text.out.size() - end.size()), end) << text.out;
         if (c.signer) {
-            EXPECT_EQ(text.out, start + Fingerprint(c.signer) + "\nusable\n");
+            EXPECT_EQ(text.out, start + Fingerprint(c.signer) + end);
         }
-        EXPECT_EQ(text.out.substr(text.out.rfind('\n', text.out.size() - 2) + 1),
-                  c.exitCode == 0 ? "usable\n" : "not usable\n");
 
         int status = -1;
         const json doc = CliJson(args, status);
-        EXPECT_EQ(status, c.exitCode);
-        EXPECT_EQ(doc["exitStatus"], c.exitCode);
-        EXPECT_EQ(doc["usable"], c.exitCode == 0);
+        EXPECT_EQ(status, usable ? 0 : 2);
+        EXPECT_EQ(doc["exitStatus"], status);
+        EXPECT_EQ(doc["usable"], usable);
         EXPECT_EQ(doc["sha256"], listSha256);
         ASSERT_EQ(doc["images"].size(), 2u);
         EXPECT_EQ(doc["images"][1], json({{"line", 2}, {"name", "Bin/GL.BIN"}, {"sha256", std::string(64, 'f')}}));
@@ -90,32 +74,23 @@ TEST_F(SignedListCliTest, ApprovedShowsTheImagesAndWhetherTheSignatureVerifies)
             EXPECT_EQ(doc["signature"], nullptr);
             continue;
         }
-        EXPECT_EQ(doc["signature"]["verified"], c.signer != nullptr);
+        EXPECT_EQ(doc["signature"]["verified"], usable);
         EXPECT_EQ(doc["signature"]["signer"], c.signer ? json(Fingerprint(c.signer)) : json(nullptr));
-        EXPECT_EQ(doc["signature"]["error"].is_null(), c.signer != nullptr);
+        EXPECT_EQ(doc["signature"]["error"].is_null(), usable);
     }
 }
 
-TEST_F(SignedListCliTest, ApprovedSaysWhyAListCannotBeUsed)
+TEST_F(SignedListCliTest, ApprovedTellsAListThatCannotBeReadOrHasABadLine)
 {
-    dir.Write("bad.txt", "not a list\n");
-    dir.Write("bad.txt.sig", "");
     const struct {
-        const char* name;
         std::vector<std::string> args;
         const char* text; // the start of the output
-        const char* listError;
     } cases[] = {
-        {"no list", {"approved", "none.txt"}, "list none.txt: cannot be read: ", ""},
-        {"a bad line", {"approved", "bad.txt"}, "list bad.txt: line 1: ", "line 1: "},
-        // Both faults are told at once.
-        {"a bad line and a bad signature",
-         {"approved", "--trust", "new.pub", "bad.txt"},
-         "list bad.txt: line 1: ",
-         "line 1: "},
+        {{"approved", "none.txt"}, "list none.txt: cannot be read: "},
+        // The signature is judged too, so that all that is wrong shows at once.
+        {{"approved", "--trust", "new.pub", "bad.txt"}, "list bad.txt: line 1: "},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const ProcessResult text = Cli(c.args);
         EXPECT_EQ(text.exitCode, 2);
         EXPECT_EQ(text.out.rfind(c.text, 0), 0u) << text.out;
@@ -123,13 +98,12 @@ TEST_F(SignedListCliTest, ApprovedSaysWhyAListCannotBeUsed)
         int status = -1;
         const json doc = CliJson(c.args, status);
         EXPECT_EQ(status, 2);
-        EXPECT_EQ(doc["usable"], false);
         EXPECT_EQ(doc["images"], json::array());
-        EXPECT_EQ(doc["listError"].get<std::string>().rfind(c.listError, 0), 0u) << doc["listError"];
-        if (c.args.size() > 2) {
-            EXPECT_EQ(doc["signature"]["error"], "the signature bad.txt.sig is malformed or truncated");
-        }
+        EXPECT_TRUE(doc["listError"].is_string());
     }
+    int status = -1;
+    const json doc = CliJson({"approved", "--trust", "new.pub", "bad.txt"}, status);
+    EXPECT_EQ(doc["signature"]["error"].get<std::string>().rfind("no signature file bad.txt.sig: ", 0), 0u);
 }
 
 TEST_F(SignedListCliTest, UpgradeAndPlanStopBeforeTheScanUnlessTheSignatureVerifies)
@@ -145,16 +119,7 @@ TEST_F(SignedListCliTest, UpgradeAndPlanStopBeforeTheScanUnlessTheSignatureVerif
         {"signed by another key",
          {"--approved", "approved.txt", "--trust", "old.pub"},
          2,
-         "tolvane-cli: --approved approved.txt: " + std::string(kRefused) + "\n"},
-        {"no signature",
-         {"--approved", "approved.txt", "--trust", "new.pub", "--signature", "gone.sig"},
-         2,
-         "tolvane-cli: --approved approved.txt: no signature file gone.sig: "},
-        {"a certificate",
-         {"--approved", "approved.txt", "--trust", "new.crt"},
-         2,
-         "tolvane-cli: --approved approved.txt: the trusted key new.crt is not a P-256 public key: it is a "
-         "certificate (give the public key alone)\n"},
+         "tolvane-cli: --approved approved.txt: " + kRefused + "\n"},
         {"--trust without --approved", {"--trust", "new.pub"}, 2, "tolvane-cli: --trust needs --approved"},
         {"--signature without --approved",
          {"--signature", "approved.txt.sig"},
@@ -194,7 +159,6 @@ TEST_F(SignedListCliTest, ApprovedReportsMatchTheirSchema)
 {
     const std::string schema = TOLVANE_SOURCE_DIR "/docs/schema/approved-report.schema.json";
     const std::string validate = TOLVANE_SOURCE_DIR "/tests/schema/validate.py";
-    dir.Write("bad.txt", "not a list\n");
     const struct {
         const char* file;
         std::vector<std::string> args;

@@ -41,13 +41,11 @@ TEST(WindowOptions, EveryTrustedKeyIsKeptAndTheSignatureTakesTheLast)
         std::vector<std::string> trust;
         std::optional<std::string> signature;
     } cases[] = {
-        {{"--approved", "ok.txt"}, {}, std::nullopt},
         {{"--trust", "old.pub", "--trust=new.pub"}, {"old.pub", "new.pub"}, std::nullopt},
         {{"--trust", "a.pub", "x", "--signature", "s1", "--signature=s2"}, {"a.pub"}, "s2"},
         {{"--trust=", "--trust"}, {"", ""}, std::nullopt},
         {{"--trust", "--signature", "s"}, {"--signature"}, std::nullopt},
         {{"--trusted", "k", "--sig", "s"}, {}, std::nullopt},
-        {{"--signature"}, {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
@@ -55,7 +53,4 @@ TEST(WindowOptions, EveryTrustedKeyIsKeptAndTheSignatureTakesTheLast)
         EXPECT_EQ(options.trust, c.trust);
         EXPECT_EQ(options.signature, c.signature);
     }
-    const WindowOptions all = ParseWindowOptions({"--approved=ok.txt", "--trust", "k.pub", "--history", "h"});
-    EXPECT_EQ(all.approved, "ok.txt");
-    EXPECT_EQ(all.history, "h");
 }
