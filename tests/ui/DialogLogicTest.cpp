@@ -230,9 +230,6 @@ TEST_F(DialogLogicTest, ASignedListIsUsedOnlyWhenItsSignatureVerifies)
          {"--approved", "approved.txt", "--trust", "old.pub"},
          refused + "the signature approved.txt.sig does not verify under any trusted key: the list or the signature "
                    "changed\r\n"},
-        {"--signature without a file",
-         {"--approved", "approved.txt", "--trust", "new.pub", "--signature"},
-         refused + "--signature needs a file\r\n"},
         {"--trust without --approved", {"--trust", "new.pub"}, "!!!Error --trust needs --approved\r\n"},
     };
     for (const auto& c : cases) {
