@@ -30,6 +30,8 @@ std::string WhatTheKeyIs(KeyStatus status, const std::string& detail)
         return "it is an RSA key";
     case KeyStatus::OtherCurve:
         return "it is an EC key on another curve";
+    case KeyStatus::CompressedKey:
+        return "its point is compressed (openssl pkey -pubin -ec_conv_form uncompressed writes it out whole)";
     case KeyStatus::OtherKey:
         return "it is a public key of another algorithm";
     case KeyStatus::OtherPem:

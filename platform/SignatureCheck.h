@@ -19,6 +19,7 @@ enum class KeyStatus {
     Certificate,   // a certificate, not the key alone
     RsaKey,        // an RSA public key
     OtherCurve,    // an EC public key on another curve
+    CompressedKey, // a P-256 key whose point is compressed, which CNG cannot take
     OtherKey,      // a public key of another algorithm
     OtherPem,      // a PEM block of another kind (its label in detail)
     Undecodable,   // a "PUBLIC KEY" block whose contents do not decode

@@ -145,6 +145,8 @@ bool RawSignature(const std::string& signature, BYTE (&raw)[2 * kP256Bytes])
 KeyStatus ImportPoint(const CRYPT_BIT_BLOB& point, VerifyKey::Handles& handles, std::string& detail)
 {
     std::vector<BYTE> blob;
+    if (point.cbData == 1 + kP256Bytes && (point.pbData[0] == 0x02 || point.pbData[0] == 0x03))
+        return KeyStatus::CompressedKey;
     if (!PointBlob(point, blob))
         return KeyStatus::Undecodable;
     if (!NtSuccess(BCryptOpenAlgorithmProvider(&handles.algorithm, BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0))) {

@@ -35,6 +35,9 @@ KeyStatus StatusOfKey(EVP_PKEY* key)
     std::size_t length = 0;
     if (EVP_PKEY_get_group_name(key, group, sizeof group, &length) != 1 || OBJ_txt2nid(group) != NID_X9_62_prime256v1)
         return KeyStatus::OtherCurve;
+    // CNG takes the point uncompressed only; a key must work on both builds.
+    if (EVP_PKEY_get_ec_point_conv_form(key) != POINT_CONVERSION_UNCOMPRESSED)
+        return KeyStatus::CompressedKey;
     return KeyStatus::Usable;
 }
 

@@ -142,6 +142,8 @@ TEST_F(SignedList, EveryTrustedKeyMustBeAP256PublicKey)
         {"new.crt", "is not a P-256 public key: it is a certificate (give the public key alone)"},
         {"garbage.pub", "is not a P-256 public key: it is not PEM (no \"-----BEGIN\" line)"},
         {"p384.pub", "is not a P-256 public key: it is an EC key on another curve"},
+        {"compressed.pub", "is not a P-256 public key: its point is compressed (openssl pkey -pubin -ec_conv_form "
+                           "uncompressed writes it out whole)"},
         {"ed25519.pub", "is not a P-256 public key: it is a public key of another algorithm"},
         {"cut.pub", "is not a P-256 public key: its contents do not decode"},
         {"params.pem", "is not a P-256 public key: it holds \"DH PARAMETERS\""},

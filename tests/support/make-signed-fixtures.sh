@@ -29,6 +29,7 @@ openssl pkey -in rsa.key -pubout -out rsa.pub
 openssl rsa -in rsa.key -RSAPublicKey_out -out rsa-pkcs1.pub 2>/dev/null
 openssl genpkey -algorithm ED25519 -out ed25519.key
 openssl pkey -in ed25519.key -pubout -out ed25519.pub
+openssl pkey -pubin -in new.pub -ec_conv_form compressed -out compressed.pub
 openssl req -new -x509 -key new.key -subj /CN=release -days 1 -out new.crt 2>/dev/null
 printf 'release key: see the wiki\n' > garbage.pub
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\n-----END PUBLIC KEY-----\n' > cut.pub
