@@ -93,7 +93,7 @@ TEST_F(SignedListCliTest, UpgradeAndPlanStopBeforeTheScanUnlessTheSignatureVerif
         {"signed by another key",
          {"--approved", "approved.txt", "--trust", "old.pub"},
          2,
-         "tolvane-cli: --approved approved.txt: " + kRefused + "\n"},
+         "tolvane-cli: --approved approved.txt: " + kRefused},
         {"--trust without --approved", {"--trust", "new.pub"}, 2, "tolvane-cli: --trust needs --approved"},
         {"--signature without --approved",
          {"--signature", "approved.txt.sig"},
