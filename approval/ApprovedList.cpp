@@ -156,13 +156,24 @@ bool ApprovedList::AddLine(const std::string& line, unsigned number, std::string
         return false;
     }
     const std::string sha256 = ascii::Lower(line.substr(hexAt, kHexDigits));
-    const auto placed = m_hashes.emplace(Key(part), Entry{sha256, number});
+    const auto placed = m_hashes.emplace(Key(part), Entry{sha256, number, name});
     if (!placed.second && placed.first->second.sha256 != sha256) {
         error = LineError(number,
                           EscapeBytes(part) + " has another hash on line " + std::to_string(placed.first->second.line));
         return false;
     }
     return true;
+}
+
+std::vector<ApprovedList::Listed> ApprovedList::Entries() const
+{
+    std::map<unsigned, Listed> byLine;
+    for (const auto& [key, entry] : m_hashes)
+        byLine[entry.line] = Listed{entry.line, entry.name, entry.sha256};
+    std::vector<Listed> entries;
+    for (auto& [line, listed] : byLine)
+        entries.push_back(std::move(listed));
+    return entries;
 }
 
 const std::string* ApprovedList::HashOf(const std::string& path) const

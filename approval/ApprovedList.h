@@ -8,9 +8,16 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 class ApprovedList {
 public:
+    struct Listed {
+        unsigned line = 0;  // where the list first names the image
+        std::string name;   // as that line gives it, unescaped
+        std::string sha256; // lower-case hex
+    };
+
     // Reads the list at path. False with error set when the file cannot be
     // read (the system's reason) or a line is not a list line ("line N: ...").
     bool Load(const std::string& path, std::string& error);
@@ -29,6 +36,9 @@ public:
     // part counts), or null when it is not listed.
     const std::string* HashOf(const std::string& path) const;
     std::size_t Size() const { return m_hashes.size(); }
+    // Every image the list approves, in the order of the lines that first
+    // name them (a name given twice, with one hash, once).
+    std::vector<Listed> Entries() const;
 
     // The last part of a path: after the last '/' (and '\' on Windows).
     static std::string LastPart(const std::string& path);
@@ -39,6 +49,7 @@ private:
     struct Entry {
         std::string sha256;
         unsigned line = 0;
+        std::string name;
     };
     std::map<std::string, Entry> m_hashes; // by the key of the last part
 };

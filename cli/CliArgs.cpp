@@ -6,11 +6,13 @@ namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
                          "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-                         "                                  [--approved FILE]\n"
-                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json] [--approved FILE]\n"
+                         "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
+                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+                         "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [-C DIR] history [--json] FILE\n"
+                         "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--json] LIST\n"
                          "       tolvane-cli [COMMAND] --help\n"
                          "\n"
                          "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
@@ -22,13 +24,14 @@ const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
                            "     upgrade: every hub was programmed (and verified); inspect: every image legal;\n"
                            "     hubs: the hubs were listed; history: no hub may hold incomplete or\n"
-                           "     unverified firmware\n"
+                           "     unverified firmware; approved: the list can be used under the keys given\n"
                            "  1  the scan failed, a hub failed, was refused (or would be), the history was\n"
                            "     not written, an image could not be opened or is not legal, the hubs could\n"
                            "     not be read, the standard output could not be written; history: a write\n"
                            "     has no result, failed, or was not verified\n"
-                           "  2  usage error, or the approved list cannot be read or has a bad line;\n"
-                           "     history: the file cannot be read\n"
+                           "  2  usage error, or the approved list cannot be read, has a bad line or (with\n"
+                           "     --trust) no signature that verifies under a trusted key; history: the file\n"
+                           "     cannot be read; approved: the list cannot be used\n"
                            "  3  no hub failed, at least one was already current\n"
                            "  4  upgrade --verify: a programmed hub does not show its new firmware, or is gone\n"
                            "  128+N  upgrade: interrupted by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP or a\n"
@@ -46,12 +49,28 @@ void AddJson(CLI::App& command, CliOptions& options)
     command.add_flag("--json", options.json, "write one JSON document on standard output instead of the text");
 }
 
+void AddSignature(CLI::App& command, CliOptions& options)
+{
+    command
+        .add_option("--trust", options.approval.trust,
+                    "use the list only when its signature verifies under KEY (a PEM P-256 public key); give it "
+                    "again for each key that may have signed")
+        ->type_name("KEY")
+        ->allow_extra_args(false);
+    command
+        .add_option("--signature", options.approval.signature,
+                    "the list's signature (DER, as openssl dgst -sha256 -sign writes it) instead of the list's "
+                    "name with .sig added")
+        ->type_name("FILE");
+}
+
 void AddApproved(CLI::App& command, CliOptions& options)
 {
     command
         .add_option("--approved", options.approval.list,
                     "write only the images that FILE (as sha256sum writes it) lists with their very contents")
         ->type_name("FILE");
+    AddSignature(command, options);
 }
 
 void AddCommands(CLI::App& app, CliOptions& options)
@@ -103,6 +122,13 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddJson(*history, options);
     history->add_option("FILE", options.historyFile, "the history file")->required();
     history->callback([&options] { options.command = CliCommand::History; });
+
+    CLI::App* approved = app.add_subcommand("approved", "check an approved list before it goes to the stations: "
+                                                        "its images, and whether its signature verifies");
+    AddJson(*approved, options);
+    AddSignature(*approved, options);
+    approved->add_option("LIST", options.approval.list, "the approved list")->required();
+    approved->callback([&options] { options.command = CliCommand::Approved; });
 }
 
 std::string OneLine(std::string text)
@@ -140,6 +166,15 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
         error = OneLine(failure.what());
         if (error.empty())
             error = "the command line is not understood";
+        return false;
+    }
+    const ApprovalOptions& approval = options.approval;
+    if ((!approval.trust.empty() || !approval.signature.empty()) && !approval.Given()) {
+        error = (approval.trust.empty() ? "--signature" : "--trust") + std::string(" needs --approved");
+        return false;
+    }
+    if (!approval.signature.empty() && approval.trust.empty()) {
+        error = "--signature needs --trust";
         return false;
     }
 #ifdef _WIN32

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -21,7 +21,8 @@ struct CliOptions {
     bool verify = false;                                     // upgrade --verify
     std::string history;                                     // upgrade --history FILE, empty for none
     bool explain = false;                                    // plan --explain
-    ApprovalOptions approval;                                // upgrade, plan --approved FILE, empty for none
+    ApprovalOptions approval;                                // upgrade, plan --approved FILE (and --trust KEY,
+                                                             // --signature FILE); approved LIST
     std::vector<std::string> images;                         // inspect IMAGE...
     std::string historyFile;                                 // history FILE
 };

@@ -108,6 +108,7 @@ nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& sessio
 
 bool LoadApproved(const ApprovalOptions& options, Approval& approval)
 {
+    Approval approval;
     std::string error;
     if (LoadApproval(options, approval, error))
         return true;
@@ -154,7 +155,7 @@ int RunUpgradeCommand(const CliOptions& options)
     UpgradeSession session(theHubUpgrader, SessionOptionsOf(options));
     if (!session.Prepare()) {
         if (session.Failure() == SessionFailure::Approval) {
-            std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", options.approval.list.c_str(),
+            std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.approval.list).c_str(),
                          session.Error().c_str());
             return kExitUsage;
         }

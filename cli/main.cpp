@@ -1,5 +1,6 @@
 // tolvane-cli: the upgrader's button sequences on the command line, for
 // benches, scripts and machines without a display.
+#include "ApprovedCommand.h"
 #include "CliArgs.h"
 #include "Commands.h"
 #include "ExitStatus.h"
@@ -44,6 +45,8 @@ int RunCommand(const CliOptions& options)
         return RunHubsCommand(options);
     case CliCommand::History:
         return RunHistoryCommand(options.historyFile, options.json);
+    case CliCommand::Approved:
+        return RunApprovedCommand(options.approval, options.json);
     case CliCommand::Help:
         break;
     }

@@ -98,6 +98,17 @@ SessionOptions WindowSessionOptions(const WindowOptions& options)
 
 bool CTolvaneDlg::ScanAndUpgrade()
 {
+    // A key or a signature without a list would check nothing: refused
+    // rather than ignored.
+    if (!m_options.approved && (!m_options.trust.empty() || m_options.signature)) {
+        LogError(std::string("!!!Error ") + (m_options.trust.empty() ? "--signature" : "--trust") +
+                 " needs --approved\r\n");
+        return false;
+    }
+    if (m_options.approved && m_options.signature && m_options.signature->empty()) {
+        LogError("!!!Error cannot use the approved list " + *m_options.approved + ": --signature needs a file\r\n");
+        return false;
+    }
     // --approved without a file names no list: no image is approved, so
     // nothing may be written rather than everything.
     if (m_options.approved && m_options.approved->empty()) {

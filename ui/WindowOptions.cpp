@@ -9,22 +9,38 @@ struct FileOption {
 const FileOption kFileOptions[] = {
     {"--history", &WindowOptions::history},
     {"--approved", &WindowOptions::approved},
+    {"--signature", &WindowOptions::signature},
 };
 
-// True when args[at] is the option; at then points at its last word.
-bool Take(const FileOption& option, const std::vector<std::string>& args, std::size_t& at, WindowOptions& options)
+// True when args[at] is the option called name; value then holds its file
+// (empty when none follows) and at points at the option's last word.
+bool Take(const std::string& name, const std::vector<std::string>& args, std::size_t& at, std::string& value)
 {
-    const std::string name = option.name;
     const std::string& word = args[at];
     if (word == name) {
-        options.*option.field = at + 1 < args.size() ? args[++at] : std::string();
+        value = at + 1 < args.size() ? args[++at] : std::string();
         return true;
     }
     if (word.compare(0, name.size() + 1, name + "=") == 0) {
-        options.*option.field = word.substr(name.size() + 1);
+        value = word.substr(name.size() + 1);
         return true;
     }
     return false;
+}
+
+void TakeOne(const std::vector<std::string>& args, std::size_t& at, WindowOptions& options)
+{
+    std::string value;
+    // Each --trust adds a key, so that a new one can be rolled out beside the old.
+    if (Take("--trust", args, at, value)) {
+        options.trust.push_back(value);
+        return;
+    }
+    for (const FileOption& option : kFileOptions)
+        if (Take(option.name, args, at, value)) {
+            options.*option.field = value;
+            return;
+        }
 }
 } // namespace
 
@@ -36,9 +52,7 @@ WindowOptions ParseWindowOptions(const std::vector<std::string>& args)
             options.verify = true;
             continue;
         }
-        for (const FileOption& option : kFileOptions)
-            if (Take(option, args, at, options))
-                break;
+        TakeOne(args, at, options);
     }
     return options;
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -209,4 +210,45 @@ TEST_F(DialogLogicTest, LampStatesByNumber)
     dialog.RepaintLamp();
     EXPECT_EQ(dialog.calls, (Steps{"lamp yellow", "lamp red", "lamp green", "lamp current", "lamp current"}));
     EXPECT_EQ(dialog.lamp, "green");
+}
+
+TEST_F(DialogLogicTest, ASignedListIsUsedOnlyWhenItsSignatureVerifies)
+{
+    // openssl's keys and signature, made at build time (support/make-signed-fixtures.sh).
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(TOLVANE_SIGNED_FIXTURES)))
+        std::filesystem::copy_file(entry.path(), dir.Path() / entry.path().filename());
+    const std::string refused = "!!!Error cannot use the approved list approved.txt: ";
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string log; // the whole log of a refused press; a part of it otherwise
+    } cases[] = {
+        {"signed by the second key",
+         {"--approved", "approved.txt", "--trust", "old.pub", "--trust=new.pub"},
+         "!!!Error GL.BIN differs from its approved contents, not written\r\n"},
+        {"signed by another key",
+         {"--approved", "approved.txt", "--trust", "old.pub"},
+         refused + "the signature approved.txt.sig does not verify under any trusted key: the list or the signature "
+                   "changed\r\n"},
+        {"--trust without --approved", {"--trust", "new.pub"}, "!!!Error --trust needs --approved\r\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Hubs();
+        dir.Remove("HubBench.ini.state");
+        dialog.SetOptions(ParseWindowOptions(c.args));
+        dialog.InitDialogLogic();
+        dialog.boxText.clear();
+        dialog.OnStartUpgrade();
+        EXPECT_EQ(dialog.lamp, "red");
+        EXPECT_EQ(dialog.boxText, L"");
+        const std::wstring log = engine->m_strLog;
+        const std::wstring expected(c.log.begin(), c.log.end());
+        if (std::string(c.name) == "signed by the second key") {
+            EXPECT_NE(log.find(expected), std::wstring::npos);
+        } else {
+            EXPECT_EQ(log, expected); // one line: no scan was made
+        }
+        EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
+    }
 }

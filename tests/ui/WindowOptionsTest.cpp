@@ -56,3 +56,24 @@ TEST(WindowOptions, VerifyIsAFlagWithoutAFile)
         EXPECT_EQ(options.history, c.history);
     }
 }
+
+TEST(WindowOptions, EveryTrustedKeyIsKeptAndTheSignatureTakesTheLast)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::vector<std::string> trust;
+        std::optional<std::string> signature;
+    } cases[] = {
+        {{"--trust", "old.pub", "--trust=new.pub"}, {"old.pub", "new.pub"}, std::nullopt},
+        {{"--trust", "a.pub", "x", "--signature", "s1", "--signature=s2"}, {"a.pub"}, "s2"},
+        {{"--trust=", "--trust"}, {"", ""}, std::nullopt},
+        {{"--trust", "--signature", "s"}, {"--signature"}, std::nullopt},
+        {{"--trusted", "k", "--sig", "s"}, {}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const WindowOptions options = ParseWindowOptions(c.args);
+        EXPECT_EQ(options.trust, c.trust);
+        EXPECT_EQ(options.signature, c.signature);
+    }
+}
