@@ -2,6 +2,7 @@
 // purpose, each written in its own system's terms.
 #include "Platform.h"
 #include "PlatformListing.h"
+#include "SystemError.h"
 
 #include <algorithm>
 #include <climits>
@@ -59,22 +60,6 @@ public:
 private:
     HANDLE m_handle;
 };
-
-// The system's message for an error code, in the user's language and in
-// UTF-8, without its line end.
-std::string SystemErrorText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length && text ? std::wstring(text, length) : L"error " + std::to_wstring(code);
-    if (text)
-        ::LocalFree(text);
-    while (!message.empty() && std::wcschr(L"\r\n. ", message.back()))
-        message.pop_back();
-    return WideToUtf8(message);
-}
 
 } // namespace
 
