@@ -119,7 +119,7 @@ std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t l
     std::size_t done = 0;
     while (m_fd >= 0 && done < length) {
         const std::uint64_t at = offset + done;
-        if (at > static_cast<std::uint64_t>(INT64_MAX))
+        if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX))
             break;
         const std::size_t want = std::min<std::size_t>(length - done, 1u << 30);
         const ssize_t got = ::pread(m_fd, out + done, want, static_cast<off_t>(at));

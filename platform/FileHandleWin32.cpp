@@ -120,7 +120,10 @@ std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t l
     auto* out = static_cast<unsigned char*>(buffer);
     std::size_t done = 0;
     while (m_handle != nullptr && done < length) {
-        OVERLAPPED where = At(offset + done);
+        const std::uint64_t at = offset + done;
+        if (at < offset || at > 0x7FFFFFFFFFFFFFFFull)
+            break;
+        OVERLAPPED where = At(at);
         const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
         DWORD got = 0;
         if (!::ReadFile(AsHandle(m_handle), out + done, want, &got, &where)) {
