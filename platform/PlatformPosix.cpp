@@ -87,6 +87,14 @@ bool IsStrayByte(std::uint32_t cp)
 
 } // namespace
 
+std::string HostName()
+{
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return std::string();
+    return name;
+}
+
 void SleepMs(std::uint32_t milliseconds)
 {
     timespec remaining{};

@@ -26,6 +26,15 @@ bool MachineKeyExists(const std::wstring& subKey)
     return true;
 }
 
+std::string HostName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(name, &size))
+        return std::string();
+    return WideToUtf8(std::wstring(name, size));
+}
+
 void SleepMs(std::uint32_t milliseconds)
 {
     if (milliseconds != 0)
