@@ -33,10 +33,4 @@ private:
 #endif
 };
 
-// The computer's name as UTF-8; empty when it cannot be learnt.
-std::string HostName();
-
-// Now in UTC as ISO 8601, to the millisecond: 2026-12-08T15:04:05.123Z.
-std::string UtcNow();
-
 #endif

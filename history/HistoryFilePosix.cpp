@@ -153,11 +153,3 @@ bool HistoryFile::Append(const std::string& line, std::string& error)
     LockWhole(m_fd, F_UNLCK);
     return appended;
 }
-
-std::string HostName()
-{
-    char name[256] = {};
-    if (::gethostname(name, sizeof name - 1) != 0)
-        return std::string();
-    return name;
-}

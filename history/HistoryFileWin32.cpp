@@ -119,12 +119,3 @@ bool HistoryFile::Append(const std::string& line, std::string& error)
     ::UnlockFileEx(m_handle, 0, 1, 0, &lockAt);
     return appended;
 }
-
-std::string HostName()
-{
-    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
-    if (!::GetComputerNameW(name, &size))
-        return std::string();
-    return tolvane::platform::WideToUtf8(std::wstring(name, size));
-}

@@ -1,6 +1,7 @@
 #include "HistoryLines.h"
 
 #include "HistoryFile.h"
+#include "Platform.h"
 #include "TextEscape.h"
 
 #include <cstdio>
@@ -29,7 +30,7 @@ std::string Hex(unsigned value, int digits)
 
 json Line(const RunStamp& stamp, const char* kind)
 {
-    return {{"time", UtcNow()}, {"host", stamp.host}, {"run", stamp.run}, {"kind", kind}};
+    return {{"time", tolvane::platform::UtcNow()}, {"host", stamp.host}, {"run", stamp.run}, {"kind", kind}};
 }
 
 json HubJson(unsigned entry, const HubInfo& hub)

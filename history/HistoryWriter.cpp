@@ -1,6 +1,7 @@
 #include "HistoryWriter.h"
 
 #include "FileDigest.h"
+#include "Platform.h"
 #include "TextEscape.h"
 
 #include <utility>
@@ -10,7 +11,7 @@ using nlohmann::json;
 HistoryWriter::HistoryWriter(std::string program, std::string version)
     : m_program(std::move(program)), m_version(std::move(version))
 {
-    m_stamp.host = EscapeBytes(HostName());
+    m_stamp.host = EscapeBytes(tolvane::platform::HostName());
     m_stamp.run = history::NewRunId();
 }
 

@@ -49,6 +49,13 @@ bool MachineKeyExists(const std::wstring& subKey);
 
 void SleepMs(std::uint32_t milliseconds);
 
+// Now in UTC as ISO 8601, to the millisecond: 2026-12-08T15:04:05.123Z;
+// empty when the clock cannot be read.
+std::string UtcNow();
+
+// The computer's name as UTF-8; empty when it cannot be learnt.
+std::string HostName();
+
 // 8-bit text to wide text: the ANSI code page on Windows; UTF-8 elsewhere,
 // with every byte that is not valid UTF-8 taken as Latin-1.
 std::wstring WidenAnsi(const std::string& text);

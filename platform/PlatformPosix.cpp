@@ -28,52 +28,6 @@ namespace tolvane::platform {
 
 namespace {
 
-constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
-
-class PosixFile final : public ReadOnlyFile {
-public:
-    PosixFile(int fd, std::uint64_t openedSize) : ReadOnlyFile(openedSize), m_fd(fd) {}
-    ~PosixFile() override { ::close(m_fd); }
-    PosixFile(const PosixFile&) = delete;
-    PosixFile& operator=(const PosixFile&) = delete;
-
-    bool Size(std::uint64_t& size) override
-    {
-        struct stat info {};
-        if (::fstat(m_fd, &info) != 0 || info.st_size < 0)
-            return false;
-        size = static_cast<std::uint64_t>(info.st_size);
-        return true;
-    }
-
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override
-    {
-        auto* out = static_cast<unsigned char*>(buffer);
-        std::size_t done = 0;
-        while (done < length) {
-            const std::uint64_t at = offset + done;
-            if (at < offset || at > kMaxOffset)
-                break;
-            // pread caps a single call well below SSIZE_MAX anyway; asking for
-            // less keeps the count representable on every libc.
-            const std::size_t want = std::min<std::size_t>(length - done, 1u << 30);
-            const ssize_t got = ::pread(m_fd, out + done, want, static_cast<off_t>(at));
-            if (got < 0) {
-                if (errno == EINTR)
-                    continue;
-                break;
-            }
-            if (got == 0)
-                break;
-            done += static_cast<std::size_t>(got);
-        }
-        return done;
-    }
-
-private:
-    int m_fd;
-};
-
 // Appends one code point as UTF-8; the caller has already replaced anything
 // that cannot be encoded.
 void AppendUtf8(std::string& out, std::uint32_t cp)
@@ -133,44 +87,12 @@ bool IsStrayByte(std::uint32_t cp)
 
 } // namespace
 
-std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
+std::string HostName()
 {
-    std::string ignored;
-    return OpenReadOnly(path, ignored);
-}
-
-std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error)
-{
-    // Without O_NONBLOCK, opening a FIFO waits for a writer that may never
-    // come; the type is only known once the file is open.
-    int fd;
-    do {
-        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = std::strerror(errno);
-        return nullptr;
-    }
-    // Only regular files pass, and on those O_NONBLOCK changes nothing, so
-    // it may stay set.
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        error = std::strerror(errno);
-        ::close(fd);
-        return nullptr;
-    }
-    if (!S_ISREG(info.st_mode) || info.st_size < 0) {
-        error = S_ISDIR(info.st_mode) ? std::strerror(EISDIR) : "not a regular file";
-        ::close(fd);
-        return nullptr;
-    }
-    try {
-        return std::make_unique<PosixFile>(fd, static_cast<std::uint64_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
-        error = std::strerror(ENOMEM);
-        ::close(fd);
-        return nullptr;
-    }
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) != 0)
+        return std::string();
+    return name;
 }
 
 void SleepMs(std::uint32_t milliseconds)

@@ -2,6 +2,7 @@
 // purpose, each written in its own system's terms.
 #include "Platform.h"
 #include "PlatformListing.h"
+#include "SystemError.h"
 
 #include <algorithm>
 #include <climits>
@@ -16,109 +17,6 @@
 
 namespace tolvane::platform {
 
-namespace {
-
-class Win32File final : public ReadOnlyFile {
-public:
-    Win32File(HANDLE handle, std::uint64_t openedSize) : ReadOnlyFile(openedSize), m_handle(handle) {}
-    ~Win32File() override { ::CloseHandle(m_handle); }
-    Win32File(const Win32File&) = delete;
-    Win32File& operator=(const Win32File&) = delete;
-
-    bool Size(std::uint64_t& size) override
-    {
-        LARGE_INTEGER end{};
-        if (!::GetFileSizeEx(m_handle, &end) || end.QuadPart < 0)
-            return false;
-        size = static_cast<std::uint64_t>(end.QuadPart);
-        return true;
-    }
-
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override
-    {
-        auto* out = static_cast<unsigned char*>(buffer);
-        std::size_t done = 0;
-        while (done < length) {
-            const std::uint64_t at = offset + done;
-            if (at < offset || at > static_cast<std::uint64_t>(LLONG_MAX))
-                break;
-            // The offset travels with the call rather than through the shared
-            // file pointer, so one read's failure cannot shift the next.
-            OVERLAPPED where{};
-            where.Offset = static_cast<DWORD>(at & 0xFFFFFFFFu);
-            where.OffsetHigh = static_cast<DWORD>(at >> 32);
-            const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
-            DWORD got = 0;
-            if (!::ReadFile(m_handle, out + done, want, &got, &where) || got == 0)
-                break;
-            done += got;
-        }
-        return done;
-    }
-
-private:
-    HANDLE m_handle;
-};
-
-// The system's message for an error code, in the user's language and in
-// UTF-8, without its line end.
-std::string SystemErrorText(DWORD code)
-{
-    wchar_t* text = nullptr;
-    const DWORD length =
-        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                         nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message = length && text ? std::wstring(text, length) : L"error " + std::to_wstring(code);
-    if (text)
-        ::LocalFree(text);
-    while (!message.empty() && std::wcschr(L"\r\n. ", message.back()))
-        message.pop_back();
-    return WideToUtf8(message);
-}
-
-} // namespace
-
-std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path)
-{
-    std::string ignored;
-    return OpenReadOnly(path, ignored);
-}
-
-std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string& error)
-{
-    // Full sharing: the image may still be open in the tool that produced it,
-    // and nothing here should stop it being replaced or removed meanwhile.
-    const HANDLE handle =
-        ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        error = SystemErrorText(::GetLastError());
-        return nullptr;
-    }
-    // Devices and pipes (CON, \\.\pipe\...) open too, but a read from them
-    // can block forever and they have no size.
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (::GetFileType(handle) != FILE_TYPE_DISK) {
-        error = "not a regular file";
-        ::CloseHandle(handle);
-        return nullptr;
-    }
-    if (!::GetFileInformationByHandle(handle, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        error = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? "is a directory"
-                                                                        : SystemErrorText(::GetLastError());
-        ::CloseHandle(handle);
-        return nullptr;
-    }
-    try {
-        const std::uint64_t size = static_cast<std::uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
-        return std::make_unique<Win32File>(handle, size);
-    } catch (const std::bad_alloc&) {
-        error = SystemErrorText(ERROR_NOT_ENOUGH_MEMORY);
-        ::CloseHandle(handle);
-        return nullptr;
-    }
-}
-
 bool MachineKeyExists(const std::wstring& subKey)
 {
     HKEY key = nullptr;
@@ -126,6 +24,15 @@ bool MachineKeyExists(const std::wstring& subKey)
         return false;
     ::RegCloseKey(key);
     return true;
+}
+
+std::string HostName()
+{
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (!::GetComputerNameW(name, &size))
+        return std::string();
+    return WideToUtf8(std::wstring(name, size));
 }
 
 void SleepMs(std::uint32_t milliseconds)

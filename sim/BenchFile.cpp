@@ -1,8 +1,8 @@
 #include "BenchFile.h"
 
 #include "AsciiText.h"
-#include "RegularFile.h"
 #include "StrictNumber.h"
+#include "TextFile.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -338,17 +338,18 @@ BenchStatus ReadText(const std::string& path, std::string& text, std::string& er
     // A file that is there but cannot be read is reported rather than taken
     // as absent: silently running without what it describes would send
     // whoever wrote it looking in the wrong place.
-    RegularFile file;
-    switch (file.Open(path, PathForm::Utf8)) {
-    case OpenResult::Missing:
+    platform::FileHandle file;
+    std::string reason;
+    switch (file.Open(path, platform::FileOpenOptions{}, reason)) {
+    case platform::OpenStatus::Missing:
         return BenchStatus::Missing;
-    case OpenResult::Refused:
+    case platform::OpenStatus::Refused:
         error = path + ": cannot read the file";
         return BenchStatus::Malformed;
-    case OpenResult::Opened:
+    case platform::OpenStatus::Opened:
         break;
     }
-    switch (file.ReadAll(kMaxTextFileSize, text)) {
+    switch (ReadAll(file, kMaxTextFileSize, text)) {
     case ReadAllResult::Read:
         return BenchStatus::Loaded;
     case ReadAllResult::TooLarge:

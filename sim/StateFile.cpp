@@ -1,17 +1,10 @@
 #include "StateFile.h"
 
-#include "FileLock.h"
+#include "FileHandle.h"
 
+#include <chrono>
 #include <filesystem>
-
-#ifdef _WIN32
-#include <windows.h>
-#else
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
-#endif
+#include <thread>
 
 namespace tolvane::bench {
 namespace {
@@ -22,83 +15,58 @@ void RemoveQuietly(const std::string& path)
     std::filesystem::remove(std::filesystem::u8path(path), ignored);
 }
 
-// WriteNewFile creates path exclusively and puts text on the disk. A file it
-// created but could not fill is removed again; only such a one may be:
-// whatever else sits under that name belongs to someone else.
-#ifdef _WIN32
-
 // Removes a file or link, never a folder.
 void RemoveLeftover(const std::string& path)
 {
-    DeleteFileW(std::filesystem::u8path(path).c_str());
-}
-
-bool WriteNewFile(const std::string& path, const std::string& text, std::string& error)
-{
-    HANDLE file = CreateFileW(std::filesystem::u8path(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = path + ": cannot create the file";
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
-                    written == text.size() && FlushFileBuffers(file);
-    if (!CloseHandle(file) || !ok) {
-        error = path + ": cannot write the file";
+    std::error_code ignored;
+    if (!std::filesystem::is_directory(std::filesystem::symlink_status(std::filesystem::u8path(path), ignored)))
         RemoveQuietly(path);
-        return false;
-    }
-    return true;
 }
 
-#else
-
-bool WriteWhole(int fd, const std::string& text)
-{
-    std::size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return false;
-        done += static_cast<std::size_t>(put);
-    }
-    return true;
-}
-
-// Removes a file or link, never a folder.
-void RemoveLeftover(const std::string& path)
-{
-    ::unlink(path.c_str());
-}
-
+// Creates path exclusively, never through a link, and puts text on the
+// disk. A file it created but could not fill is removed again; only such a
+// one may be: whatever else sits under that name belongs to someone else.
 bool WriteNewFile(const std::string& path, const std::string& text, std::string& error)
 {
-    // O_EXCL creates the file or fails, and with O_CREAT it never follows a
-    // link; O_NOFOLLOW says so once more for systems that read it alone.
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        error = path + ": cannot create the file: " + std::strerror(errno);
+    platform::FileOpenOptions options;
+    options.write = true;
+    options.exclusive = true;
+    platform::FileHandle file;
+    std::string reason;
+    if (file.Open(path, options, reason) != platform::OpenStatus::Opened) {
+        error = path + ": cannot create the file: " + reason;
         return false;
     }
     // The rename must not reach the disk before the text does, or a crash
     // could leave an empty state file in place of a good one.
-    const bool ok = WriteWhole(fd, text) && ::fsync(fd) == 0;
-    const int savedErrno = errno;
-    if (::close(fd) != 0 || !ok) {
-        error = path + ": cannot write the file: " + std::strerror(ok ? errno : savedErrno);
+    const bool ok = file.WriteAll(text.data(), text.size(), reason) && file.Sync(reason);
+    if (!file.Close(reason) || !ok) {
+        error = path + ": cannot write the file: " + reason;
         RemoveQuietly(path);
         return false;
     }
     return true;
 }
 
-#endif
+// An exclusive lock between processes, held on a lock file of its own so
+// that the file it guards can be replaced while the lock is held. A link or
+// anything but a regular file at path is refused.
+bool Lock(const std::string& path, platform::FileHandle& lock, std::string& error)
+{
+    platform::FileOpenOptions options;
+    options.write = true;
+    options.create = true;
+    options.noFollow = true;
+    std::string reason;
+    if (lock.Open(path, options, reason) != platform::OpenStatus::Opened) {
+        error = path + ": cannot open the lock file: " + reason;
+        return false;
+    }
+    if (lock.Lock(reason))
+        return true;
+    error = path + ": cannot lock the file: " + reason;
+    return false;
+}
 
 // libstdc++ replaces an existing target on Windows too (MoveFileExW with
 // MOVEFILE_REPLACE_EXISTING), and on POSIX rename replaces a link itself,
@@ -112,7 +80,7 @@ bool Replace(const std::string& from, const std::string& to, std::string& error)
         std::filesystem::rename(std::filesystem::u8path(from), std::filesystem::u8path(to), failure);
 #ifdef _WIN32
         if (failure && failure == std::errc::permission_denied && attempt < 200) {
-            Sleep(10);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
             continue;
         }
 #endif
@@ -144,8 +112,9 @@ bool SaveState(const std::string& path, const HubFirmware& firmware, std::string
 
 RecordResult RecordFirmware(const std::string& statePath, int hub, std::uint16_t version, std::string& error)
 {
-    FileLock lock;
-    if (!lock.Acquire(statePath + ".lock", error))
+    // Closing the lock file at the end releases the lock.
+    platform::FileHandle lock;
+    if (!Lock(statePath + ".lock", lock, error))
         return RecordResult::Failed;
     // Read again under the lock: what was read before programming may
     // already be out of date.

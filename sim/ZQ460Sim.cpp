@@ -1,8 +1,8 @@
 // Stand-in for the hub maker's ISP library: answers from the hub bench file
 // instead of from hardware, with the same exports and record layout.
 #include "BenchFile.h"
+#include "FileHandle.h"
 #include "ImageFormat.h"
-#include "RegularFile.h"
 #include "SimDispatch.h"
 #include "StateFile.h"
 #include "ZQ460API.h"
@@ -95,14 +95,18 @@ std::size_t EntriesWritten(const Bench& bench)
 // byte and the version word are read, whatever the size of the file.
 bool ReadImageVersion(const char* path, std::uint16_t& version)
 {
-    tolvane::bench::RegularFile file;
-    if (file.Open(path, tolvane::bench::PathForm::Ansi) != tolvane::bench::OpenResult::Opened)
+    tolvane::platform::FileHandle file;
+    tolvane::platform::FileOpenOptions options;
+    options.form = tolvane::platform::PathForm::Ansi;
+    std::string reason;
+    if (file.Open(path, options, reason) != tolvane::platform::OpenStatus::Opened)
         return false;
+    bool failed = false;
     std::uint8_t flags = 0;
-    if (file.ReadAt(image_format::kFlagsOffset, &flags, 1) != 1)
+    if (file.ReadAt(image_format::kFlagsOffset, &flags, 1, failed) != 1)
         return false;
     unsigned char word[2] = {};
-    if (file.ReadAt(image_format::LayoutOf(flags).versionWord, word, sizeof word) != sizeof word)
+    if (file.ReadAt(image_format::LayoutOf(flags).versionWord, word, sizeof word, failed) != sizeof word)
         return false;
     version = image_format::FirmwareVersion(static_cast<std::uint16_t>(word[0] | word[1] << 8), flags);
     return true;

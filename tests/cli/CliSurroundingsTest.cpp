@@ -4,9 +4,9 @@
 #include "Bench.h"
 #include "BenchFile.h"
 #include "ImageWriter.h"
-#include "RegularFile.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
+#include "TextFile.h"
 
 #include <gtest/gtest.h>
 
@@ -70,10 +70,11 @@ std::map<int, std::string> Successes(const std::string& log)
 // deletion would itself keep the writers from replacing the file.
 std::string ReadIfThere(const std::string& file)
 {
-    tolvane::bench::RegularFile reader;
+    tolvane::platform::FileHandle reader;
     std::string text;
-    if (reader.Open(file, tolvane::bench::PathForm::Utf8) == tolvane::bench::OpenResult::Opened)
-        reader.ReadAll(tolvane::bench::kMaxTextFileSize, text);
+    std::string error;
+    if (reader.Open(file, tolvane::platform::FileOpenOptions{}, error) == tolvane::platform::OpenStatus::Opened)
+        tolvane::bench::ReadAll(reader, tolvane::bench::kMaxTextFileSize, text);
     return text;
 }
 

@@ -1,8 +1,12 @@
-#include "HistoryFile.h"
+// The clock on both systems, which differ only in the name of the
+// thread-safe UTC breakdown.
+#include "Platform.h"
 
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+
+namespace tolvane::platform {
 
 std::string UtcNow()
 {
@@ -22,3 +26,5 @@ std::string UtcNow()
     std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(ms % 1000));
     return text;
 }
+
+} // namespace tolvane::platform
