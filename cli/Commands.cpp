@@ -108,7 +108,6 @@ nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& sessio
 
 bool LoadApproved(const ApprovalOptions& options, Approval& approval)
 {
-    Approval approval;
     std::string error;
     if (LoadApproval(options, approval, error))
         return true;
