@@ -22,14 +22,6 @@
 #include <vector>
 
 namespace {
-// What both buttons run first: both texts emptied and the scan sequence.
-bool Scan(CHubUpgrader& upgrader, ConsoleWindow& window)
-{
-    upgrader.m_strLog.clear();
-    upgrader.m_strMsg.clear();
-    return upgrader.Initialzation(&window);
-}
-
 std::unique_ptr<StdoutCapture> CaptureWhen(bool wanted)
 {
     return wanted ? std::make_unique<StdoutCapture>() : nullptr;
@@ -137,7 +129,7 @@ int RunScanCommand(const CliOptions& options)
     auto capture = CaptureWhen(options.json);
     if (!CaptureReady(capture))
         return kExitFailed;
-    const bool passed = Scan(theHubUpgrader, window);
+    const bool passed = theHubUpgrader.Scan(&window);
     if (!options.json) {
         WriteOut(LogOf(window));
         return passed ? kExitDone : kExitFailed;

@@ -2,6 +2,7 @@
 
 #include "HubUpgrader.h"
 #include "ImageFormat.h"
+#include "ReadOnlyNote.h"
 #include "TextEscape.h"
 
 #include <cstdlib>
@@ -32,16 +33,10 @@ std::string TargetReason(const ImageVerdict& verdict, const HubRecord& record)
     return CHubUpgrader::Format("target identifier %04X, ", verdict.targetId) + needs;
 }
 
-bool OnSystemHubs()
-{
-    const char* hubs = std::getenv("TOLVANE_HUBS");
-    return hubs && std::strcmp(hubs, "system") == 0;
-}
-
 std::string CompatibilityReason(const ImageVerdict& verdict, const HubInfo& hub)
 {
     const unsigned chip = hub.chipVersion;
-    if (chip == 0 && OnSystemHubs())
+    if (chip == 0 && SystemHubsSelected())
         return "chip version unknown on this system";
     if (chip != 0x10 && chip != 0xB2 && chip != 0xB3)
         return CHubUpgrader::Format("chip version %02X fits no image", chip);

@@ -2,16 +2,12 @@
 // simulated library, whose report the table does not filter.
 #include "HubListingSources.h"
 
-#include "Platform.h"
-#include "ZQ460API.h"
+#include "LibraryReport.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace {
-// The filter driver's key, as the scan's driver check tests it.
-const wchar_t kFilterDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
-
 std::string FieldText(const std::uint8_t* field, std::size_t size)
 {
     const void* zero = std::memchr(field, 0, size);
@@ -37,16 +33,14 @@ bool ListLibraryHubs(IniInfo& table, HubListing& listing)
     // The library may keep the addresses it is handed, as it does during a
     // scan; the record stays where it is for the whole run.
     static EnumInfo report;
-    std::memset(&report, 0, sizeof report);
     std::uint32_t version = 0;
-    RX_GetDllVersion(&version);
+    const bool reported = ReadLibraryReport(table, report, version);
     listing.libraryVersion = version;
-    RX_SetIniInfo(&table);
-    if (RX_GetEnumInfo(&report) != 0)
+    if (!reported)
         return false;
     const unsigned count = std::min<unsigned>(report.hubCount, kMaxHubs);
     for (unsigned i = 0; i < count; ++i)
         listing.hubs.push_back(FromEntry(report.hubs[i]));
-    listing.driverCheckPasses = tolvane::platform::MachineKeyExists(kFilterDriverKey);
+    listing.driverCheckPasses = FilterDriverInstalled();
     return true;
 }

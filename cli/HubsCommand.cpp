@@ -4,27 +4,15 @@
 #include "ExitStatus.h"
 #include "HubListingSources.h"
 #include "JsonReport.h"
+#include "ReadOnlyNote.h"
 #include "TargetTable.h"
 
-#ifndef _WIN32
-#include "HubSource.h"
-#endif
-
 namespace {
-bool SystemSelected()
-{
-#ifdef _WIN32
-    return false;
-#else
-    return tolvane::syshubs::SelectedHubSource() == tolvane::syshubs::HubSource::System;
-#endif
-}
-
 // Read straight from the tree, the system mode's hubs are all there, and
 // the table decides which the scan sees; the library reports its own.
 bool Collect(IniInfo& table, HubListing& listing)
 {
-    if (SystemSelected()) {
+    if (SystemHubsSelected()) {
 #ifndef _WIN32
         ListSystemHubs(listing);
 #endif

@@ -4,12 +4,14 @@
 #include "Explain.h"
 #include "FileDigest.h"
 #include "FirmwareImage.h"
+#include "HistoryLines.h"
 #include "JsonReport.h"
 #include "ShownName.h"
 #include "TextEscape.h"
 
 #include <cstdio>
 
+using history::Hex;
 using nlohmann::json;
 
 namespace {

@@ -1,16 +1,14 @@
 #include "JsonReport.h"
 
 #include "Explain.h"
+#include "HistoryLines.h"
 #include "Platform.h"
 #include "ShownName.h"
 #include "TextEscape.h"
 
 using nlohmann::json;
 
-std::string Hex(unsigned value, int digits)
-{
-    return CHubUpgrader::Format("%0*X", digits, value);
-}
+using history::Hex;
 
 namespace {
 json SettingsJson(const CHubUpgrader& upgrader)
@@ -54,22 +52,19 @@ json ImageJson(const std::optional<ChosenImage>& image)
 }
 } // namespace
 
-json HubJson(const HubInfo& hub, unsigned index)
+namespace {
+// The hub as the history names it, with what the scan read of it besides.
+json ScannedHubJson(unsigned entry, const HubInfo& hub)
 {
-    return {{"index", index},
-            {"number", index + 1},
-            {"depth", hub.depth},
-            {"port", hub.portIndex},
-            {"vid", Hex(hub.descriptor.idVendor, 4)},
-            {"pid", Hex(hub.descriptor.idProduct, 4)},
-            {"bcdUSB", Hex(hub.descriptor.bcdUSB, 4)},
-            {"firmwareVersion", Hex(hub.descriptor.bcdDevice, 4)},
-            {"firmwareVersionText", ListedFirmwareVersion(hub)},
-            {"chipVersion", Hex(hub.chipVersion, 2)},
-            {"hubFlags", Hex(hub.hubFlags, 2)},
-            {"manufacturer", EscapeField(hub.manufacturer, sizeof hub.manufacturer, EscapeFor::Data)},
-            {"product", EscapeField(hub.product, sizeof hub.product, EscapeFor::Data)}};
+    json shown = history::HubJson(entry, hub);
+    shown["bcdUSB"] = Hex(hub.descriptor.bcdUSB, 4);
+    shown["firmwareVersion"] = Hex(hub.descriptor.bcdDevice, 4);
+    shown["firmwareVersionText"] = ListedFirmwareVersion(hub);
+    shown["chipVersion"] = Hex(hub.chipVersion, 2);
+    shown["hubFlags"] = Hex(hub.hubFlags, 2);
+    return shown;
 }
+} // namespace
 
 json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecorder& recorder, bool scanPassed)
 {
@@ -79,7 +74,7 @@ json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecord
     json hubs = json::array();
     const unsigned count = scanPassed ? upgrader.m_EnumInfo.hubCount : 0;
     for (unsigned i = 0; i < count && i < kMaxHubs; ++i)
-        hubs.push_back(HubJson(upgrader.m_EnumInfo.hubs[i], i));
+        hubs.push_back(ScannedHubJson(i, upgrader.m_EnumInfo.hubs[i]));
     return {{"program", {{"name", "tolvane-cli"}, {"version", TOLVANE_VERSION}}},
             {"library", library},
             {"command", command},

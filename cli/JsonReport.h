@@ -11,10 +11,6 @@
 #include <cstdint>
 #include <string>
 
-std::string Hex(unsigned value, int digits);
-
-nlohmann::json HubJson(const HubInfo& hub, unsigned index);
-
 // What every scan-based command reports: program and library, the settings
 // as read, and the hub table when the scan passed.
 nlohmann::json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecorder& recorder,

@@ -147,9 +147,7 @@ int RunPlanCommand(const CliOptions& options)
                      capture.Error().c_str());
         return kExitFailed;
     }
-    theHubUpgrader.m_strLog.clear();
-    theHubUpgrader.m_strMsg.clear();
-    const bool passed = theHubUpgrader.Initialzation(&window);
+    const bool passed = theHubUpgrader.Scan(&window);
     nlohmann::json document = ScanJson("plan", theHubUpgrader, recorder, passed);
     if (passed)
         theHubUpgrader.PlanUpgrade(&window);

@@ -23,11 +23,7 @@ namespace {
 // The library reads which hubs to serve when it is first called.
 void ChooseHubs(const std::string& hubs)
 {
-#ifdef _WIN32
-    _putenv_s("TOLVANE_HUBS", hubs.c_str());
-#else
-    setenv("TOLVANE_HUBS", hubs.c_str(), 1);
-#endif
+    tolvane::platform::SetEnvironment("TOLVANE_HUBS", hubs);
 }
 
 int RunCommand(const CliOptions& options)

@@ -67,6 +67,9 @@ public:
 
     // The scan sequence: library version, settings, filter driver, hub search.
     bool Initialzation(IUpgraderWindow* dialog);
+    // What both buttons run: the log and message texts emptied, then
+    // Initialzation.
+    bool Scan(IUpgraderWindow* dialog);
     void GetDllInfo();
     bool LoadSettingFromIni();
     bool ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric);

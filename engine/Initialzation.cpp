@@ -1,10 +1,14 @@
 #include "HubUpgrader.h"
 
+#include "LibraryReport.h"
 #include "Platform.h"
 #include "ZQ460API.h"
 
-namespace {
-const wchar_t kFilterDriverKey[] = L"SYSTEM\\CurrentControlSet\\Services\\zq460filter";
+bool CHubUpgrader::Scan(IUpgraderWindow* dialog)
+{
+    m_strLog.clear();
+    m_strMsg.clear();
+    return Initialzation(dialog);
 }
 
 bool CHubUpgrader::Initialzation(IUpgraderWindow* dialog)
@@ -48,7 +52,7 @@ bool CHubUpgrader::IsDriverInstallNeeded()
 
     // Any failure to open the service key, access errors included, means the
     // filter driver is missing: without it the library cannot reach the hubs.
-    if (tolvane::platform::MachineKeyExists(kFilterDriverKey)) {
+    if (FilterDriverInstalled()) {
         AppendLog("\t Success\r\n");
         PushLog();
         return false;

@@ -4,16 +4,12 @@
 #ifndef TOLVANE_HISTORY_HISTORYFILE_H
 #define TOLVANE_HISTORY_HISTORYFILE_H
 
-#include <cstdint>
+#include "FileHandle.h"
+
 #include <string>
 
 class HistoryFile {
 public:
-    HistoryFile() = default;
-    ~HistoryFile();
-    HistoryFile(const HistoryFile&) = delete;
-    HistoryFile& operator=(const HistoryFile&) = delete;
-
     // Opens the file at path for appending, creating it when missing. Never
     // waits for a reader (a FIFO) and takes regular files only. False with
     // error set (a few words) otherwise.
@@ -26,11 +22,9 @@ public:
     bool Append(const std::string& line, std::string& error);
 
 private:
-#ifdef _WIN32
-    void* m_handle = nullptr;
-#else
-    int m_fd = -1;
-#endif
+    bool AppendLocked(const std::string& line, std::string& error);
+
+    tolvane::platform::FileHandle m_file;
 };
 
 #endif

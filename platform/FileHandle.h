@@ -75,6 +75,11 @@ private:
 #endif
 };
 
+// Puts the folder holding path on stable storage, so that a file just
+// created there keeps its name after a power cut. Nothing to do on Windows,
+// whose file system logs the new name with the file. False with error set.
+bool SyncFolderOf(const std::string& path, std::string& error);
+
 } // namespace tolvane::platform
 
 #endif

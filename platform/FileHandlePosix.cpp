@@ -196,4 +196,17 @@ void FileHandle::Unlock()
     LockWhole(m_fd, F_UNLCK);
 }
 
+bool SyncFolderOf(const std::string& path, std::string& error)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const bool synced = fd >= 0 && ::fsync(fd) == 0;
+    if (!synced)
+        error = "cannot sync the folder " + folder + ": " + Reason(errno);
+    if (fd >= 0)
+        ::close(fd);
+    return synced;
+}
+
 } // namespace tolvane::platform

@@ -203,4 +203,9 @@ void FileHandle::Unlock()
     ::UnlockFileEx(AsHandle(m_handle), 0, 1, 0, &place);
 }
 
+bool SyncFolderOf(const std::string& /*path*/, std::string& /*error*/)
+{
+    return true;
+}
+
 } // namespace tolvane::platform

@@ -56,6 +56,9 @@ std::string UtcNow();
 // The computer's name as UTF-8; empty when it cannot be learnt.
 std::string HostName();
 
+// Sets an environment variable of this process, for the libraries it loads.
+void SetEnvironment(const std::string& name, const std::string& value);
+
 // 8-bit text to wide text: the ANSI code page on Windows; UTF-8 elsewhere,
 // with every byte that is not valid UTF-8 taken as Latin-1.
 std::wstring WidenAnsi(const std::string& text);

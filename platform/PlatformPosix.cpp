@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -93,6 +94,11 @@ std::string HostName()
     if (::gethostname(name, sizeof name - 1) != 0)
         return std::string();
     return name;
+}
+
+void SetEnvironment(const std::string& name, const std::string& value)
+{
+    ::setenv(name.c_str(), value.c_str(), 1);
 }
 
 void SleepMs(std::uint32_t milliseconds)

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cwchar>
 #include <new>
 
@@ -33,6 +34,11 @@ std::string HostName()
     if (!::GetComputerNameW(name, &size))
         return std::string();
     return WideToUtf8(std::wstring(name, size));
+}
+
+void SetEnvironment(const std::string& name, const std::string& value)
+{
+    _putenv_s(name.c_str(), value.c_str());
 }
 
 void SleepMs(std::uint32_t milliseconds)

@@ -1,18 +1,24 @@
 #include "ReadOnlyNote.h"
 
-#include <cstdlib>
-#include <cstring>
+#ifndef _WIN32
+#include "HubSource.h"
+#endif
 
-bool ProgrammingRefused()
+bool SystemHubsSelected()
 {
 #ifdef _WIN32
     // On Windows the library in use is the maker's or the bench's; neither
     // knows TOLVANE_HUBS.
     return false;
 #else
-    const char* hubs = std::getenv("TOLVANE_HUBS");
-    return hubs != nullptr && std::strcmp(hubs, "system") == 0;
+    // Asked as the library asks, so that the two never disagree.
+    return tolvane::syshubs::SelectedHubSource() == tolvane::syshubs::HubSource::System;
 #endif
+}
+
+bool ProgrammingRefused()
+{
+    return SystemHubsSelected();
 }
 
 void NoteRefusedProgramming(const std::wstring& log, std::FILE* out)

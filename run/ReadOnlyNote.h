@@ -7,8 +7,12 @@
 #include <cstdio>
 #include <string>
 
+// True when the library in use reads the real hubs of this machine
+// (TOLVANE_HUBS=system on Linux), asked as the library itself asks.
+bool SystemHubsSelected();
+
 // True when the library in use reads the real hubs and refuses to program
-// them (TOLVANE_HUBS=system on Linux): every hub handed over fails.
+// them (the system mode): every hub handed over fails.
 bool ProgrammingRefused();
 
 // Writes one line to out when the real hubs were selected and the run

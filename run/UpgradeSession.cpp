@@ -81,11 +81,9 @@ void UpgradeSession::Run(IUpgraderWindow* window, const std::function<void()>& a
     watchers.Add(m_history.get());
     {
         const SessionWatching watching(m_upgrader, watchers);
-        m_upgrader.m_strLog.clear();
-        m_upgrader.m_strMsg.clear();
         // Settings and hubs are read anew in the same press, so the run
         // never works on a table that an earlier scan left behind.
-        m_scanned = m_upgrader.Initialzation(window);
+        m_scanned = m_upgrader.Scan(window);
         if (m_scanned)
             m_upgraded = m_upgrader.RunUpgrade(window);
         else if (m_history)
@@ -107,11 +105,7 @@ void UpgradeSession::Verify()
 {
     const std::wstring runLog = m_upgrader.m_strLog;
     bool passed = false;
-    const auto rescan = [this, &passed] {
-        m_upgrader.m_strLog.clear();
-        m_upgrader.m_strMsg.clear();
-        passed = m_upgrader.Initialzation(nullptr);
-    };
+    const auto rescan = [this, &passed] { passed = m_upgrader.Scan(nullptr); };
     if (m_options.quietly)
         m_options.quietly(rescan);
     else

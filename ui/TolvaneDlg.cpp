@@ -16,12 +16,10 @@ void CTolvaneDlg::InitDialogLogic()
 
 void CTolvaneDlg::OnScanDevice()
 {
-    m_upgrader.m_strLog.clear();
-    m_upgrader.m_strMsg.clear();
     ShowPressed(IDC_SCAN_DEVICE, true);
     SetProgressPos(0);
     FillLampWith(kLampYellow);
-    if (m_upgrader.Initialzation(this)) {
+    if (m_upgrader.Scan(this)) {
         EnableControl(IDC_START_UPGRADE, true);
         FillLampWith(kLampGreen);
         bUpgradeReady = 1;

@@ -1,6 +1,6 @@
 // SpiFlash.ini's target-ID table, read without a scan.
-#ifndef TOLVANE_CLI_TARGETTABLE_H
-#define TOLVANE_CLI_TARGETTABLE_H
+#ifndef TOLVANE_ENGINE_TARGETTABLE_H
+#define TOLVANE_ENGINE_TARGETTABLE_H
 
 #include "IspRecords.h"
 

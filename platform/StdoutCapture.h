@@ -2,8 +2,8 @@
 // settings file) while a JSON document, or a rescan, must keep it clean: the
 // output is a pipe meanwhile, drained by a thread of this process into
 // memory, so that no temporary file or folder is needed.
-#ifndef TOLVANE_CLI_STDOUTCAPTURE_H
-#define TOLVANE_CLI_STDOUTCAPTURE_H
+#ifndef TOLVANE_PLATFORM_STDOUTCAPTURE_H
+#define TOLVANE_PLATFORM_STDOUTCAPTURE_H
 
 #include <string>
 #include <thread>
