@@ -8,11 +8,11 @@
 #include "TargetTable.h"
 
 namespace {
-// Read straight from the tree, the system mode's hubs are all there, and
+// In the system mode, read straight from the tree, its hubs are all there, and
 // the table decides which the scan sees; the library reports its own.
 bool Collect(IniInfo& table, HubListing& listing)
 {
-    if (SystemHubsSelected()) {
+    if (ProgrammingRefused()) {
 #ifndef _WIN32
         ListSystemHubs(listing);
 #endif

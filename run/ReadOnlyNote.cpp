@@ -1,24 +1,21 @@
 #include "ReadOnlyNote.h"
 
-#ifndef _WIN32
 #include "HubSource.h"
-#endif
 
 bool SystemHubsSelected()
+{
+    return tolvane::syshubs::SelectedHubSource() == tolvane::syshubs::HubSource::System;
+}
+
+bool ProgrammingRefused()
 {
 #ifdef _WIN32
     // On Windows the library in use is the maker's or the bench's; neither
     // knows TOLVANE_HUBS.
     return false;
 #else
-    // Asked as the library asks, so that the two never disagree.
-    return tolvane::syshubs::SelectedHubSource() == tolvane::syshubs::HubSource::System;
-#endif
-}
-
-bool ProgrammingRefused()
-{
     return SystemHubsSelected();
+#endif
 }
 
 void NoteRefusedProgramming(const std::wstring& log, std::FILE* out)

@@ -7,12 +7,12 @@
 #include <cstdio>
 #include <string>
 
-// True when the library in use reads the real hubs of this machine
-// (TOLVANE_HUBS=system on Linux), asked as the library itself asks.
+// True when TOLVANE_HUBS selects the real hubs of this machine, read as the
+// Linux library itself reads it.
 bool SystemHubsSelected();
 
 // True when the library in use reads the real hubs and refuses to program
-// them (the system mode): every hub handed over fails.
+// them (the system mode, on Linux): every hub handed over fails.
 bool ProgrammingRefused();
 
 // Writes one line to out when the real hubs were selected and the run

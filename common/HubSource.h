@@ -1,8 +1,8 @@
 // Which hubs the Linux ISP library reports: the simulated bench or the real
 // USB tree of this machine. Chosen per call from TOLVANE_HUBS, so that the
 // command line and the window pick it the same way, without the engine.
-#ifndef TOLVANE_SYSHUBS_HUBSOURCE_H
-#define TOLVANE_SYSHUBS_HUBSOURCE_H
+#ifndef TOLVANE_COMMON_HUBSOURCE_H
+#define TOLVANE_COMMON_HUBSOURCE_H
 
 namespace tolvane::syshubs {
 
