@@ -45,6 +45,17 @@ KeyStatus StatusOfPemLabel(const std::string& label)
     return KeyStatus::OtherPem;
 }
 
+KeyStatus StatusOfPemText(const std::string& text, std::string& detail)
+{
+    std::string label;
+    if (!FirstPemLabel(text, label))
+        return KeyStatus::NotPem;
+    const KeyStatus byLabel = StatusOfPemLabel(label);
+    if (byLabel == KeyStatus::OtherPem)
+        detail = label;
+    return byLabel;
+}
+
 bool BigEndianInto(const std::uint8_t* littleEndian, std::size_t size, std::uint8_t* out, std::size_t width)
 {
     // High-order zero bytes (a sign byte among them) carry no value.

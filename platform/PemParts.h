@@ -20,6 +20,10 @@ bool FirstPemLabel(const std::string& text, std::string& label);
 // contents the system must still judge, else the kind that is refused.
 KeyStatus StatusOfPemLabel(const std::string& label);
 
+// The same for a key file's text, before its contents are decoded: NotPem
+// without a "-----BEGIN" line; OtherPem with the label in detail.
+KeyStatus StatusOfPemText(const std::string& text, std::string& detail);
+
 // An ECDSA integer as crypt32 decodes it (little-endian, unsigned) written
 // big-endian into the width bytes at out, as CNG takes r and s. False when
 // it is zero or does not fit.

@@ -167,12 +167,7 @@ KeyStatus VerifyKey::Import(const std::string& text, std::string& detail)
 {
     m_handles.reset();
     m_fingerprint.clear();
-    std::string label;
-    if (!FirstPemLabel(text, label))
-        return KeyStatus::NotPem;
-    const KeyStatus byLabel = StatusOfPemLabel(label);
-    if (byLabel == KeyStatus::OtherPem)
-        detail = label;
+    const KeyStatus byLabel = StatusOfPemText(text, detail);
     if (byLabel != KeyStatus::Usable)
         return byLabel;
     std::vector<BYTE> der;
