@@ -10,6 +10,7 @@
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
+#include "ScanSession.h"
 #include "ShownName.h"
 #include "StdoutCapture.h"
 #include "StdoutStatus.h"
@@ -91,21 +92,14 @@ nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& sessio
         document["approvedList"] = ApprovedListJson(*approval);
     if (!session.Interruption().empty())
         document["interrupted"] = session.Interruption();
+    if (!session.Recorder().notStarted.empty())
+        document["notStarted"] = session.Recorder().notStarted;
     document["notes"] = notes;
     document["log"] = log;
     document["verifyLog"] = session.VerifyLines();
     return document;
 }
 } // namespace
-
-bool LoadApproved(const ApprovalOptions& options, Approval& approval)
-{
-    std::string error;
-    if (LoadApproval(options, approval, error))
-        return true;
-    std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.list).c_str(), error.c_str());
-    return false;
-}
 
 nlohmann::json ApprovedListJson(const Approval& approval)
 {
@@ -123,18 +117,17 @@ void WriteOut(const std::string& text)
 
 int RunScanCommand(const CliOptions& options)
 {
-    RunRecorder recorder;
-    const Watching watching(recorder);
+    ScanSession session(theHubUpgrader);
     ConsoleWindow window(nullptr);
     auto capture = CaptureWhen(options.json);
     if (!CaptureReady(capture))
         return kExitFailed;
-    const bool passed = theHubUpgrader.Scan(&window);
+    const bool passed = session.Run(&window);
     if (!options.json) {
         WriteOut(LogOf(window));
         return passed ? kExitDone : kExitFailed;
     }
-    nlohmann::json document = ScanJson("scan", theHubUpgrader, recorder, passed);
+    nlohmann::json document = ScanJson("scan", theHubUpgrader, session.Recorder(), passed);
     document["notes"] = capture->Finish();
     document["log"] = LogOf(window);
     WriteOut(DumpJson(document));

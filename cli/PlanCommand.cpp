@@ -2,13 +2,12 @@
 // engine's own decisions; nothing is programmed.
 #include "Commands.h"
 
-#include "ApprovalGate.h"
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
 #include "Explain.h"
 #include "JsonReport.h"
+#include "PlanSession.h"
 #include "Platform.h"
-#include "ReadOnlyNote.h"
 #include "RunRecorder.h"
 #include "ShownName.h"
 #include "StdoutCapture.h"
@@ -18,20 +17,6 @@
 #include <memory>
 
 namespace {
-// Where the library refuses every write, a hub that upgrade would hand over
-// fails there; the plan says so instead of promising the write.
-bool WouldBeRefused(const HubRecord& record)
-{
-    return record.Outcome() == HubOutcome::Program && ProgrammingRefused();
-}
-
-int PlanExitStatus(const std::vector<HubRecord>& records)
-{
-    if (std::any_of(records.begin(), records.end(), WouldBeRefused))
-        return kExitFailed;
-    return RunExitStatus(records);
-}
-
 std::string CurrentText(const HubRecord& record)
 {
     if (*record.currentBy == CurrentCheck::ReferenceVersion)
@@ -78,19 +63,6 @@ std::string DigestText(const HubRecord& record)
                                 static_cast<unsigned long long>(record.image->digest->size));
 }
 
-// Plan has no write: every hub that would be programmed is put to the
-// check that would hold its write.
-void CheckApproval(const ApprovalGate& gate, std::vector<HubRecord>& records)
-{
-    for (HubRecord& record : records) {
-        if (record.Outcome() != HubOutcome::Program)
-            continue;
-        const WriteDecision decision = gate.Check(tolvane::platform::kImageFolder + record.image->name);
-        if (decision.kind != WriteDecision::Kind::Proceed)
-            record.refused = decision.reason;
-    }
-}
-
 // The engine's notes come first; the plan starts on a line of its own.
 std::string AfterNotes(const std::string& notes)
 {
@@ -134,11 +106,12 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
 
 int RunPlanCommand(const CliOptions& options)
 {
-    Approval approval;
-    if (options.approval.Given() && !LoadApproved(options.approval, approval))
+    PlanSession session(theHubUpgrader, PlanOptions{options.approval, options.explain, options.json});
+    if (!session.Prepare()) {
+        std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.approval.list).c_str(),
+                     session.Error().c_str());
         return kExitUsage;
-    RunRecorder recorder(options.explain);
-    const Watching watching(recorder);
+    }
     ConsoleWindow window(nullptr);
     // Text keeps the notes too, to end them before the plan starts.
     StdoutCapture capture;
@@ -147,22 +120,18 @@ int RunPlanCommand(const CliOptions& options)
                      capture.Error().c_str());
         return kExitFailed;
     }
-    const bool passed = theHubUpgrader.Scan(&window);
-    nlohmann::json document = ScanJson("plan", theHubUpgrader, recorder, passed);
-    if (passed)
-        theHubUpgrader.PlanUpgrade(&window);
+    nlohmann::json document;
+    session.Run(&window, [&] { document = ScanJson("plan", theHubUpgrader, session.Recorder(), session.Scanned()); });
     const std::string notes = capture.Finish();
-    if (options.approval.Given())
-        CheckApproval(ApprovalGate(approval.list), recorder.hubs);
-    const int status = passed ? PlanExitStatus(recorder.hubs) : kExitFailed;
+    const int status = session.Status();
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     if (!options.json) {
-        WriteOut(passed ? AfterNotes(notes) + PlanText(recorder.hubs, options.explain) : notes + log);
+        WriteOut(session.Scanned() ? AfterNotes(notes) + PlanText(session.Hubs(), options.explain) : notes + log);
         return status;
     }
-    document["plan"] = PlanJson(recorder.hubs, options.explain);
-    if (options.approval.Given())
-        document["approvedList"] = ApprovedListJson(approval);
+    document["plan"] = PlanJson(session.Hubs(), options.explain);
+    if (const Approval* approval = session.LoadedApproval())
+        document["approvedList"] = ApprovedListJson(*approval);
     document["exitStatus"] = status;
     document["notes"] = notes;
     document["log"] = log;

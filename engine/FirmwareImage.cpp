@@ -2,6 +2,10 @@
 
 #include "Platform.h"
 
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
 FirmwareImage::FirmwareImage() = default;
 FirmwareImage::~FirmwareImage() = default;
 
@@ -23,9 +27,20 @@ bool FirmwareImage::Open(const std::string& path, std::string& error)
     return true;
 }
 
+void FirmwareImage::OpenBytes(std::shared_ptr<const std::string> bytes)
+{
+    Close();
+    m_bytes = std::move(bytes);
+    if (!m_bytes)
+        return;
+    m_size = m_bytes->size();
+    m_headerBytes = ReadField(0, m_header, sizeof m_header);
+}
+
 void FirmwareImage::Close()
 {
     m_file.reset();
+    m_bytes.reset();
     m_size = 0;
     m_headerBytes = 0;
 }
@@ -51,6 +66,13 @@ bool FirmwareImage::IsWritable() const
 
 std::size_t FirmwareImage::ReadField(std::uint64_t offset, std::uint8_t* out, std::size_t length) const
 {
+    if (m_bytes) {
+        if (offset >= m_bytes->size())
+            return 0;
+        const std::size_t present = static_cast<std::size_t>(std::min<std::uint64_t>(length, m_bytes->size() - offset));
+        std::memcpy(out, m_bytes->data() + offset, present);
+        return present;
+    }
     return m_file ? m_file->ReadAt(offset, out, length) : 0;
 }
 

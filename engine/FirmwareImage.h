@@ -1,6 +1,6 @@
-// Reads the few fields of one firmware image file that the engine needs.
-// Every read is positioned; bytes beyond the end of the file are absent, and
-// a test that needs an absent byte fails.
+// Reads the few fields of one firmware image that the engine needs, from its
+// file or from bytes already read. Every read is positioned; bytes beyond
+// the end are absent, and a test that needs an absent byte fails.
 #ifndef TOLVANE_ENGINE_FIRMWAREIMAGE_H
 #define TOLVANE_ENGINE_FIRMWAREIMAGE_H
 
@@ -26,6 +26,9 @@ public:
     bool Open(const std::string& path);
     // The same, with the system's reason in error when it fails.
     bool Open(const std::string& path, std::string& error);
+    // Reads the image from bytes read once before, which it shares: the fit
+    // judged on them is the fit of exactly what is written.
+    void OpenBytes(std::shared_ptr<const std::string> bytes);
     void Close();
 
     std::uint64_t Size() const { return m_size; }
@@ -54,6 +57,7 @@ public:
 
 private:
     std::unique_ptr<tolvane::platform::ReadOnlyFile> m_file;
+    std::shared_ptr<const std::string> m_bytes;
     std::uint64_t m_size = 0;
     std::uint8_t m_header[image_format::kHeaderSize] = {};
     std::size_t m_headerBytes = 0;

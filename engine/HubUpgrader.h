@@ -144,14 +144,29 @@ private:
 
     std::string WantedImageName(const HubInfo& hub);
     const TargetIdEntry* FindTargetId(std::uint32_t vidPid) const;
+    bool SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* path, ImageVerdict& chosen);
     ImageVerdict CheckImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, const std::string& wanted,
                             const std::wstring& name) const;
+    // The tests of an opened image; verdict names it and says what it wants.
+    void JudgeImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, FirmwareImage& image,
+                    ImageVerdict& verdict) const;
+    // The chosen image's bytes as a watcher read them once, judged again:
+    // empty when they are the image that was chosen and still fit, else
+    // what changed.
+    std::string ChangeSinceChoice(std::uint32_t vidPid, const HubInfo& hub, const ImageVerdict& chosen,
+                                  FirmwareImage& taken) const;
     ImageTest StringTest(const FirmwareImage& image, const HubInfo& hub, ImageVerdict& verdict) const;
     void LogVerdict(const ImageVerdict& verdict);
     bool TakeScannedTable();
-    enum class HubDecision { Current, NoImage, Failed, Program };
-    // Everything the run decides for one hub before the library call.
-    HubDecision DecideHub(unsigned entry, char* path);
+    enum class HubDecision { Current, NoImage, Failed, Held, Program };
+    // Everything the run decides for one hub before the library call; Held
+    // leaves in held why a watcher kept the image from the hub.
+    HubDecision DecideHub(unsigned entry, char* path, WriteDecision& held);
+    // The chosen image as the hub's turn uses it: the bytes a watcher read
+    // once, judged again, or else the file. False with held set when the
+    // hub must not be written.
+    bool OpenChosenImage(std::uint32_t vidPid, const HubInfo& hub, const char* path, const ImageVerdict& chosen,
+                         FirmwareImage& image, WriteDecision& held);
     // What a watcher decided before the write; Proceed when none was asked.
     WriteDecision::Kind UpgradeHub(unsigned entry, int step, int& position, unsigned& upgraded);
     void LogHubCurrent(unsigned hubNumber);

@@ -65,6 +65,12 @@ const TargetIdEntry* CHubUpgrader::FindTargetId(std::uint32_t vidPid) const
 
 bool CHubUpgrader::SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* path)
 {
+    ImageVerdict chosen;
+    return SelectImage(vidPid, hub, path, chosen);
+}
+
+bool CHubUpgrader::SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* path, ImageVerdict& chosenVerdict)
+{
     const std::string wanted = WantedImageName(hub);
     const TargetIdEntry* target = FindTargetId(vidPid);
     if (!target) {
@@ -102,6 +108,7 @@ bool CHubUpgrader::SelectImage(std::uint32_t vidPid, const HubInfo& hub, char* p
         if (!chosen && verdict.test == ImageTest::Fits) {
             const std::string imagePath = tolvane::platform::kImageFolder + verdict.name8;
             std::memcpy(path, imagePath.c_str(), imagePath.size() + 1);
+            chosenVerdict = verdict;
             chosen = true;
         }
     }
@@ -138,6 +145,13 @@ ImageVerdict CHubUpgrader::CheckImage(std::uint32_t vidPid, const HubInfo& hub, 
     verdict.test = ImageTest::Unopenable;
     if (!verdict.converted || imagePath.size() >= kImagePathSize || !image.Open(imagePath, verdict.openError))
         return verdict;
+    JudgeImage(vidPid, hub, targetId, image, verdict);
+    return verdict;
+}
+
+void CHubUpgrader::JudgeImage(std::uint32_t vidPid, const HubInfo& hub, std::uint16_t targetId, FirmwareImage& image,
+                              ImageVerdict& verdict) const
+{
     verdict.size = image.Size();
     verdict.hasTargetId = image.HasTargetId();
     verdict.targetId = verdict.hasTargetId ? image.TargetId() : 0;
@@ -146,16 +160,16 @@ ImageVerdict CHubUpgrader::CheckImage(std::uint32_t vidPid, const HubInfo& hub, 
 
     verdict.test = ImageTest::Illegal;
     if (!image.IsLegal())
-        return verdict;
+        return;
     verdict.test = ImageTest::TargetId;
     if (!image.HasTargetId() || image.TargetId() != targetId)
-        return verdict;
+        return;
 
     if (!IsSpecialHubModel(vidPid)) {
         if (m_nStringCompare != 0) {
             verdict.test = StringTest(image, hub, verdict);
             if (verdict.test != ImageTest::Fits)
-                return verdict;
+                return;
         }
         const auto marker = [&image, &verdict] {
             verdict.markerRead = image.ReadWord(image_format::kMarkerOffset, verdict.marker);
@@ -164,11 +178,34 @@ ImageVerdict CHubUpgrader::CheckImage(std::uint32_t vidPid, const HubInfo& hub, 
         };
         verdict.test = image.HasFlags() ? ImageTest::Compatibility : ImageTest::FlagsAbsent;
         if (!image.HasFlags() || !IsCompatible(image.Flags(), hub.hubFlags, hub.chipVersion, marker))
-            return verdict;
+            return;
     }
-    const bool named = m_nHubNumber == 1 || (!wanted.empty() && verdict.name8 == wanted);
+    const bool named = m_nHubNumber == 1 || (!verdict.wanted.empty() && verdict.name8 == verdict.wanted);
     verdict.test = named ? ImageTest::Fits : ImageTest::Name;
-    return verdict;
+}
+
+std::string CHubUpgrader::ChangeSinceChoice(std::uint32_t vidPid, const HubInfo& hub, const ImageVerdict& chosen,
+                                            FirmwareImage& taken) const
+{
+    const TargetIdEntry* target = FindTargetId(vidPid);
+    if (!target)
+        return "its hub's target identifier is gone";
+    ImageVerdict verdict;
+    verdict.name = chosen.name;
+    verdict.name8 = chosen.name8;
+    verdict.converted = chosen.converted;
+    verdict.wanted = chosen.wanted;
+    JudgeImage(vidPid, hub, target->targetId, taken, verdict);
+    if (verdict.test != ImageTest::Fits)
+        return "it no longer fits the hub";
+    // Bytes that still fit but are not those judged at the choice are another
+    // image all the same: its version and layout were never shown for it.
+    if (verdict.size != chosen.size)
+        return Format("its size is %llu bytes, not %llu", static_cast<unsigned long long>(verdict.size),
+                      static_cast<unsigned long long>(chosen.size));
+    if (verdict.targetId != chosen.targetId || verdict.flags != chosen.flags || verdict.hasFlags != chosen.hasFlags)
+        return "its header differs from the one judged";
+    return std::string();
 }
 
 namespace {

@@ -50,6 +50,16 @@ public:
         Each(&IUpgradeObserver::OnImageChosen, name, layout, version);
     }
     void OnImageUnreadable() override { Each(&IUpgradeObserver::OnImageUnreadable); }
+    // The first watcher that reads the image answers for all.
+    ImageTaking OnImageTaking(const std::string& imagePath) override
+    {
+        for (IUpgradeObserver* watcher : m_watchers) {
+            ImageTaking taking = watcher->OnImageTaking(imagePath);
+            if (taking.kind != ImageTaking::Kind::NotTaken)
+                return taking;
+        }
+        return {};
+    }
     WriteDecision OnWriteStarting(const std::string& imagePath) override
     {
         WriteDecision proceed;

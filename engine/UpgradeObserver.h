@@ -8,6 +8,7 @@
 #include "IspRecords.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 // Which check found a hub's firmware current.
@@ -63,6 +64,21 @@ struct WriteDecision {
     std::string libraryPath;
 };
 
+// What a watcher answers when a hub's image has been chosen: whether it read
+// the image once for the rest of the hub's turn. The engine then judges the
+// fit, the version and the layout again on exactly those bytes, and the
+// watchers check, record and hand the library those bytes too.
+struct ImageTaking {
+    enum class Kind {
+        NotTaken, // no watcher reads images: the engine keeps to the file
+        Taken,    // bytes hold the image as read once
+        Refused,  // it could not be read; the hub is not written (refusal)
+    };
+    Kind kind = Kind::NotTaken;
+    std::shared_ptr<const std::string> bytes;
+    WriteDecision refusal; // Refused: a Refuse decision with its log line and reason
+};
+
 class IUpgradeObserver {
 public:
     virtual ~IUpgradeObserver() = default;
@@ -92,6 +108,9 @@ public:
     virtual void OnNoImage() {}
     // The chosen image, its layout ('A' or 'B') and its firmware version.
     virtual void OnImageChosen(const std::string& /*name*/, char /*layout*/, std::uint16_t /*version*/) {}
+    // An image was chosen at imagePath (as the engine passes it to
+    // RX_UpdateISP); a watcher that reads images once answers with the bytes.
+    virtual ImageTaking OnImageTaking(const std::string& /*imagePath*/) { return {}; }
     // The chosen image's version could not be read again; the hub has failed.
     virtual void OnImageUnreadable() {}
     // The library is about to write the image at imagePath (as the engine

@@ -106,12 +106,51 @@ bool CHubUpgrader::PlanUpgrade(IUpgraderWindow* dialog)
         return false;
     for (unsigned entry = m_EnumInfo.hubCount; entry-- > 0;) {
         char path[kImagePathSize] = {};
-        DecideHub(entry, path);
+        WriteDecision held;
+        const HubDecision decision = DecideHub(entry, path, held);
+        if (decision == HubDecision::Program && m_pObserver)
+            held = m_pObserver->OnWriteStarting(path);
+        // A plan writes nothing, so the watchers that would hold the write
+        // say so as they would in the run; the log is the selection's.
+        if (m_pObserver && (decision == HubDecision::Held || decision == HubDecision::Program) &&
+            held.kind != WriteDecision::Kind::Proceed && held.kind != WriteDecision::Kind::NotStarted)
+            m_pObserver->OnWriteHeld(held);
     }
     return true;
 }
 
-CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
+namespace {
+WriteDecision ChangedAfterChoice(const char* name, const std::string& what)
+{
+    WriteDecision decision;
+    decision.kind = WriteDecision::Kind::Refuse;
+    decision.logLine = std::string("!!!Error ") + name + " changed after it was chosen, not written\r\n";
+    decision.reason = std::string(name) + " changed after it was chosen: " + what;
+    return decision;
+}
+} // namespace
+
+bool CHubUpgrader::OpenChosenImage(std::uint32_t vidPid, const HubInfo& hub, const char* path,
+                                   const ImageVerdict& chosen, FirmwareImage& image, WriteDecision& held)
+{
+    const ImageTaking taking = m_pObserver ? m_pObserver->OnImageTaking(path) : ImageTaking{};
+    if (taking.kind == ImageTaking::Kind::Refused) {
+        held = taking.refusal;
+        return false;
+    }
+    if (taking.kind == ImageTaking::Kind::NotTaken) {
+        image.Open(path);
+        return true;
+    }
+    image.OpenBytes(taking.bytes);
+    const std::string change = ChangeSinceChoice(vidPid, hub, chosen, image);
+    if (change.empty())
+        return true;
+    held = ChangedAfterChoice(FileNameOf(path), change);
+    return false;
+}
+
+CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path, WriteDecision& held)
 {
     const HubInfo& hub = m_EnumInfo.hubs[entry];
     const unsigned hubNumber = entry + 1;
@@ -127,7 +166,8 @@ CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
             m_pObserver->OnHubCurrent(CurrentCheck::ReferenceVersion, version, m_wFwVersion);
         return HubDecision::Current;
     }
-    if (!SelectImage(vidPid, hub, path)) {
+    ImageVerdict chosen;
+    if (!SelectImage(vidPid, hub, path, chosen)) {
         m_strMsg = tolvane::platform::WidenAnsi(
             "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n");
         LogMsg();
@@ -136,14 +176,18 @@ CHubUpgrader::HubDecision CHubUpgrader::DecideHub(unsigned entry, char* path)
             m_pObserver->OnNoImage();
         return HubDecision::NoImage;
     }
+    // From here on the image is read where a watcher took it: the version,
+    // the layout and the write all come from the bytes judged.
+    FirmwareImage image;
+    if (!OpenChosenImage(vidPid, hub, path, chosen, image, held))
+        return HubDecision::Held;
     // An image that ends before its version word is cut short, whatever the
     // selection let through (only the size-checked target has a size rule),
     // and with the firmware check its version could not be shown to differ
     // from the hub's. It never reaches the library; the hub has failed.
     // inspect calls an image legal by the same test.
-    FirmwareImage image;
     std::uint16_t imageVersion = 0;
-    if (!image.Open(path) || !image.IsWritable() || !image.ReadFirmwareVersion(imageVersion)) {
+    if (!image.IsWritable() || !image.ReadFirmwareVersion(imageVersion)) {
         LogHubFailed(hubNumber);
         if (m_pObserver)
             m_pObserver->OnImageUnreadable();
@@ -166,11 +210,13 @@ WriteDecision::Kind CHubUpgrader::UpgradeHub(unsigned entry, int step, int& posi
 {
     const unsigned hubNumber = entry + 1;
     char path[kImagePathSize] = {};
-    if (DecideHub(entry, path) != HubDecision::Program)
-        return WriteDecision::Kind::Proceed;
     WriteDecision decision;
+    const HubDecision hubDecision = DecideHub(entry, path, decision);
+    if (hubDecision != HubDecision::Program && hubDecision != HubDecision::Held)
+        return WriteDecision::Kind::Proceed;
     if (m_pObserver) {
-        decision = m_pObserver->OnWriteStarting(path);
+        if (hubDecision == HubDecision::Program)
+            decision = m_pObserver->OnWriteStarting(path);
         if (decision.kind == WriteDecision::Kind::NotStarted)
             return decision.kind;
         if (decision.kind != WriteDecision::Kind::Proceed) {

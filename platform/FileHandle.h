@@ -58,6 +58,9 @@ public:
     // full disk, a file-size limit) is a failure with the reason set.
     bool WriteAll(const void* data, std::size_t length, std::string& error);
     bool Size(std::uint64_t& size, std::string& error);
+    // The size the opening learnt where it learnt one (POSIX: its check of
+    // the file's type), so that a reader asks the system once; else Size.
+    bool OpenedSize(std::uint64_t& size, std::string& error);
     // Cuts the file back to size bytes.
     bool Truncate(std::uint64_t size, std::string& error);
     // Puts what was written on stable storage.
@@ -72,6 +75,7 @@ private:
     void* m_handle = nullptr;
 #else
     int m_fd = -1;
+    std::uint64_t m_openedSize = 0;
 #endif
 };
 

@@ -58,7 +58,7 @@ FileHandle::~FileHandle()
     Close(ignored);
 }
 
-FileHandle::FileHandle(FileHandle&& other) noexcept : m_fd(other.m_fd)
+FileHandle::FileHandle(FileHandle&& other) noexcept : m_fd(other.m_fd), m_openedSize(other.m_openedSize)
 {
     other.m_fd = -1;
 }
@@ -69,6 +69,7 @@ FileHandle& FileHandle::operator=(FileHandle&& other) noexcept
         std::string ignored;
         Close(ignored);
         m_fd = other.m_fd;
+        m_openedSize = other.m_openedSize;
         other.m_fd = -1;
     }
     return *this;
@@ -92,6 +93,7 @@ OpenStatus FileHandle::Open(const std::string& path, const FileOpenOptions& opti
         return OpenStatus::Refused;
     }
     m_fd = fd;
+    m_openedSize = static_cast<std::uint64_t>(info.st_size);
     return OpenStatus::Opened;
 }
 
@@ -149,6 +151,12 @@ bool FileHandle::WriteAll(const void* data, std::size_t length, std::string& err
         }
         done += static_cast<std::size_t>(put);
     }
+    return true;
+}
+
+bool FileHandle::OpenedSize(std::uint64_t& size, std::string& /*error*/)
+{
+    size = m_openedSize;
     return true;
 }
 

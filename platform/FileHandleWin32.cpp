@@ -159,6 +159,11 @@ bool FileHandle::WriteAll(const void* data, std::size_t length, std::string& err
     return true;
 }
 
+bool FileHandle::OpenedSize(std::uint64_t& size, std::string& error)
+{
+    return Size(size, error);
+}
+
 bool FileHandle::Size(std::uint64_t& size, std::string& error)
 {
     LARGE_INTEGER now{};

@@ -39,7 +39,7 @@ std::unique_ptr<ReadOnlyFile> OpenReadOnly(const std::string& path, std::string&
     options.form = PathForm::Ansi;
     FileHandle file;
     std::uint64_t size = 0;
-    if (file.Open(path, options, error) != OpenStatus::Opened || !file.Size(size, error))
+    if (file.Open(path, options, error) != OpenStatus::Opened || !file.OpenedSize(size, error))
         return nullptr;
     try {
         return std::make_unique<HandleFile>(std::move(file), size);

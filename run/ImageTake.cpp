@@ -22,43 +22,94 @@ WriteDecision NotTaken(const std::string& name, const std::string& error)
 }
 } // namespace
 
+ImageTaking ImageTake::OnImageTaking(const std::string& imagePath)
+{
+    ImageTaking taking;
+    m_current = Find(imagePath);
+    if (!m_current) {
+        if (m_beforeRead)
+            m_beforeRead(imagePath);
+        auto bytes = std::make_shared<std::string>();
+        std::string error;
+        if (!tolvane::platform::ReadWholeFile(imagePath, kMaxImageBytes, *bytes, error)) {
+            taking.kind = ImageTaking::Kind::Refused;
+            taking.refusal = NotTaken(NameOf(imagePath), error);
+            return taking;
+        }
+        MakeRoomFor(bytes->size());
+        m_current = &m_taken.emplace_back();
+        m_current->path = imagePath;
+        m_current->bytes = std::move(bytes);
+    }
+    taking.kind = ImageTaking::Kind::Taken;
+    taking.bytes = m_current->bytes;
+    return taking;
+}
+
 WriteDecision ImageTake::OnWriteStarting(const std::string& imagePath)
 {
-    Drop();
-    const std::string name = NameOf(imagePath);
-    std::string bytes;
+    if (!m_copies)
+        return {};
+    if (!m_current || m_current->path != imagePath)
+        return NotTaken(NameOf(imagePath), "the image was not read for this write");
     std::string error;
-    tolvane::platform::FileDigest digest;
-    if (!tolvane::platform::ReadWholeFile(imagePath, kMaxImageBytes, bytes, error) ||
-        !tolvane::platform::Sha256Bytes(bytes, digest, error) || !m_copy.Make(name, bytes, error))
-        return NotTaken(name, error);
-    m_imagePath = imagePath;
-    m_digest = digest;
+    if (m_current->copy.Path().empty() && !m_current->copy.Make(NameOf(imagePath), *m_current->bytes, error))
+        return NotTaken(NameOf(imagePath), error);
     WriteDecision proceed;
-    proceed.libraryPath = m_copy.Path();
+    proceed.libraryPath = m_current->copy.Path();
     return proceed;
 }
 
-bool ImageTake::DigestOf(const std::string& imagePath, tolvane::platform::FileDigest& digest, std::string& error) const
+bool ImageTake::DigestOf(const std::string& imagePath, tolvane::platform::FileDigest& digest, std::string& error)
 {
-    if (m_imagePath.empty() || imagePath != m_imagePath) {
+    if (!m_current || m_current->path != imagePath) {
         error = "the image was not read for this write";
         return false;
     }
-    digest = m_digest;
+    if (!m_current->digest) {
+        tolvane::platform::FileDigest hashed;
+        if (!tolvane::platform::Sha256Bytes(*m_current->bytes, hashed, error))
+            return false;
+        m_current->digest = hashed;
+    }
+    digest = *m_current->digest;
     return true;
 }
 
-tolvane::platform::DigestSource ImageTake::Digests() const
+tolvane::platform::DigestSource ImageTake::Digests()
 {
     return [this](const std::string& path, tolvane::platform::FileDigest& digest, std::string& error) {
         return DigestOf(path, digest, error);
     };
 }
 
-void ImageTake::Drop()
+std::string ImageTake::CopyPath() const
 {
-    m_copy.Remove();
-    m_imagePath.clear();
-    m_digest = {};
+    return m_current ? m_current->copy.Path() : std::string();
+}
+
+void ImageTake::Release()
+{
+    m_current = nullptr;
+    m_taken.clear();
+}
+
+ImageTake::Taken* ImageTake::Find(const std::string& imagePath)
+{
+    for (Taken& taken : m_taken)
+        if (taken.path == imagePath)
+            return &taken;
+    return nullptr;
+}
+
+// Called between two hubs' images: no copy is in the library's hands then.
+void ImageTake::MakeRoomFor(std::uint64_t size)
+{
+    std::uint64_t kept = size;
+    for (const Taken& taken : m_taken)
+        kept += taken.bytes->size();
+    while (kept > kKeptBytes && !m_taken.empty()) {
+        kept -= m_taken.front().bytes->size();
+        m_taken.pop_front();
+    }
 }

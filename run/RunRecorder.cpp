@@ -64,9 +64,6 @@ void RunRecorder::OnHubCurrent(CurrentCheck check, std::uint16_t /*hubVersion*/,
     if (HubRecord* record = Current()) {
         record->currentBy = check;
         record->comparedVersion = compared;
-        // Not written, so never taken: the report names the file as it is.
-        if (record->image && !record->image->digest)
-            record->image->digest = DigestOf(tolvane::platform::kImageFolder + record->image->name);
     }
 }
 
@@ -109,11 +106,8 @@ void RunRecorder::OnNoImage()
 
 void RunRecorder::OnImageChosen(const std::string& name, char layout, std::uint16_t version)
 {
-    if (HubRecord* record = Current()) {
-        const bool hashNow = !m_digests;
-        record->image = ChosenImage{name, layout, version,
-                                    hashNow ? DigestOf(tolvane::platform::kImageFolder + name) : std::nullopt};
-    }
+    if (HubRecord* record = Current())
+        record->image = ChosenImage{name, layout, version, TakenDigest(name)};
 }
 
 void RunRecorder::OnImageUnreadable()
@@ -130,17 +124,11 @@ void RunRecorder::OnLibraryResult(std::int32_t result, std::uint64_t millisecond
     }
 }
 
-WriteDecision RunRecorder::OnWriteStarting(const std::string& imagePath)
+WriteDecision RunRecorder::OnWriteStarting(const std::string& /*imagePath*/)
 {
     HubRecord* record = Current();
-    if (!record || !record->image)
-        return {};
-    tolvane::platform::FileDigest digest;
-    std::string ignored;
-    if (tolvane::platform::DigestFrom(m_digests, imagePath, digest, ignored))
-        record->image->digest = digest;
-    else
-        record->image->digest.reset();
+    if (record && record->image && !record->image->digest)
+        record->image->digest = TakenDigest(record->image->name);
     return {};
 }
 
@@ -150,12 +138,17 @@ void RunRecorder::OnWriteHeld(const WriteDecision& decision)
     if (!record)
         return;
     record->refused = decision.reason;
-    // Held before this watcher was asked: the bytes the check judged.
+    if (record->image && !record->image->digest)
+        record->image->digest = TakenDigest(record->image->name);
+}
+
+std::optional<tolvane::platform::FileDigest> RunRecorder::TakenDigest(const std::string& name) const
+{
     tolvane::platform::FileDigest digest;
     std::string ignored;
-    if (record->image && !record->image->digest && m_digests &&
-        m_digests(tolvane::platform::kImageFolder + record->image->name, digest, ignored))
-        record->image->digest = digest;
+    if (!m_digests || !m_digests(tolvane::platform::kImageFolder + name, digest, ignored))
+        return std::nullopt;
+    return digest;
 }
 
 // A hub whose write never began is among the hubs not started, not a
@@ -164,13 +157,6 @@ void RunRecorder::OnRunStopped(unsigned nextEntry)
 {
     if (!hubs.empty() && hubs.back().entry == nextEntry)
         hubs.pop_back();
-}
-
-std::optional<tolvane::platform::FileDigest> DigestOf(const std::string& path)
-{
-    tolvane::platform::FileDigest digest;
-    std::string ignored;
-    if (!tolvane::platform::Sha256File(path, digest, ignored))
-        return std::nullopt;
-    return digest;
+    for (unsigned entry = nextEntry + 1; entry-- > 0;)
+        notStarted.push_back(entry + 1);
 }

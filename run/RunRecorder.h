@@ -19,8 +19,8 @@ struct ChosenImage {
     std::string name;
     char layout = 'B';
     std::uint16_t version = 0;
-    // The file's SHA-256 and size, last learnt just before the library was
-    // called (else when it was chosen); unset when it could not be hashed.
+    // The SHA-256 and size of the bytes the run read for the hub; unset when
+    // the run read none (nothing asked for them) or they could not be hashed.
     std::optional<tolvane::platform::FileDigest> digest = std::nullopt;
 };
 
@@ -57,8 +57,8 @@ public:
     // explanations; otherwise none is kept, so that memory does not grow
     // with the number of images.
     explicit RunRecorder(bool everyImage = false) : m_everyImage(everyImage) {}
-    // An upgrade's recorder learns each image's digest from the run's one
-    // read of it, just before the write, and hashes nothing itself.
+    // The recorder learns each image's digest from the run's one read of it
+    // and hashes nothing itself; without a source it records none.
     void TakeDigestsFrom(tolvane::platform::DigestSource digests) { m_digests = std::move(digests); }
 
     void OnDllVersion(std::uint32_t version) override { libraryVersion = version; }
@@ -81,19 +81,19 @@ public:
     std::optional<std::uint32_t> libraryVersion;
     // In the order the engine served the hubs: the last entry first.
     std::vector<HubRecord> hubs;
+    // The hub numbers of a run that ended before them, in the run's order.
+    std::vector<unsigned> notStarted;
 
 private:
     // The hub being served; notifications outside a hub's turn (the scan's
     // own) are not recorded.
     HubRecord* Current() { return hubs.empty() ? nullptr : &hubs.back(); }
+    std::optional<tolvane::platform::FileDigest> TakenDigest(const std::string& name) const;
     bool m_everyImage;
     tolvane::platform::DigestSource m_digests;
 };
 
 const char* OutcomeName(HubOutcome outcome);
-
-// The SHA-256 and size of the file at path; unset when it cannot be hashed.
-std::optional<tolvane::platform::FileDigest> DigestOf(const std::string& path);
 
 // Exit status of an upgrade (or of a plan, whose hubs are not programmed).
 int RunExitStatus(const std::vector<HubRecord>& hubs);

@@ -3,6 +3,7 @@
 #include "ExitStatus.h"
 #include "ObserverChain.h"
 #include "ReadOnlyNote.h"
+#include "SessionWatching.h"
 #include "Verify.h"
 
 #include <utility>
@@ -11,20 +12,6 @@ namespace {
 // What the read-only system mode's library returns for every write.
 constexpr std::int32_t kReadOnlyRefusal = 82;
 
-// The engine tells watchers of its decisions while this lives.
-class SessionWatching {
-public:
-    SessionWatching(CHubUpgrader& upgrader, IUpgradeObserver& watchers) : m_upgrader(upgrader)
-    {
-        m_upgrader.SetObserver(&watchers);
-    }
-    ~SessionWatching() { m_upgrader.SetObserver(nullptr); }
-    SessionWatching(const SessionWatching&) = delete;
-    SessionWatching& operator=(const SessionWatching&) = delete;
-
-private:
-    CHubUpgrader& m_upgrader;
-};
 } // namespace
 
 UpgradeSession::UpgradeSession(CHubUpgrader& upgrader, SessionOptions options)
@@ -63,11 +50,13 @@ bool UpgradeSession::Prepare()
 
 void UpgradeSession::Run(IUpgraderWindow* window, const std::function<void()>& afterUpgrade)
 {
-    if (TakesImages()) {
+    m_take.SetBeforeRead(m_options.beforeImageRead);
+    // The report is the only record that names every hub's image; without it
+    // nothing is hashed but what the history and the check ask for.
+    if (m_options.reportsBytes)
         m_recorder.TakeDigestsFrom(m_take.Digests());
-        if (m_history)
-            m_history->TakeDigestsFrom(m_take.Digests());
-    }
+    if (m_history)
+        m_history->TakeDigestsFrom(m_take.Digests());
     // The one order of the watchers. The image is read once, first; the
     // check of those bytes comes next, so that a refused image is never
     // recorded as a write that started; the guard then holds interruptions
@@ -89,6 +78,7 @@ void UpgradeSession::Run(IUpgraderWindow* window, const std::function<void()>& a
         else if (m_history)
             m_history->ScanFailed();
     }
+    m_take.Release();
     if (afterUpgrade)
         afterUpgrade();
     if (m_options.verify && m_scanned && Interruption().empty())

@@ -34,6 +34,8 @@ struct SessionOptions {
     // Runs the verification's rescan, whose notes the front end may keep
     // off its output; unset: the rescan runs as it is.
     std::function<void(const std::function<void()>& rescan)> quietly;
+    // Tests: runs just before a chosen image is read for the write.
+    std::function<void(const std::string& imagePath)> beforeImageRead;
 };
 
 enum class SessionFailure {

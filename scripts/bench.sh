@@ -10,6 +10,7 @@
 #   BENCH_RUNS=5 bash scripts/bench.sh
 #   BENCH_ONLY=history bash scripts/bench.sh   # only the cost of --history
 #   BENCH_ONLY=history-read bash scripts/bench.sh  # only reading a huge history
+#   BENCH_ONLY=upgrade-cost bash scripts/bench.sh  # only against the least an upgrade costs
 #
 # "growth" compares a case with the next smaller one of its series, per unit
 # of input: 1.0 is linear, and anything well above 1.5 grows faster than its
@@ -227,6 +228,12 @@ measure_command() { # dir command...
     "$(cat "$dir/status")"
 }
 
+source scripts/bench/upgrade-cost.sh
+if [ "${BENCH_ONLY:-}" = upgrade-cost ]; then
+  upgrade_cost
+  exit 0
+fi
+
 if [ "${BENCH_ONLY:-}" = history-read ]; then
   history_read
   exit 0
@@ -279,3 +286,5 @@ echo >&2
 history_cost
 echo >&2
 history_read
+echo >&2
+upgrade_cost

@@ -349,6 +349,23 @@ TEST_P(FullDiskTest, AFullDiskThenANormalRunLeavesOnlyWholeLines)
     EXPECT_EQ(read["runs"].size(), 2u);
 }
 
+// The report of a run the history cut short lists the hubs it never started,
+// as the history's own last line does.
+TEST_F(HistoryRunTest, TheReportListsTheHubsAFullHistoryLeftUnstarted)
+{
+    WriteDemo(0);
+    // Room for the first line and about one more: the first hub's lines fill it.
+    dir.Write("h.jsonl", "{\"filler\":\"" + std::string(40960 - 600, 'x') + "\"}\n");
+    const Spawned full = StartCli({"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 40960);
+    EXPECT_EQ(WaitFor(full), 1);
+    const json report = json::parse(ReadFile("out.txt"), nullptr, false);
+    ASSERT_TRUE(report.is_object()) << ReadFile("out.txt");
+    ASSERT_TRUE(report.contains("notStarted")) << report.dump();
+    EXPECT_FALSE(report["notStarted"].empty());
+    EXPECT_EQ(report["results"].size() + report["notStarted"].size(), 3u) << report.dump();
+    EXPECT_EQ(report["notStarted"].back(), 1);
+}
+
 INSTANTIATE_TEST_SUITE_P(History, FullDiskTest, testing::Values(FullBy::SmallFileSystem, FullBy::FileSizeLimit),
                          [](const testing::TestParamInfo<FullBy>& param) {
                              return param.param == FullBy::SmallFileSystem ? "SmallFileSystem" : "FileSizeLimit";
