@@ -4,6 +4,7 @@
 
 #include "ConsoleWindow.h"
 #include "ExitStatus.h"
+#include "Explain.h"
 #include "HubUpgrader.h"
 #include "Interruption.h"
 #include "JsonReport.h"
@@ -67,6 +68,19 @@ SessionOptions SessionOptionsOf(const CliOptions& options)
         notes.Finish();
     };
     return session;
+}
+
+// The log says which hubs failed; a note says why, one line per hub. Where
+// the library programs nothing, the note on that says it for every hub.
+void NoteFailedHubs(const std::vector<HubRecord>& hubs)
+{
+    for (const HubRecord& record : hubs) {
+        if (record.libraryResult && ProgrammingRefused())
+            continue;
+        const std::string reason = FailureReason(record);
+        if (!reason.empty())
+            std::fprintf(stderr, "tolvane-cli: hub %u: %s\n", record.entry + 1, reason.c_str());
+    }
 }
 
 // The run's own status, once its output has had its fate: output that did
@@ -162,6 +176,7 @@ int RunUpgradeCommand(const CliOptions& options)
     if (!session.Interruption().empty())
         std::fprintf(stderr, "%s\n", InterruptedLine(*session.Guard()).c_str());
     NoteRefusedProgramming(window.LogText(), stderr);
+    NoteFailedHubs(session.Hubs());
     if (options.json)
         WriteOut(DumpJson(UpgradeJson(std::move(document), session, status, notes, LogOf(window))));
     else

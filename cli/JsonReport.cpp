@@ -92,8 +92,9 @@ json ResultJson(const HubRecord& record)
                    {"image", ImageJson(record.image)},
                    {"libraryResult", nullptr},
                    {"libraryMs", nullptr}};
-    if (record.refused)
-        result["reason"] = *record.refused;
+    const std::string reason = FailureReason(record);
+    if (!reason.empty())
+        result["reason"] = reason;
     if (record.currentBy)
         result["currentBy"] = *record.currentBy == CurrentCheck::ReferenceVersion ? "FWVersion" : "image";
     if (record.libraryResult) {

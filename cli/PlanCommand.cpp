@@ -94,8 +94,10 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
         entry.erase("libraryResult");
         entry.erase("libraryMs");
         entry["decision"] = DecisionText(record);
-        if (WouldBeRefused(record))
+        if (WouldBeRefused(record)) {
             entry["outcome"] = OutcomeName(HubOutcome::Failed);
+            entry["reason"] = "writing needs the hub maker's ISP library on Windows";
+        }
         if (explain)
             entry["images"] = ExplainJson(record);
         plan.push_back(entry);

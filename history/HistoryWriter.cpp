@@ -149,6 +149,11 @@ void HistoryWriter::Result(const char* outcome, json more)
     line["libraryResult"] = nullptr;
     line["verified"] = nullptr;
     line.update(more);
+    if (!line.contains("reason") && m_reasons) {
+        const std::string reason = m_reasons();
+        if (!reason.empty())
+            line["reason"] = reason;
+    }
     Write(line);
 }
 

@@ -11,6 +11,7 @@
 #include "HistoryLines.h"
 #include "UpgradeObserver.h"
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -32,6 +33,9 @@ public:
     // returns refusal for each: such a hub is recorded as not written, not
     // as a failed write.
     void SetReadOnlyRefusal(std::int32_t refusal) { m_readOnlyRefusal = refusal; }
+    // Why the hub at hand failed or found no image, for its result line;
+    // unset or empty, the line gives no reason.
+    void TakeReasonsFrom(std::function<std::string()> reasons) { m_reasons = std::move(reasons); }
 
     // Opens the history and writes the run's first line: before the scan,
     // so that a history that cannot be kept is found before any hub is
@@ -83,6 +87,7 @@ private:
     std::string m_error;
     nlohmann::json m_approvedList; // null when no list is in use
     tolvane::platform::DigestSource m_digests;
+    std::function<std::string()> m_reasons;
     std::optional<std::int32_t> m_readOnlyRefusal;
 };
 

@@ -94,8 +94,18 @@ void RunRecorder::OnNoImageFolder()
 void RunRecorder::OnImageConsidered(const ImageVerdict& verdict, bool afterChoice)
 {
     HubRecord* record = Current();
-    if (record && m_everyImage)
+    if (!record)
+        return;
+    if (m_everyImage)
         record->images.push_back(JudgedImage{verdict, afterChoice});
+    if (afterChoice)
+        return;
+    // The tests run in the order of ImageTest, so a later failing test means
+    // an image that came nearer to fitting.
+    if (verdict.test == ImageTest::Fits)
+        record->chosen = verdict;
+    else if (!record->nearest || verdict.test > record->nearest->test)
+        record->nearest = verdict;
 }
 
 void RunRecorder::OnNoImage()

@@ -43,7 +43,11 @@ struct HubRecord {
     std::optional<ChosenImage> image;
     std::optional<std::int32_t> libraryResult;
     std::uint64_t libraryMs = 0;
-    std::vector<JudgedImage> images;           // only when every image was asked for
+    std::vector<JudgedImage> images; // only when every image was asked for
+    // The image that passed the most of the selection's tests before it
+    // failed one: why no image fits, in one verdict.
+    std::optional<ImageVerdict> nearest;
+    std::optional<ImageVerdict> chosen;        // the selection's verdict on the chosen image
     std::optional<std::string> refused;        // why a watcher held the write
     std::optional<bool> verified;              // set by the verification only
     std::optional<std::uint16_t> versionAfter; // what the rescan shows; unset when the hub is gone

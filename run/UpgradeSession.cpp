@@ -1,6 +1,7 @@
 #include "UpgradeSession.h"
 
 #include "ExitStatus.h"
+#include "Explain.h"
 #include "ObserverChain.h"
 #include "ReadOnlyNote.h"
 #include "SessionWatching.h"
@@ -55,8 +56,11 @@ void UpgradeSession::Run(IUpgraderWindow* window, const std::function<void()>& a
     // nothing is hashed but what the history and the check ask for.
     if (m_options.reportsBytes)
         m_recorder.TakeDigestsFrom(m_take.Digests());
-    if (m_history)
+    if (m_history) {
         m_history->TakeDigestsFrom(m_take.Digests());
+        m_history->TakeReasonsFrom(
+            [this] { return m_recorder.hubs.empty() ? std::string() : FailureReason(m_recorder.hubs.back()); });
+    }
     // The one order of the watchers. The image is read once, first; the
     // check of those bytes comes next, so that a refused image is never
     // recorded as a write that started; the guard then holds interruptions

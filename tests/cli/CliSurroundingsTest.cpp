@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cstdio>
 #include <map>
+#include <sstream>
 #include <thread>
 
 namespace {
@@ -126,7 +127,12 @@ TEST_F(CliSurroundingsTest, RunsAtOnceOnOneBenchKeepEveryRecordAndAlwaysLeaveARe
     std::size_t successes = 0;
     for (int run = 0; run < kRuns; ++run) {
         SCOPED_TRACE("run " + std::to_string(run));
-        EXPECT_EQ(results[static_cast<std::size_t>(run)].err, "");
+        // Only the notes on the other runs' hubs, which no image of this run fits.
+        std::istringstream notes(results[static_cast<std::size_t>(run)].err);
+        for (std::string note; std::getline(notes, note);)
+            EXPECT_NE(note.find(": no image fits; the nearest, RUN" + std::to_string(run) + ".BIN: "),
+                      std::string::npos)
+                << note;
         const auto mine = Successes(results[static_cast<std::size_t>(run)].out);
         EXPECT_EQ(mine.size(), static_cast<std::size_t>(kHubsPerRun)) << results[static_cast<std::size_t>(run)].out;
         for (const auto& [hub, name] : mine) {

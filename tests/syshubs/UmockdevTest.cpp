@@ -213,7 +213,11 @@ TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
                               "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n" +
                               noImage + "!!!Error Device(2):=> Upgrade failed\r\n" + noImage +
                               "!!!Error Device(1):=> Upgrade failed\r\n");
-    EXPECT_EQ(result.err, "") << "no hub reached the library, so there is nothing to explain";
+    // No hub reached the library; each note says why no image fits.
+    EXPECT_EQ(result.err, "tolvane-cli: hub 2: no image fits; the nearest, HUB460.BIN: target identifier 0D12, hub "
+                          "needs 0D13 ([TargetID_U3] 05E30610=0D13)\n"
+                          "tolvane-cli: hub 1: no image fits; the nearest, HUB460.BIN: target identifier 0D12, hub "
+                          "needs 0D14 ([TargetID_U2] 05E30612=0D14)\n");
 }
 
 TEST_F(Umockdev, AnUnknownSelectionIsReportedAndFindsNothing)

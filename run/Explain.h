@@ -1,7 +1,7 @@
 // Plain words for the engine's verdicts: why an image was not chosen for a
 // hub, naming the values that were compared.
-#ifndef TOLVANE_CLI_EXPLAIN_H
-#define TOLVANE_CLI_EXPLAIN_H
+#ifndef TOLVANE_RUN_EXPLAIN_H
+#define TOLVANE_RUN_EXPLAIN_H
 
 #include "RunRecorder.h"
 
@@ -21,5 +21,9 @@ std::string ExplainImage(const JudgedImage& judged, const HubRecord& record);
 
 // Why no image was looked at for the hub, or empty when images were.
 std::string ExplainNoSearch(const HubRecord& record);
+
+// Why the hub of record failed, found no image or was refused, in a few
+// words for reports, records and a note per hub; empty for any other outcome.
+std::string FailureReason(const HubRecord& record);
 
 #endif

@@ -125,3 +125,44 @@ std::string ExplainNoSearch(const HubRecord& record)
         return "no image in the folder Bin";
     return std::string();
 }
+
+namespace {
+std::string NoImageReason(const HubRecord& record)
+{
+    const std::string search = ExplainNoSearch(record);
+    if (!search.empty())
+        return search;
+    if (record.moduleMissing)
+        return CHubUpgrader::Format("no [HUBModule] entry for depth %u port %u", record.hub.depth,
+                                    record.hub.portIndex);
+    if (!record.nearest)
+        return "no image fits";
+    const std::string name = record.nearest->converted ? record.nearest->name8 : "an image";
+    return "no image fits; the nearest, " + EscapeBytes(name) + ": " + ExplainImage({*record.nearest, false}, record);
+}
+
+std::string FailedReason(const HubRecord& record)
+{
+    if (record.libraryResult)
+        return CHubUpgrader::Format("the library returned %d", static_cast<int>(*record.libraryResult));
+    if (!record.chosen)
+        return "the chosen image cannot be read";
+    return "the chosen image " + EscapeBytes(record.chosen->name8) + " " +
+           UnwritableReason(record.chosen->hasFlags, record.chosen->flags, record.chosen->size);
+}
+} // namespace
+
+std::string FailureReason(const HubRecord& record)
+{
+    switch (record.Outcome()) {
+    case HubOutcome::NoImage:
+        return NoImageReason(record);
+    case HubOutcome::Refused:
+        return *record.refused;
+    case HubOutcome::Failed:
+        return FailedReason(record);
+    default:
+        break;
+    }
+    return std::string();
+}
