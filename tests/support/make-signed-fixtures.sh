@@ -30,6 +30,10 @@ openssl rsa -in rsa.key -RSAPublicKey_out -out rsa-pkcs1.pub 2>/dev/null
 openssl genpkey -algorithm ED25519 -out ed25519.key
 openssl pkey -in ed25519.key -pubout -out ed25519.pub
 openssl pkey -pubin -in new.pub -ec_conv_form compressed -out compressed.pub
+openssl pkey -pubin -in new.pub -ec_conv_form hybrid -out hybrid.pub
+openssl pkey -pubin -in new.pub -ec_param_enc explicit -out explicit.pub
+# The key's DER, which the tests change byte by byte.
+openssl pkey -pubin -in new.pub -outform DER -out new.der
 openssl req -new -x509 -key new.key -subj /CN=release -days 1 -out new.crt 2>/dev/null
 printf 'release key: see the wiki\n' > garbage.pub
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\n-----END PUBLIC KEY-----\n' > cut.pub
