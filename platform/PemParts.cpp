@@ -12,8 +12,11 @@ bool FirstPemLabel(const std::string& text, std::string& label)
     static const std::string kBegin = "-----BEGIN ";
     static const std::string kDashes = "-----";
     for (std::size_t at = text.find(kBegin); at != std::string::npos; at = text.find(kBegin, at + 1)) {
-        // The block starts a line.
-        if (at > 0 && text[at - 1] != '\n')
+        // The block starts a line, after blank space at most.
+        std::size_t start = at;
+        while (start > 0 && (text[start - 1] == ' ' || text[start - 1] == '\t'))
+            --start;
+        if (start > 0 && text[start - 1] != '\n')
             continue;
         const std::size_t from = at + kBegin.size();
         const std::size_t end = text.find(kDashes, from);

@@ -12,7 +12,8 @@
 
 namespace tolvane::platform {
 
-// The label of the first "-----BEGIN LABEL-----" line of text ("PUBLIC
+// The label of the first "-----BEGIN LABEL-----" line of text (blank space
+// before it allowed) ("PUBLIC
 // KEY", "CERTIFICATE"...). False when there is none: the text is not PEM.
 bool FirstPemLabel(const std::string& text, std::string& label);
 
