@@ -35,7 +35,8 @@ KeyStatus PublicKeyDer(const std::string& text, std::string& der, std::string& d
 
 // An ECDSA integer as crypt32 decodes it (little-endian, unsigned) written
 // big-endian into the width bytes at out, as CNG takes r and s. False when
-// it is zero or does not fit.
+// it is zero or does not fit. The signature check no longer calls it: it
+// reads r and s itself (SignatureParts.h), the same on both builds.
 bool BigEndianInto(const std::uint8_t* littleEndian, std::size_t size, std::uint8_t* out, std::size_t width);
 
 } // namespace tolvane::platform

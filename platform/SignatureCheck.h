@@ -1,5 +1,5 @@
 // The check of a detached signature by the system's crypto library
-// (OpenSSL's libcrypto; CNG and crypt32 on Windows): ECDSA over P-256 with
+// (OpenSSL's libcrypto; CNG on Windows): ECDSA over P-256 with
 // SHA-256, the DER signature that `openssl dgst -sha256 -sign` writes, under
 // a PEM public key as `openssl pkey -pubout` writes it. Tolvane only
 // verifies; it never holds a private key.
