@@ -22,6 +22,18 @@ std::string WhatTheKeyIs(KeyStatus status, const std::string& detail)
     switch (status) {
     case KeyStatus::NotPem:
         return "it is not PEM (no \"-----BEGIN\" line)";
+    case KeyStatus::ByteOrderMark:
+        return "it starts with a UTF-8 byte-order mark (save it without one)";
+    case KeyStatus::BareCarriageReturn:
+        return "a line ends in a bare CR (only LF or CR LF line ends)";
+    case KeyStatus::TextOutsideBlock:
+        return "it holds text outside its PEM block (only the block, and blank space around it)";
+    case KeyStatus::TwoBlocks:
+        return "it holds more than one PEM block (give one key per file)";
+    case KeyStatus::EndMismatch:
+        return "its END line does not name the label of its BEGIN line";
+    case KeyStatus::NoEndLine:
+        return "its PEM block has no END line";
     case KeyStatus::PrivateKey:
         return "it is a private key, which stays with the release engineer (give its public key)";
     case KeyStatus::Certificate:
@@ -30,8 +42,14 @@ std::string WhatTheKeyIs(KeyStatus status, const std::string& detail)
         return "it is an RSA key";
     case KeyStatus::OtherCurve:
         return "it is an EC key on another curve";
+    case KeyStatus::ExplicitCurve:
+        return "its curve is spelt out, not named (openssl pkey -pubin -ec_param_enc named_curve names it)";
     case KeyStatus::CompressedKey:
         return "its point is compressed (openssl pkey -pubin -ec_conv_form uncompressed writes it out whole)";
+    case KeyStatus::HybridKey:
+        return "its point is in the hybrid form (openssl pkey -pubin -ec_conv_form uncompressed writes it out whole)";
+    case KeyStatus::OffCurve:
+        return "its point is not on the curve";
     case KeyStatus::OtherKey:
         return "it is a public key of another algorithm";
     case KeyStatus::OtherPem:

@@ -1,10 +1,14 @@
 // Any bytes as a trusted key's file, as a list's signature and as the r or
 // s that crypt32 hands on: the key is refused or imported with a fingerprint,
-// a signature never verifies over bytes its key did not sign, and the pieces
-// written by hand keep within their lengths.
+// and imported only when the shared judgement took it; a signature never
+// verifies over bytes its key did not sign, and is malformed exactly when
+// the shared judgement refuses it; the pieces written by hand keep within
+// their lengths.
 #include "FuzzSupport.h"
+#include "KeyParts.h"
 #include "PemParts.h"
 #include "SignatureCheck.h"
+#include "SignatureParts.h"
 
 #include <cstring>
 #include <string>
@@ -28,6 +32,11 @@ void KeyFile(const std::string& text)
     std::string detail;
     const KeyStatus status = key.Import(text, detail);
     FUZZ_CHECK((status == KeyStatus::Usable) == (key.Fingerprint().size() == 64));
+    std::string der;
+    P256Point point;
+    const bool judgedUsable =
+        PublicKeyDer(text, der, detail) == KeyStatus::Usable && JudgePublicKeyInfo(der, point) == KeyStatus::Usable;
+    FUZZ_CHECK(judgedUsable == (status == KeyStatus::Usable));
     if (status == KeyStatus::Usable)
         FUZZ_CHECK(key.Verify("list", "") == Verdict::Malformed);
 }
@@ -36,6 +45,8 @@ void Signature(const VerifyKey& key, const std::string& signature)
 {
     const Verdict verdict = key.Verify("an approved list\n", signature);
     FUZZ_CHECK(verdict != Verdict::Verified && verdict != Verdict::SystemFailure);
+    RawSignature raw;
+    FUZZ_CHECK((verdict == Verdict::Malformed) == !JudgeSignature(signature, raw));
 }
 
 void Integer(const std::uint8_t* data, std::size_t size)

@@ -1,6 +1,6 @@
-// The two small pieces of the signature check that no system decoder
-// supplies, kept apart from the system code so that both builds share them
-// and the fuzzer reaches them.
+// The key file's PEM text, judged and decoded the same way on both builds
+// (no system decoder reads it: each took a different block out of the same
+// file), kept apart from the system code so that the fuzzer reaches it.
 #ifndef TOLVANE_PLATFORM_PEMPARTS_H
 #define TOLVANE_PLATFORM_PEMPARTS_H
 
@@ -12,7 +12,8 @@
 
 namespace tolvane::platform {
 
-// The label of the first "-----BEGIN LABEL-----" line of text ("PUBLIC
+// The label of the first "-----BEGIN LABEL-----" line of text (blank space
+// before it allowed) ("PUBLIC
 // KEY", "CERTIFICATE"...). False when there is none: the text is not PEM.
 bool FirstPemLabel(const std::string& text, std::string& label);
 
@@ -24,9 +25,18 @@ KeyStatus StatusOfPemLabel(const std::string& label);
 // without a "-----BEGIN" line; OtherPem with the label in detail.
 KeyStatus StatusOfPemText(const std::string& text, std::string& detail);
 
+// The DER of a key file that holds exactly one "PUBLIC KEY" block and
+// nothing else but blank space: spaces and tabs, blank lines, LF or CR LF
+// line ends. Usable with der set; else what is wrong, in the order a reader
+// meets it: a UTF-8 byte-order mark, no block, a block of another kind (as
+// StatusOfPemText), a bare CR, text outside the block, a second block, an
+// END line of another label or none, contents that are not strict Base64.
+KeyStatus PublicKeyDer(const std::string& text, std::string& der, std::string& detail);
+
 // An ECDSA integer as crypt32 decodes it (little-endian, unsigned) written
 // big-endian into the width bytes at out, as CNG takes r and s. False when
-// it is zero or does not fit.
+// it is zero or does not fit. The signature check no longer calls it: it
+// reads r and s itself (SignatureParts.h), the same on both builds.
 bool BigEndianInto(const std::uint8_t* littleEndian, std::size_t size, std::uint8_t* out, std::size_t width);
 
 } // namespace tolvane::platform

@@ -21,6 +21,7 @@ TEST(PemParts, TheFirstBlockStartingALineNamesTheFile)
         {"after a comment", "release key 2026\n-----BEGIN PUBLIC KEY-----\n", "PUBLIC KEY"},
         {"the first of two", "-----BEGIN CERTIFICATE-----\n-----BEGIN PUBLIC KEY-----\n", "CERTIFICATE"},
         {"inside a line", "see -----BEGIN PUBLIC KEY-----\n", nullptr},
+        {"indented", "\n \t-----BEGIN PUBLIC KEY-----\n", "PUBLIC KEY"},
         {"inside a line, then a block", "see -----BEGIN X-----\n-----BEGIN PUBLIC KEY-----\n", "PUBLIC KEY"},
         {"no closing dashes", "-----BEGIN PUBLIC KEY\nMFkw\n", nullptr},
         {"dashes on the next line", "-----BEGIN PUBLIC\nKEY-----\n", nullptr},

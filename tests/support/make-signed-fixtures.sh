@@ -30,6 +30,10 @@ openssl rsa -in rsa.key -RSAPublicKey_out -out rsa-pkcs1.pub 2>/dev/null
 openssl genpkey -algorithm ED25519 -out ed25519.key
 openssl pkey -in ed25519.key -pubout -out ed25519.pub
 openssl pkey -pubin -in new.pub -ec_conv_form compressed -out compressed.pub
+openssl pkey -pubin -in new.pub -ec_conv_form hybrid -out hybrid.pub
+openssl pkey -pubin -in new.pub -ec_param_enc explicit -out explicit.pub
+# The key's DER, which the tests change byte by byte.
+openssl pkey -pubin -in new.pub -outform DER -out new.der
 openssl req -new -x509 -key new.key -subj /CN=release -days 1 -out new.crt 2>/dev/null
 printf 'release key: see the wiki\n' > garbage.pub
 printf -- '-----BEGIN PUBLIC KEY-----\nMFkwEwYHKoZIzj0CAQYIKoZIzj0DAQcDQgAE\n-----END PUBLIC KEY-----\n' > cut.pub
@@ -39,7 +43,15 @@ printf -- '-----BEGIN DH PARAMETERS-----\nMAYCAQICAQI=\n-----END DH PARAMETERS--
 printf '%s  Bin/HUB460.BIN\n%s *Bin/GL.BIN\n' \
     2a5e0c4b1f8d3e6a7b9c0d1e2f3a4b5c6d7e8f9a0b1c2d3e4f5a6b7c8d9e0f1a \
     ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff > approved.txt
-openssl dgst -sha256 -sign new.key -out approved.txt.sig approved.txt
+# Signed again until r needs no sign byte (half the time), so that the tests
+# can put a needless zero in front of it.
+tries=0
+while openssl dgst -sha256 -sign new.key -out approved.txt.sig approved.txt &&
+    [ "$(od -An -tu1 -j3 -N1 approved.txt.sig | tr -d ' ')" -gt 32 ]; do
+    tries=$((tries + 1))
+    [ "$tries" -lt 64 ] || { echo "no signature with a short r in 64 tries" >&2; exit 1; }
+done
+[ -s approved.txt.sig ]
 
 # No private key stays beside the tests but the ones they show as refused.
 rm old.key new.key stranger.key p384.key ed25519.key
