@@ -170,7 +170,7 @@ TEST_F(CliFixture, HubsAndTheScanAgreeOnMoreHubsThanTheTableHolds)
             continue;
         }
         EXPECT_EQ(scan.exitCode, 1) << scan.out;
-        EXPECT_NE(scan.out.find(stop + "\n"), std::string::npos) << scan.out;
+        EXPECT_NE(scan.out.find(stop + "\r\n"), std::string::npos) << scan.out;
         for (const json& hub : hubs["hubs"]) {
             EXPECT_EQ(hub["scan"], "left out");
             EXPECT_EQ(hub["device"], nullptr);

@@ -71,12 +71,14 @@ struct sigaction WithInfo()
 void ExpectSame(const struct sigaction& before, const struct sigaction& after, int masked)
 {
     EXPECT_EQ(after.sa_flags & (SA_SIGINFO | SA_RESTART), before.sa_flags & (SA_SIGINFO | SA_RESTART));
-    if ((before.sa_flags & SA_SIGINFO) != 0)
+    if ((before.sa_flags & SA_SIGINFO) != 0) {
         EXPECT_EQ(after.sa_sigaction, before.sa_sigaction);
-    else
+    } else {
         EXPECT_EQ(after.sa_handler, before.sa_handler);
-    if (masked != 0)
+    }
+    if (masked != 0) {
         EXPECT_EQ(sigismember(&after.sa_mask, masked), sigismember(&before.sa_mask, masked));
+    }
 }
 } // namespace
 
