@@ -127,7 +127,7 @@ TEST(InterruptionGuard, TwoPressesGiveBackWhatWasThereFirst)
         EXPECT_EQ(guard.Caught(), "SIGTERM");
     }
     EXPECT_EQ(Current(SIGHUP).sa_handler, SIG_IGN);
-    EXPECT_EQ(Current(SIGTERM).sa_handler, OwnHandler);
+    ASSERT_EQ(Current(SIGTERM).sa_handler, OwnHandler) << "raising SIGTERM now would end the tests";
     g_ownCalls = 0;
     std::raise(SIGTERM);
     EXPECT_EQ(g_ownCalls, 1) << "the caller's handler is called again";
