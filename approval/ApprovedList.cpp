@@ -3,6 +3,7 @@
 #include "AsciiText.h"
 #include "Platform.h"
 #include "TextEscape.h"
+#include "Utf8.h"
 #include "WholeFile.h"
 
 namespace {
@@ -45,19 +46,60 @@ bool Unescape(const std::string& name, std::string& plain)
     return true;
 }
 
-// UTF-16 by its mark, or by the zero byte that every list's first character
-// (a hex digit or a backslash) has beside it.
+// A byte that a list's first character can be: printable ASCII (a hex
+// digit or a backslash) or a line end of an empty first line.
+bool TextByte(unsigned char byte)
+{
+    return (byte >= 0x20 && byte < 0x7F) || byte == '\n' || byte == '\r' || byte == '\t';
+}
+
+// UTF-16 by its mark, or by the zero byte that a list's first character has
+// beside it.
 const char* Utf16Order(const std::string& bytes)
 {
     if (bytes.size() < 2)
         return nullptr;
     const unsigned char first = static_cast<unsigned char>(bytes[0]);
     const unsigned char second = static_cast<unsigned char>(bytes[1]);
-    if ((first == 0xFF && second == 0xFE) || (first != 0 && second == 0))
+    if ((first == 0xFF && second == 0xFE) || (TextByte(first) && second == 0))
         return "little-endian";
-    if ((first == 0xFE && second == 0xFF) || (first == 0 && second != 0))
+    if ((first == 0xFE && second == 0xFF) || (first == 0 && TextByte(second)))
         return "big-endian";
     return nullptr;
+}
+
+// UTF-32 by its mark, or by the three zero bytes beside a list's first
+// character. Asked before UTF-16, whose little-endian mark starts UTF-32's.
+const char* Utf32Order(const std::string& bytes)
+{
+    if (bytes.size() < 4)
+        return nullptr;
+    const auto byte = [&bytes](std::size_t at) { return static_cast<unsigned char>(bytes[at]); };
+    if (byte(0) == 0xFF && byte(1) == 0xFE && byte(2) == 0 && byte(3) == 0)
+        return "little-endian";
+    if (byte(0) == 0 && byte(1) == 0 && byte(2) == 0xFE && byte(3) == 0xFF)
+        return "big-endian";
+    if (TextByte(byte(0)) && byte(1) == 0 && byte(2) == 0 && byte(3) == 0)
+        return "little-endian";
+    if (byte(0) == 0 && byte(1) == 0 && byte(2) == 0 && TextByte(byte(3)))
+        return "big-endian";
+    return nullptr;
+}
+
+// A control character hides what follows it on a terminal (a carriage return
+// sends the cursor back over the hash), so a list could show one hash and
+// approve another. C1 controls count where the name is UTF-8; other bytes
+// above 0x7F may be a legacy code page's letters.
+bool HoldsControl(const std::string& name)
+{
+    for (std::size_t at = 0; at < name.size();) {
+        std::uint32_t codePoint = 0;
+        const std::size_t length = utf8::DecodeAt(name, at, codePoint);
+        if (length != 0 && (codePoint < 0x20 || (codePoint >= 0x7F && codePoint <= 0x9F)))
+            return true;
+        at += length == 0 ? 1 : length;
+    }
+    return false;
 }
 
 std::string LineError(unsigned number, const std::string& what)
@@ -96,11 +138,17 @@ bool ApprovedList::TextStart(const std::string& bytes, std::size_t& start, std::
     static const char kUtf8Mark[] = "\xEF\xBB\xBF";
     start = bytes.compare(0, 3, kUtf8Mark) == 0 ? 3 : 0;
     if (start == 0) {
-        if (const char* order = Utf16Order(bytes)) {
-            error = std::string("the list is in UTF-16 (") + order +
+        const char* order32 = Utf32Order(bytes);
+        const char* order = order32 ? order32 : Utf16Order(bytes);
+        if (order) {
+            error = std::string("the list is in ") + (order32 ? "UTF-32 (" : "UTF-16 (") + order +
                     "); save it as UTF-8, as sha256sum writes it (in PowerShell: Out-File -Encoding utf8)";
             return false;
         }
+    }
+    if (start < bytes.size() && bytes[start] == '\0') {
+        error = "the list starts with a NUL byte: it is no text, and sha256sum writes text";
+        return false;
     }
     return true;
 }
@@ -146,6 +194,12 @@ bool ApprovedList::AddLine(const std::string& line, unsigned number, std::string
         return false;
     }
     std::string name = line.substr(nameAt);
+    // Checked as written: the escapes "\\n" and "\\r" stand for line ends
+    // that a terminal does not obey, so they name a file like any other.
+    if (HoldsControl(name)) {
+        error = LineError(number, "the name holds a control character: " + EscapeBytes(name));
+        return false;
+    }
     if (escaped && !Unescape(line.substr(nameAt), name)) {
         error = LineError(number, "the name holds a backslash that sha256sum does not write");
         return false;

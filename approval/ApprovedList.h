@@ -1,6 +1,9 @@
 // The images a site has approved, as `sha256sum Bin/*.BIN` lists them: one
 // "HEX  NAME" or "HEX *NAME" per line, LF or CRLF, and the "\HEX  NAME"
-// form sha256sum writes for a name with a backslash or a line end in it.
+// form sha256sum writes for a name with a backslash or a line end in it. A
+// name that holds a control character as it is written (C0, DEL, or a C1
+// control in UTF-8) is no list line: on a terminal it can hide the hash or
+// the name that is really listed.
 // Names are known by their last path part, without regard to letter case on
 // Windows, where the file system has none either.
 #ifndef TOLVANE_APPROVAL_APPROVEDLIST_H
@@ -28,8 +31,9 @@ public:
     bool Parse(const std::string& bytes, std::string& error);
     // Where the list's UTF-8 text starts in its bytes: after a UTF-8
     // byte-order mark, which editors on Windows write. False with error set
-    // for a list in UTF-16 (what Windows PowerShell 5.1 writes with ">"),
-    // which names the encoding and asks for UTF-8.
+    // for a list in UTF-16 (what Windows PowerShell 5.1 writes with ">") or
+    // UTF-32, either byte order, with or without a mark, which names the
+    // encoding and asks for UTF-8, and for bytes whose first is NUL.
     static bool TextStart(const std::string& bytes, std::size_t& start, std::string& error);
 
     // The lower-case hex SHA-256 approved for the image at path (its last

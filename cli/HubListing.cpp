@@ -116,6 +116,9 @@ bool InTable(const IniInfo& table, std::uint16_t vid, std::uint16_t pid)
 
 void JudgeScan(const IniInfo& table, bool filtered, HubListing& listing)
 {
+    // The scan refuses a count above the table's room before it lists any
+    // hub, so none of the entries the library wrote is listed.
+    const bool tooMany = !filtered && listing.libraryCount && *listing.libraryCount > kMaxHubs;
     unsigned number = 0;
     for (ListedHub& hub : listing.hubs) {
         hub.inTable = InTable(table, hub.descriptor.idVendor, hub.descriptor.idProduct);
@@ -126,7 +129,10 @@ void JudgeScan(const IniInfo& table, bool filtered, HubListing& listing)
             hub.scan = HubScan::NotInTable;
         else if (!listing.driverCheckPasses)
             hub.scan = HubScan::DriverCheck;
-        else if (++number > kMaxHubs)
+        else if (tooMany) {
+            hub.scan = HubScan::TooManyHubs;
+            hub.reported = *listing.libraryCount;
+        } else if (++number > kMaxHubs)
             hub.scan = HubScan::BeyondTable;
         else {
             hub.scan = HubScan::Listed;
@@ -147,6 +153,8 @@ std::string ScanText(const ListedHub& hub)
         return CHubUpgrader::Format("left out of the scan, whose hub table holds the first %d", kMaxHubs);
     case HubScan::Unreadable:
         return "left out of the scan, which takes a hub by its ids and its class";
+    case HubScan::TooManyHubs:
+        return "left out, the scan stops at the hub count with \"" + TooManyHubsLine(hub.reported) + "\"";
     case HubScan::DriverCheck:
         break;
     }
@@ -167,6 +175,10 @@ std::string ListingText(const HubListing& listing)
     text += listing.driverCheckPasses
                 ? "Driver check: passes\n"
                 : "Driver check: fails, the scan stops with \"!!!Error Filter Driver not found!!\"\n";
+    if (listing.libraryCount && *listing.libraryCount > kMaxHubs)
+        text += CHubUpgrader::Format("Hub count: %u, more than the %d the hub table holds; the scan stops with \"",
+                                     *listing.libraryCount, kMaxHubs) +
+                TooManyHubsLine(*listing.libraryCount) + "\"\n";
     for (const ListedHub& hub : listing.hubs)
         text += "\n" + HubText(hub);
     return text;
@@ -186,5 +198,6 @@ json ListingJson(const HubListing& listing)
             {"library", library},
             {"settings", {{"read", listing.settingsRead}, {"targetIds", listing.targetIds}}},
             {"driverCheckPasses", listing.driverCheckPasses},
+            {"libraryHubCount", listing.libraryCount ? json(*listing.libraryCount) : json(nullptr)},
             {"hubs", hubs}};
 }

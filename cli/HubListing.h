@@ -19,6 +19,7 @@ enum class HubScan {
     NotInTable,  // its ids stand in no section of the target-ID table
     BeyondTable, // one of the table's hubs beyond the 32 the record holds
     DriverCheck, // the scan stops at the driver check before any hub is listed
+    TooManyHubs, // the scan stops at the library's count, above what the table holds
     Unreadable,  // its ids or class cannot be read, so no scan can take it
 };
 
@@ -40,7 +41,8 @@ struct ListedHub {
     std::string unreadable; // the attributes that cannot be read; empty when all are read
     bool inTable = false;
     HubScan scan = HubScan::NotInTable;
-    unsigned device = 0; // the number the scan lists it under, when Listed
+    unsigned device = 0;   // the number the scan lists it under, when Listed
+    unsigned reported = 0; // the library's count, when TooManyHubs
 };
 
 struct HubListing {
@@ -49,6 +51,9 @@ struct HubListing {
     bool settingsRead = false;
     unsigned targetIds = 0;
     bool driverCheckPasses = false;
+    // The count the library wrote, which may exceed the entries it has room
+    // for; unset in the system mode.
+    std::optional<unsigned> libraryCount;
     std::vector<ListedHub> hubs;
 };
 
@@ -57,7 +62,8 @@ bool InTable(const IniInfo& table, std::uint16_t vid, std::uint16_t pid);
 // Sets inTable, scan and device of every hub. filtered: the hubs are the
 // whole tree, and the scan sees only those in the table, in tree order, as
 // the system mode reports them; otherwise they are what the library
-// reported, which the scan lists as they come.
+// reported, which the scan lists as they come, and none of them when the
+// library's count is more than the table holds.
 void JudgeScan(const IniInfo& table, bool filtered, HubListing& listing);
 
 // Why the scan lists the hub or leaves it out, in a few words.

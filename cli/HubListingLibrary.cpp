@@ -38,6 +38,7 @@ bool ListLibraryHubs(IniInfo& table, HubListing& listing)
     listing.libraryVersion = version;
     if (!reported)
         return false;
+    listing.libraryCount = report.hubCount;
     const unsigned count = std::min<unsigned>(report.hubCount, kMaxHubs);
     for (unsigned i = 0; i < count; ++i)
         listing.hubs.push_back(FromEntry(report.hubs[i]));

@@ -11,21 +11,26 @@ bool IsC1Control(std::uint32_t codePoint)
     return codePoint >= 0x80 && codePoint <= 0x9F;
 }
 
-// Unicode's Bidi_Control characters.
-bool IsBidiControl(std::uint32_t codePoint)
+// The characters that show nothing or move what follows (TextEscape.h names
+// them all).
+bool HidesOrMovesText(std::uint32_t codePoint)
 {
-    return codePoint == 0x061C || codePoint == 0x200E || codePoint == 0x200F ||
-           (codePoint >= 0x202A && codePoint <= 0x202E) || (codePoint >= 0x2066 && codePoint <= 0x2069);
+    const auto in = [codePoint](std::uint32_t first, std::uint32_t last) {
+        return codePoint >= first && codePoint <= last;
+    };
+    return codePoint == 0x00AD || codePoint == 0x061C || codePoint == 0x180E || in(0x200B, 0x200F) ||
+           in(0x2028, 0x202E) || in(0x2060, 0x206F) || codePoint == 0xFEFF || in(0xFFF9, 0xFFFB) ||
+           in(0xE0000, 0xE007F);
 }
 
 // Length of the well-formed UTF-8 sequence at text[at] that may pass as it
 // is, or 0 when there is none or it encodes a character to escape: a C1
-// control, which terminals obey, or for people a bidirectional control.
+// control, which terminals obey, or for people one that hides or moves text.
 std::size_t PassingUtf8Length(const std::string& text, std::size_t at, EscapeFor use)
 {
     std::uint32_t codePoint = 0;
     const std::size_t length = utf8::DecodeAt(text, at, codePoint);
-    if (IsC1Control(codePoint) || (use == EscapeFor::People && IsBidiControl(codePoint)))
+    if (IsC1Control(codePoint) || (use == EscapeFor::People && HidesOrMovesText(codePoint)))
         return 0;
     return length;
 }

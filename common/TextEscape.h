@@ -5,10 +5,17 @@
 // and a backslash reads \\. So a name in Latin-1 ("caf\xE9") never looks like
 // its UTF-8 twin ("café"), and nothing can move a terminal's cursor.
 //
-// Text for people escapes the bidirectional controls as well (U+061C,
-// U+200E, U+200F, U+202A to U+202E, U+2066 to U+2069), byte by byte: one of
-// them can make a name read as another name, right to left. JSON carries
-// them as the data they are.
+// Text for people escapes, byte by byte, the characters that show nothing
+// or move what follows as well: one of them can make a name read as another
+// name, right to left, or look like a name it is not. They are the
+// bidirectional controls (U+061C, U+200E, U+200F, U+202A to U+202E, U+2066
+// to U+2069), the zero-width space and joiners (U+200B to U+200D), the word
+// joiner, the invisible operators and the deprecated format controls
+// (U+2060 to U+206F), the byte-order mark U+FEFF, the soft hyphen U+00AD,
+// U+180E, the interlinear annotation marks (U+FFF9 to U+FFFB), the tag
+// characters (U+E0000 to U+E007F), and the line and paragraph separators
+// (U+2028, U+2029), which break a line. JSON carries them as the data they
+// are.
 #ifndef TOLVANE_COMMON_TEXTESCAPE_H
 #define TOLVANE_COMMON_TEXTESCAPE_H
 

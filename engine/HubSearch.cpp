@@ -23,6 +23,11 @@ std::string ListedFirmwareVersion(const HubInfo& hub)
     return CHubUpgrader::Format("%X%X%X%X", Nibble(v, 12), Nibble(v, 8), Nibble(v, 4), Nibble(v, 0));
 }
 
+std::string TooManyHubsLine(unsigned hubs)
+{
+    return CHubUpgrader::Format("!!!Error ISP library reported %u hubs, more than the %d it can list!", hubs, kMaxHubs);
+}
+
 bool CHubUpgrader::FailSearch(const std::string& line)
 {
     AppendLog(line);
@@ -48,8 +53,7 @@ bool CHubUpgrader::SearchHub()
         return FailSearch("!!!Error HUBNumber of [HUBModule] in SpiFlash.ini is 0 or missing!\r\n");
     // The table has room for 32 hubs; a larger count cannot be listed or served.
     if (hubs > kMaxHubs)
-        return FailSearch(
-            Format("!!!Error ISP library reported %u hubs, more than the %d it can list!\r\n", hubs, kMaxHubs));
+        return FailSearch(TooManyHubsLine(hubs) + "\r\n");
     if (hubs % perSet != 0)
         return FailSearch("!!!No device found!\r\n");
     m_bScanPassed = true;

@@ -53,6 +53,10 @@ inline bool IsSpecialHubModel(std::uint32_t vidPid)
 // products 0x0460 and 0x0461, else the four digits of the version word.
 std::string ListedFirmwareVersion(const HubInfo& hub);
 
+// The line, without its line end, that stops the scan when the library
+// reports more hubs than the table holds; the hub listing quotes it.
+std::string TooManyHubsLine(unsigned hubs);
+
 class CHubUpgrader {
 public:
     static constexpr std::uint32_t kDefaultSettleMs = 2000;

@@ -230,6 +230,15 @@ void ApprovedSeeds()
         wide += '\0';
     }
     Seed("approved", "utf-16", wide);
+    Seed("approved", "hidden-by-a-carriage-return",
+         std::string(64, 'e') + "  Bin/HUB460.BIN\r" + hash + "  Bin/HUB460.BIN\n");
+    std::string wide32 = "\0\0\xFE\xFF"s;
+    for (char c : hash + "  A.BIN\n") {
+        wide32 += "\0\0\0"s;
+        wide32 += c;
+    }
+    Seed("approved", "utf-32", wide32);
+    Seed("approved", "nul-first", "\0"s + hash + "  A.BIN\n");
     Seed("approved", "bad-lines", "# approved\nSHA256 (A.BIN) = " + hash + "\n" + hash + "\tA.BIN\n");
 }
 } // namespace

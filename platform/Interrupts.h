@@ -10,9 +10,13 @@
 
 namespace tolvane::platform {
 
-// Starts holding interruptions, forgetting any caught before.
+// Starts holding interruptions, forgetting any caught before. A signal that
+// was ignored when the hold began (SIGHUP under nohup) stays ignored and is
+// never caught. Holding again before the release only forgets.
 void HoldInterruptions();
-// Gives them back to the system's defaults.
+// Gives every interruption back exactly as it was before the hold: the
+// disposition, handler, flags and mask of each signal; on Windows the
+// console control handlers that were there.
 void ReleaseInterruptions();
 
 // What was caught since HoldInterruptions: 0 for nothing.

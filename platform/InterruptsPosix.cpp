@@ -10,6 +10,17 @@ volatile std::sig_atomic_t g_caught = 0;
 volatile std::sig_atomic_t g_inWrite = 0;
 
 constexpr int kHeld[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr std::size_t kHeldCount = sizeof kHeld / sizeof kHeld[0];
+
+// What each signal did before it was held, given back as it was: a program
+// started under nohup keeps ignoring hang-ups, and a caller's own handler,
+// its flags and its mask return whole.
+struct Before {
+    struct sigaction action {};
+    bool held = false;
+};
+Before g_before[kHeldCount];
+bool g_holding = false;
 
 void Hold(int signal)
 {
@@ -22,24 +33,42 @@ void Hold(int signal)
         g_caught = signal;
     RequestStop();
 }
+
+bool Ignored(const struct sigaction& action)
+{
+    return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+}
 } // namespace
 
 void HoldInterruptions()
 {
     g_caught = 0;
     g_inWrite = 0;
-    for (int signal : kHeld) {
+    if (g_holding)
+        return; // what is saved is the caller's, not our own handler
+    g_holding = true;
+    for (std::size_t i = 0; i < kHeldCount; ++i) {
+        Before& before = g_before[i];
+        before.held = false;
+        if (sigaction(kHeld[i], nullptr, &before.action) != 0 || Ignored(before.action))
+            continue; // a signal ignored from the start (nohup) is no interruption
         struct sigaction action {};
         action.sa_handler = Hold;
         sigemptyset(&action.sa_mask);
-        sigaction(signal, &action, nullptr);
+        before.held = sigaction(kHeld[i], &action, nullptr) == 0;
     }
 }
 
 void ReleaseInterruptions()
 {
-    for (int signal : kHeld)
-        std::signal(signal, SIG_DFL);
+    if (!g_holding)
+        return;
+    g_holding = false;
+    for (std::size_t i = 0; i < kHeldCount; ++i) {
+        if (g_before[i].held)
+            sigaction(kHeld[i], &g_before[i].action, nullptr);
+        g_before[i].held = false;
+    }
 }
 
 int CaughtInterruption()

@@ -11,6 +11,7 @@ namespace {
 volatile std::sig_atomic_t g_caught = 0;
 volatile std::sig_atomic_t g_inWrite = 0;
 HANDLE g_finished = nullptr;
+bool g_holding = false;
 
 constexpr int kClosed = 1000; // a console closed, a logoff or a shutdown
 
@@ -35,15 +36,27 @@ void HoldInterruptions()
 {
     g_caught = 0;
     g_inWrite = 0;
-    g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    ::SetConsoleCtrlHandler(Hold, TRUE);
+    if (g_holding)
+        return; // added once, so that one removal takes it away
+    // One event for every hold: a closing console's wait ends with the
+    // process, so the event is never waited on across two holds.
+    if (g_finished == nullptr)
+        g_finished = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    else
+        ::ResetEvent(g_finished);
+    // Added in front of the handlers that were there, and taken out alone at
+    // the release, which leaves them, and whether Ctrl-C is ignored, as they
+    // were.
+    g_holding = ::SetConsoleCtrlHandler(Hold, TRUE) != FALSE;
 }
 
 void ReleaseInterruptions()
 {
     if (g_finished != nullptr)
         ::SetEvent(g_finished);
-    ::SetConsoleCtrlHandler(Hold, FALSE);
+    if (g_holding)
+        ::SetConsoleCtrlHandler(Hold, FALSE);
+    g_holding = false;
 }
 
 int CaughtInterruption()

@@ -42,8 +42,8 @@ std::string Result(unsigned index, const std::string& more)
     return Line("result", Hub(index) + Image("HUB.BIN") + R"(,"oldVersion":"8011")" + more);
 }
 
-// The first raw control, DEL, C1 control or bidirectional control in text,
-// or its size when there is none. Line ends are the output's own.
+// The first raw control, DEL, C1 control, bidirectional control or invisible
+// or line-breaking character in text, or its size when there is none. Line ends are the output's own.
 std::size_t FirstUnsafe(const std::string& text)
 {
     for (std::size_t at = 0; at < text.size();) {
@@ -54,8 +54,10 @@ std::size_t FirstUnsafe(const std::string& text)
         }
         std::uint32_t cp = 0;
         const std::size_t length = utf8::DecodeAt(text, at, cp);
+        // The bidirectional controls, and what shows nothing or breaks a line.
         const bool bidi = cp == 0x061C || cp == 0x200E || cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) ||
-                          (cp >= 0x2066 && cp <= 0x2069);
+                          (cp >= 0x2066 && cp <= 0x2069) || (cp >= 0x200B && cp <= 0x200D) || cp == 0x2028 ||
+                          cp == 0x2029 || (cp >= 0x2060 && cp <= 0x2064) || cp == 0xFEFF;
         if (length == 0 || cp < 0x20 || (cp >= 0x7F && cp <= 0x9F) || bidi)
             return at;
         at += length;

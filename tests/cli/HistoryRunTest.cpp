@@ -172,6 +172,10 @@ Spawned StartCli(const std::vector<std::string>& args, rlim_t limitBytes = RLIM_
         setenv("TMPDIR", temporary.c_str(), 1);
         const rlimit limit{limitBytes, limitBytes};
         setrlimit(RLIMIT_FSIZE, &limit);
+        // The signals these tests send reach the program whatever ignored them
+        // in the shell that started the tests (a background job ignores SIGINT).
+        for (int held : {SIGINT, SIGTERM, SIGHUP})
+            std::signal(held, SIG_DFL);
         alarm(60);
         execv(argv[0], argv.data());
         _exit(127);

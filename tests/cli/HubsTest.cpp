@@ -2,6 +2,8 @@
 // makes of it.
 #include "CliFixture.h"
 
+#include <algorithm>
+
 using nlohmann::json;
 
 namespace {
@@ -103,4 +105,94 @@ TEST_F(CliFixture, HubsTellsAPersonWhatTheBenchHas)
                               "    manufacturer \"\", product \"\"\n" +
                               library + "    not in the target-ID table: listed by the scan as device (3)\n");
     EXPECT_EQ(result.err, "");
+}
+
+namespace {
+// The device numbers of the scan's list, "(N)Depth...", in its order.
+json ScannedDevices(const std::string& log)
+{
+    json devices = json::array();
+    std::size_t at = 0;
+    while ((at = log.find("\n(", at)) != std::string::npos) {
+        ++at;
+        const std::size_t close = log.find(")Depth", at);
+        if (close != std::string::npos && close < log.find('\n', at))
+            devices.push_back(std::stoul(log.substr(at + 1, close - at - 1)));
+    }
+    return devices;
+}
+
+json ListedDevices(const json& document)
+{
+    json devices = json::array();
+    for (const json& hub : document["hubs"])
+        if (hub["scan"] == "listed")
+            devices.push_back(hub["device"]);
+    return devices;
+}
+} // namespace
+
+// The hub table holds 32 entries. A library that reports more stops the scan
+// before it lists any hub, and hubs says so of every entry it shows, quoting
+// the scan's line; at 32 both list every hub under the same numbers.
+TEST_F(CliFixture, HubsAndTheScanAgreeOnMoreHubsThanTheTableHolds)
+{
+    const struct {
+        unsigned count; // what the library reports
+        int sections;   // hubs the bench describes
+    } cases[] = {{32, 32}, {33, 32}, {33, 3}, {34, 32}, {64, 32}, {255, 1}};
+    dir.Write("SpiFlash.ini", CliIni(0));
+    for (const auto& c : cases) {
+        const std::string count = std::to_string(c.count);
+        SCOPED_TRACE("HubCount " + count + ", " + std::to_string(c.sections) + " hubs");
+        std::string bench = "[Library]\nHubCount=" + count + "\n";
+        for (int n = 1; n <= c.sections; ++n)
+            bench += HubSection(n, 0x05E3, 0x0610, 0x0654, 1 + n % 5, "PortIndex=" + std::to_string(n % 7) + "\n");
+        WriteBench(dir, bench);
+
+        const ProcessResult scan = Cli({"scan", "--settle-ms", "0"});
+        int status = -1;
+        const json hubs = CliJson({"hubs"}, status);
+        const ProcessResult text = Cli(std::vector<std::string>(1, "hubs"));
+        EXPECT_EQ(status, 0);
+        EXPECT_EQ(text.exitCode, 0) << text.err;
+        EXPECT_EQ(hubs["libraryHubCount"], c.count);
+        ASSERT_EQ(hubs["hubs"].size(), std::min(c.count, 32u));
+        EXPECT_EQ(ListedDevices(hubs), ScannedDevices(scan.out)) << scan.out;
+
+        const std::string stop = "!!!Error ISP library reported " + count + " hubs, more than the 32 it can list!";
+        const std::string countLine =
+            "Hub count: " + count + ", more than the 32 the hub table holds; the scan stops with \"" + stop + "\"\n";
+        if (c.count <= 32) {
+            EXPECT_EQ(scan.exitCode, 0) << scan.out;
+            EXPECT_EQ(ScannedDevices(scan.out).size(), c.count);
+            EXPECT_EQ(text.out.find("Hub count: "), std::string::npos);
+            continue;
+        }
+        EXPECT_EQ(scan.exitCode, 1) << scan.out;
+        EXPECT_NE(scan.out.find(stop + "\r\n"), std::string::npos) << scan.out;
+        for (const json& hub : hubs["hubs"]) {
+            EXPECT_EQ(hub["scan"], "left out");
+            EXPECT_EQ(hub["device"], nullptr);
+            EXPECT_EQ(hub["why"], "left out, the scan stops at the hub count with \"" + stop + "\"");
+        }
+        EXPECT_NE(text.out.find("Driver check: passes\n" + countLine + "\n"), std::string::npos) << text.out;
+        EXPECT_EQ(text.out.find("listed by the scan"), std::string::npos) << text.out;
+    }
+}
+
+// The driver check comes before the count, in the scan as in the listing.
+TEST_F(CliFixture, HubsPutsTheDriverCheckBeforeTheHubCount)
+{
+    dir.Write("SpiFlash.ini", CliIni(0));
+    WriteBench(dir, "[Library]\nHubCount=33\n" + HubSection(1, 0x05E3, 0x0610, 0x0654, 1), false);
+    const ProcessResult scan = Cli({"scan", "--settle-ms", "0"});
+    EXPECT_EQ(scan.exitCode, 1);
+    EXPECT_NE(scan.out.find("!!!Error Filter Driver not found!!"), std::string::npos) << scan.out;
+    int status = -1;
+    const json hubs = CliJson({"hubs"}, status);
+    ASSERT_EQ(hubs["hubs"].size(), 32u);
+    for (const json& hub : hubs["hubs"])
+        EXPECT_EQ(hub["why"],
+                  "left out, the scan stops at the driver check with \"!!!Error Filter Driver not found!!\"");
 }

@@ -49,9 +49,9 @@ TEST(TextEscape, BidirectionalControlsAreEscapedForPeopleAndKeptAsData)
         {"\xE2\x81\xA7\xE2\x81\xA8", "\\xE2\\x81\\xA7\\xE2\\x81\\xA8", "\xE2\x81\xA7\xE2\x81\xA8"},
         {"\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C", "\\xE2\\x80\\x8E\\xE2\\x80\\x8F\\xD8\\x9C",
          "\xE2\x80\x8E\xE2\x80\x8F\xD8\x9C"}, // LRM, RLM, ALM
-        // Neighbours that are no controls pass: U+2029, U+202F, U+2065, U+206A.
-        {"\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA", "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA",
-         "\xE2\x80\xA9\xE2\x80\xAF\xE2\x81\xA5\xE2\x81\xAA"},
+        // Neighbours that show themselves pass: U+2027, U+202F, U+2070, U+FEFC.
+        {"\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xB0\xEF\xBB\xBC", "\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xB0\xEF\xBB\xBC",
+         "\xE2\x80\xA7\xE2\x80\xAF\xE2\x81\xB0\xEF\xBB\xBC"},
         {"\x1B[8m\x7F\xC2\x9B\xFF", "\\x1B[8m\\x7F\\xC2\\x9B\\xFF", "\\x1B[8m\\x7F\\xC2\\x9B\\xFF"},
         {"\xE2\x80", "\\xE2\\x80", "\\xE2\\x80"}, // a control's first bytes alone
     };
@@ -63,6 +63,58 @@ TEST(TextEscape, BidirectionalControlsAreEscapedForPeopleAndKeptAsData)
     const std::uint8_t field[] = {0xE2, 0x80, 0xAE, 'x', 0};
     EXPECT_EQ(EscapeField(field, sizeof field), "\\xE2\\x80\\xAEx");
     EXPECT_EQ(EscapeField(field, sizeof field, EscapeFor::Data), "\xE2\x80\xAEx");
+}
+
+// Characters that show nothing, or break the line, can make one name look
+// like another ("HUB460.BIN" and "HUB4<U+200B>60.BIN") or split a name over
+// two lines; people see their bytes, JSON keeps them.
+TEST(TextEscape, InvisibleAndLineBreakingCharactersAreEscapedForPeople)
+{
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::string people;
+    } cases[] = {
+        {"zero-width space U+200B",
+         "HUB4\xE2\x80\x8B"
+         "60.BIN",
+         "HUB4\\xE2\\x80\\x8B60.BIN"},
+        {"byte-order mark U+FEFF", "\xEF\xBB\xBFHUB.BIN", "\\xEF\\xBB\\xBFHUB.BIN"},
+        {"line separator U+2028",
+         "A\xE2\x80\xA8"
+         "B",
+         "A\\xE2\\x80\\xA8B"},
+        {"paragraph separator U+2029",
+         "A\xE2\x80\xA9"
+         "B",
+         "A\\xE2\\x80\\xA9B"},
+        {"zero-width non-joiner and joiner U+200C, U+200D", "\xE2\x80\x8C\xE2\x80\x8D",
+         "\\xE2\\x80\\x8C\\xE2\\x80\\x8D"},
+        {"word joiner U+2060, invisible plus U+2064", "\xE2\x81\xA0\xE2\x81\xA4", "\\xE2\\x81\\xA0\\xE2\\x81\\xA4"},
+        {"U+2065 and U+206A to U+206F", "\xE2\x81\xA5\xE2\x81\xAA\xE2\x81\xAF",
+         "\\xE2\\x81\\xA5\\xE2\\x81\\xAA\\xE2\\x81\\xAF"},
+        {"soft hyphen U+00AD",
+         "A\xC2\xAD"
+         "B",
+         "A\\xC2\\xADB"},
+        {"Mongolian vowel separator U+180E", "\xE1\xA0\x8E", "\\xE1\\xA0\\x8E"},
+        {"interlinear annotation U+FFF9 to U+FFFB",
+         "\xEF\xBF\xB9"
+         "a\xEF\xBF\xBA"
+         "b\xEF\xBF\xBB",
+         "\\xEF\\xBF\\xB9a\\xEF\\xBF\\xBAb\\xEF\\xBF\\xBB"},
+        {"tag characters U+E0001, U+E007F", "\xF3\xA0\x80\x81\xF3\xA0\x81\xBF",
+         "\\xF3\\xA0\\x80\\x81\\xF3\\xA0\\x81\\xBF"},
+        // Their neighbours show: U+200A (hair space), U+2030 (per mille),
+        // U+FEFE and U+E0080 (unassigned, shown by the font's own box).
+        {"neighbours", "\xE2\x80\x8A\xE2\x80\xB0\xEF\xBB\xBE\xF3\xA0\x82\x80",
+         "\xE2\x80\x8A\xE2\x80\xB0\xEF\xBB\xBE\xF3\xA0\x82\x80"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(EscapeBytes(c.bytes), c.people);
+        EXPECT_EQ(EscapeBytes(c.bytes, EscapeFor::Data), c.bytes);
+    }
 }
 
 TEST(TextEscape, FieldsEndAtTheirFirstZeroOrTheirSize)
