@@ -9,6 +9,7 @@
 #include "PrivateCopy.h"
 #include "ScratchDir.h"
 #include "UpgradeSession.h"
+#include "ZQ460API.h"
 
 #include <gtest/gtest.h>
 
@@ -82,6 +83,27 @@ void ExpectApprovedProgrammed(const HubRecord& record, const std::string& approv
     EXPECT_EQ(ProtectedRun::HubVersion(), 0x0200u);
 }
 } // namespace
+
+// The session that keeps an image's copy for the whole run hands the one
+// copy to the library hub after hub: each time the library opens, reads and
+// closes it, and the copy stays.
+TEST(PrivateCopyRun, OneCopyProgramsHubAfterHub)
+{
+    ScratchDir dir;
+    dir.Write("SpiFlash.ini", kRunIni);
+    WriteBench(dir, PlainHub(1) + PlainHub(2) + PlainHub(3));
+    tolvane::platform::PrivateCopy copy;
+    std::string error;
+    ASSERT_TRUE(copy.Make("GL.BIN", ImageBytes(PlainImage(0x0200)), error)) << error;
+    CHubUpgrader engine;
+    engine.SetSettleMs(0);
+    ASSERT_TRUE(engine.Initialzation(nullptr));
+    for (std::uint8_t hub = 0; hub < 3; ++hub)
+        EXPECT_EQ(RX_UpdateISP(hub, copy.Path().c_str(), 0), 0) << "hub " << unsigned(hub);
+    ASSERT_TRUE(engine.Initialzation(nullptr));
+    for (unsigned hub = 0; hub < 3; ++hub)
+        EXPECT_EQ(engine.m_EnumInfo.hubs[hub].descriptor.bcdDevice, 0x0200u) << "hub " << hub;
+}
 
 #ifndef _WIN32
 namespace {
