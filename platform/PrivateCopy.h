@@ -5,8 +5,9 @@
 // file of the temporary folder's file system) that the library opens by its
 // /proc/self/fd path, so that no folder another user may write leads to it.
 // On Windows a file in a folder of its own below the working folder, open to
-// this user alone and held open so that nobody renames or deletes it, named
-// by a path of ASCII letters that the library's 8-bit calls always take.
+// this user alone and held open so that nobody renames or deletes it while
+// the copy lives, named by a path of ASCII letters that the library's 8-bit
+// calls always take.
 // The library may open, read and close the copy as often as it likes; the
 // copy stays until Remove.
 #ifndef TOLVANE_PLATFORM_PRIVATECOPY_H
