@@ -45,6 +45,9 @@ bool UpgradeSession::Prepare()
         if (!m_history->Start(*m_options.history))
             return false;
     }
+    // Copies that a killed run left go before this run makes its own.
+    if (TakesImages())
+        tolvane::platform::PrivateCopy::RemoveLeftCopies();
     m_guard.emplace();
     return true;
 }
