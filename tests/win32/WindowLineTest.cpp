@@ -120,7 +120,7 @@ TEST_F(WindowLineTest, ACommandLineItDoesNotUnderstandStopsTheProgramBeforeAnySc
         EXPECT_EQ(*code, 2u);
         EXPECT_FALSE(fs::exists(dir.Path() / "h.jsonl"));
         const std::string err = dir.Read("stderr.txt");
-        EXPECT_EQ(err.rfind("Tolvane: Tolvane does not understand its command line: ", 0), 0u) << err;
+        EXPECT_EQ(err.rfind("Tolvane does not understand its command line: ", 0), 0u) << err;
     }
 }
 

@@ -31,7 +31,7 @@ int RunTolvaneWindow(const std::vector<std::string>& args, CHubUpgrader& upgrade
     if (!ParseWindowOptions(args, options, error)) {
         // Standard error too, for whoever started the window from a script.
         const std::string text = RefusedCommandLineText(error);
-        std::fputs(("Tolvane: " + text).c_str(), stderr);
+        std::fputs(text.c_str(), stderr);
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Tolvane"), QString::fromStdString(text),
                         QMessageBox::Ok);
         box.setTextFormat(Qt::PlainText);

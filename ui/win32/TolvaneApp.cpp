@@ -46,7 +46,7 @@ int RefuseCommandLine(const std::string& error)
     }
     const HANDLE stderrHandle = GetStdHandle(STD_ERROR_HANDLE);
     if (stderrHandle != nullptr && stderrHandle != INVALID_HANDLE_VALUE) {
-        const std::string bytes = "Tolvane: " + tolvane::platform::WideToUtf8(text);
+        const std::string bytes = tolvane::platform::WideToUtf8(text);
         DWORD written = 0;
         WriteFile(stderrHandle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
     }
