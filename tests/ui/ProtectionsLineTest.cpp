@@ -86,9 +86,9 @@ TEST(ProtectionsLine, SaysWhatProtectsTheRunOrThatNothingDoes)
          {"", "cannot open gone.txt: No such file"},
          "No history; approved list gone.txt (cannot be used: cannot open gone.txt: No such file); no verification."},
         {"names with controls",
-         Options("h\x1b[2J.jsonl", "a\xe2\x80\xaeok.txt", false),
+         Options("h\x1b[2J.jsonl", "a\x7fok.txt", false),
          {},
-         "History h\\x1B[2J.jsonl; approved list a\\xE2\\x80\\xAEok.txt; no verification."},
+         "History h\\x1B[2J.jsonl; approved list a\\x7Fok.txt; no verification."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
