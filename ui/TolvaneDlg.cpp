@@ -98,6 +98,13 @@ SessionOptions WindowSessionOptions(const WindowOptions& options)
     return session;
 }
 
+// Why a session whose Prepare failed did not start, in one sentence.
+std::string NotStarted(const UpgradeSession& session)
+{
+    return session.Failure() == SessionFailure::Approval ? "not started, the approved list cannot be used."
+                                                         : "not started, the history cannot be written.";
+}
+
 // How a session that ran ended, in one sentence.
 std::string SessionEnd(const UpgradeSession& session)
 {
@@ -140,7 +147,7 @@ bool CTolvaneDlg::ScanAndUpgrade()
     UpgradeSession session(m_upgrader, WindowSessionOptions(m_options));
     if (!session.Prepare()) {
         LogSessionFailure(session);
-        NoteRunEnd(&session);
+        NoteRunEnd(&session, NotStarted(session));
         return false;
     }
     session.Run(this);
@@ -179,16 +186,13 @@ void CTolvaneDlg::LogError(const std::string& line)
 void CTolvaneDlg::NoteRunEnd(const UpgradeSession* session, const std::string& sentence)
 {
     m_lastRun = sentence;
+    // The line shows the list as the press read it.
     if (session && session->LoadedApproval()) {
         m_list.signer = session->LoadedApproval()->signer;
         m_list.error.clear();
     }
-    if (session && session->Failure() == SessionFailure::Approval) {
+    if (session && session->Failure() == SessionFailure::Approval)
         m_list.error = session->Error();
-        m_lastRun = "not started, the approved list cannot be used.";
-    } else if (session && sentence.empty()) {
-        m_lastRun = "not started, the history cannot be written.";
-    }
     ShowProtectionsLine();
 }
 

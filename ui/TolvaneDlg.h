@@ -67,8 +67,9 @@ private:
     void LogError(const std::string& line);
     // The protections line anew, with lastRun after it when not empty.
     void ShowProtectionsLine();
-    // How the press ended, for the protections line.
-    void NoteRunEnd(const UpgradeSession* session, const std::string& sentence = "");
+    // How the press ended (sentence), and the list as session read it (null
+    // when it never started), for the protections line.
+    void NoteRunEnd(const UpgradeSession* session, const std::string& sentence);
 
     CHubUpgrader& m_upgrader;
     WindowOptions m_options;
