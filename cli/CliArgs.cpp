@@ -1,5 +1,7 @@
 #include "CliArgs.h"
 
+#include "SessionArgs.h"
+
 #include <CLI/CLI.hpp>
 
 namespace {
@@ -91,10 +93,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
         ->add_option("--history", options.history,
                      "keep a record in FILE: a line before every write, on disk before the hub is touched, and "
                      "one for each result; a FILE that cannot be written stops the upgrade before the scan")
-        ->type_name("FILE")
-        ->check(CLI::Validator(
-            [](const std::string& path) { return path.empty() ? std::string("the history needs a file name") : ""; },
-            "", "not empty"));
+        ->type_name("FILE");
     AddApproved(*upgrade, options);
     upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
 
@@ -129,6 +128,35 @@ void AddCommands(CLI::App& app, CliOptions& options)
     AddSignature(*approved, options);
     approved->add_option("LIST", options.approval.list, "the approved list")->required();
     approved->callback([&options] { options.command = CliCommand::Approved; });
+}
+
+// How often the command given used an option; 0 for one it lacks.
+std::size_t TimesGiven(const CLI::App& command, const char* name)
+{
+    const CLI::Option* option = command.get_option_no_throw(name);
+    return option ? option->count() : 0;
+}
+
+// The options an upgrade session shares with the windows, as given, for the
+// rules they all obey (SessionArgs.h).
+std::string SharedRulesError(const CLI::App& app, const CliOptions& options)
+{
+    const std::vector<CLI::App*> commands = app.get_subcommands();
+    if (commands.empty())
+        return std::string();
+    // CLI11 refuses a second value of an option that takes one.
+    const CLI::App& command = *commands.front();
+    SessionArgs shared;
+    if (TimesGiven(command, "--history") > 0)
+        shared.history = options.history;
+    // The approved command names its list as LIST.
+    if (TimesGiven(command, "--approved") > 0 || options.command == CliCommand::Approved)
+        shared.approved = options.approval.list;
+    shared.trust = options.approval.trust;
+    if (TimesGiven(command, "--signature") > 0)
+        shared.signature = options.approval.signature;
+    shared.verify = options.verify;
+    return SessionArgsError(shared);
 }
 
 std::string OneLine(std::string text)
@@ -168,15 +196,9 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
             error = "the command line is not understood";
         return false;
     }
-    const ApprovalOptions& approval = options.approval;
-    if ((!approval.trust.empty() || !approval.signature.empty()) && !approval.Given()) {
-        error = (approval.trust.empty() ? "--signature" : "--trust") + std::string(" needs --approved");
+    error = SharedRulesError(app, options);
+    if (!error.empty())
         return false;
-    }
-    if (!approval.signature.empty() && approval.trust.empty()) {
-        error = "--signature needs --trust";
-        return false;
-    }
 #ifdef _WIN32
     // Windows programs drive the maker's library, which knows only its hubs.
     if (options.hubs == "system") {

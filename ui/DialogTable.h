@@ -31,7 +31,9 @@ struct Control {
 inline constexpr int kDialogId = IDD_TOLVANE_DIALOG;
 inline constexpr wchar_t kCaption[] = L"USB3 Hub FW Upgrade Tool V2.8";
 inline constexpr int kWidth = 172;
-inline constexpr int kHeight = 115;
+// 115 for the controls the operators know, and a band below them for the
+// protections line.
+inline constexpr int kHeight = 137;
 // DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU
 inline constexpr std::uint32_t kStyle = 0x90C800C0u;
 inline constexpr std::uint32_t kExStyle = 0x00040000u; // WS_EX_APPWINDOW
@@ -53,7 +55,14 @@ inline constexpr Control kControls[] = {
     {IDC_PROGRESS, L"msctls_progress32", L"", 0, {4, 102, 163, 6}, 0x50800000u, 0},
     // SS_OWNERDRAW | SS_RIGHTJUST | SS_REALSIZEIMAGE: the bits the lamp has always carried
     {IDC_LAMP, L"Static", L"", 0, {25, 7, 16, 16}, 0x50000C0Du, 0},
+    // SS_LEFT | SS_NOPREFIX | SS_EDITCONTROL: the protections line, below
+    // every other control, wrapped (long names too) over three lines of its
+    // smaller font; "&" in a file name stays an ampersand.
+    {IDC_PROTECTIONS, L"Static", L"", 0, {4, 112, 165, 22}, 0x50002080u, 0},
 };
+
+// The protections line's font: the dialog's face, regular, this size.
+inline constexpr int kProtectionsPoints = 9;
 
 // Whether the dialog has a control with this id; usable in static_assert
 // (unlike a comparison of Find's pointer, which some builds do not fold).

@@ -11,6 +11,15 @@ const wchar_t kUpgradeCompletedText[] = L"Upgrade is completed.\r\nPlease power 
 void CTolvaneDlg::InitDialogLogic()
 {
     EnableControl(IDC_START_UPGRADE, false);
+    // The list is read here only to show its signer before the first press;
+    // each press reads it again, and the line then shows what that read.
+    m_list = ListState();
+    if (m_options.approved) {
+        Approval approval;
+        if (LoadApproval(m_options.Approval(), approval, m_list.error))
+            m_list.signer = approval.signer;
+    }
+    ShowProtectionsLine();
     OnScanDevice();
 }
 
@@ -84,13 +93,29 @@ SessionOptions WindowSessionOptions(const WindowOptions& options)
     session.version = TOLVANE_VERSION;
     session.history = options.history;
     session.verify = options.verify;
-    if (options.approved) {
-        session.approval.list = *options.approved;
-        session.approval.trust = options.trust;
-        if (options.signature)
-            session.approval.signature = *options.signature;
-    }
+    if (options.approved)
+        session.approval = options.Approval();
     return session;
+}
+
+// Why a session whose Prepare failed did not start, in one sentence.
+std::string NotStarted(const UpgradeSession& session)
+{
+    return session.Failure() == SessionFailure::Approval ? "not started, the approved list cannot be used."
+                                                         : "not started, the history cannot be written.";
+}
+
+// How a session that ran ended, in one sentence.
+std::string SessionEnd(const UpgradeSession& session)
+{
+    if (!session.Interruption().empty())
+        return "interrupted (" + session.Interruption() + "), " + RunOutcomeSentence(session.Hubs());
+    if (!session.Scanned())
+        return "the scan failed, no hub programmed.";
+    std::string sentence = RunOutcomeSentence(session.Hubs());
+    if (session.Failure() == SessionFailure::History)
+        sentence.insert(sentence.size() - 1, "; the history could not be kept");
+    return sentence;
 }
 } // namespace
 
@@ -101,10 +126,12 @@ bool CTolvaneDlg::ScanAndUpgrade()
     if (!m_options.approved && (!m_options.trust.empty() || m_options.signature)) {
         LogError(std::string("!!!Error ") + (m_options.trust.empty() ? "--signature" : "--trust") +
                  " needs --approved\r\n");
+        NoteRunEnd(nullptr, "not started, the options are incomplete.");
         return false;
     }
     if (m_options.approved && m_options.signature && m_options.signature->empty()) {
         LogError("!!!Error cannot use the approved list " + *m_options.approved + ": --signature needs a file\r\n");
+        NoteRunEnd(nullptr, "not started, the options are incomplete.");
         return false;
     }
     // --approved without a file names no list: no image is approved, so
@@ -114,11 +141,13 @@ bool CTolvaneDlg::ScanAndUpgrade()
         std::string error;
         LoadApproval(ApprovalOptions{}, none, error);
         LogError("!!!Error cannot use the approved list : " + error + "\r\n");
+        NoteRunEnd(nullptr, "not started, the options are incomplete.");
         return false;
     }
     UpgradeSession session(m_upgrader, WindowSessionOptions(m_options));
     if (!session.Prepare()) {
         LogSessionFailure(session);
+        NoteRunEnd(&session, NotStarted(session));
         return false;
     }
     session.Run(this);
@@ -133,6 +162,7 @@ bool CTolvaneDlg::ScanAndUpgrade()
     if (session.Failure() == SessionFailure::History && session.Upgraded())
         LogSessionFailure(session);
     const bool passed = session.Upgraded() && status == kExitDone && session.Failure() == SessionFailure::None;
+    NoteRunEnd(&session, SessionEnd(session));
     if (const InterruptionGuard* guard = session.Guard())
         EndAsInterrupted(*guard);
     return passed;
@@ -151,4 +181,25 @@ void CTolvaneDlg::LogError(const std::string& line)
     m_upgrader.m_pDlg = this;
     m_upgrader.AppendLog(line);
     m_upgrader.PushLog();
+}
+
+void CTolvaneDlg::NoteRunEnd(const UpgradeSession* session, const std::string& sentence)
+{
+    m_lastRun = sentence;
+    // The line shows the list as the press read it.
+    if (session && session->LoadedApproval()) {
+        m_list.signer = session->LoadedApproval()->signer;
+        m_list.error.clear();
+    }
+    if (session && session->Failure() == SessionFailure::Approval)
+        m_list.error = session->Error();
+    ShowProtectionsLine();
+}
+
+void CTolvaneDlg::ShowProtectionsLine()
+{
+    std::string line = ProtectionsSentence(m_options, m_list);
+    if (!m_lastRun.empty())
+        line += " Last upgrade: " + m_lastRun;
+    ShowProtections(WideFromUtf8(line));
 }

@@ -7,6 +7,7 @@
 
 #include "HubUpgrader.h"
 #include "LampColours.h"
+#include "ProtectionsLine.h"
 #include "UpgraderWindow.h"
 #include "WindowOptions.h"
 
@@ -27,7 +28,8 @@ public:
     explicit CTolvaneDlg(CHubUpgrader& upgrader = theHubUpgrader) : m_upgrader(upgrader) {}
 
     // The part of the dialog's initialisation that is not the toolkit's:
-    // "Start Upgrade" off, then a scan, before the window is first shown.
+    // "Start Upgrade" off, the protections line, then a scan, before the
+    // window is first shown.
     void InitDialogLogic();
     void OnScanDevice();
     void OnStartUpgrade();
@@ -51,6 +53,9 @@ protected:
     // The success box: the text, an empty title, one OK button; returns when
     // the operator has closed it.
     virtual void ShowCompletedMessage(const std::wstring& text) = 0;
+    // The line under the controls that says what protects the run; shown
+    // at once, as the log is.
+    virtual void ShowProtections(const std::wstring& text) = 0;
 
 private:
     void FillLampWith(ColourRef colour) { FillLamp(&colour); }
@@ -60,9 +65,16 @@ private:
     // Why the session could not start or keep its history, as one log line.
     void LogSessionFailure(const UpgradeSession& session);
     void LogError(const std::string& line);
+    // The protections line anew, with lastRun after it when not empty.
+    void ShowProtectionsLine();
+    // How the press ended (sentence), and the list as session read it (null
+    // when it never started), for the protections line.
+    void NoteRunEnd(const UpgradeSession* session, const std::string& sentence);
 
     CHubUpgrader& m_upgrader;
     WindowOptions m_options;
+    ListState m_list;
+    std::string m_lastRun;
 };
 
 #endif

@@ -1,32 +1,25 @@
-// What the windows take from their command line. Words they do not know are
-// ignored, as they always were, so a shortcut that passes any keeps working.
+// What the windows take from their command line: the session's options and
+// nothing else. A word they do not understand stops the program before any
+// scan, with a message that names the word and lists what they take, so a
+// misspelt protection never leaves a run unprotected.
 #ifndef TOLVANE_UI_WINDOWOPTIONS_H
 #define TOLVANE_UI_WINDOWOPTIONS_H
 
-#include <optional>
+#include "SessionArgs.h"
+
 #include <string>
 #include <vector>
 
-struct WindowOptions {
-    // --history FILE: the run history every upgrade keeps; unset for none.
-    // Given without a file it is empty, and no upgrade can keep it.
-    std::optional<std::string> history;
-    // --approved FILE: the sha256sum list of the only images an upgrade may
-    // write; unset to write any image that fits.
-    std::optional<std::string> approved;
-    // --trust KEY, any number of times: the public keys one of which must
-    // have signed the approved list; empty for an unsigned list.
-    std::vector<std::string> trust;
-    // --signature FILE: the list's signature; unset for the list's name
-    // with ".sig" added.
-    std::optional<std::string> signature;
-    // --verify: after the upgrade a fresh scan must show every programmed
-    // hub with its new firmware; its lines follow the run's log.
-    bool verify = false;
-};
+using WindowOptions = SessionArgs;
 
-// args: the words after the program's name. Each option but --verify takes
-// a file, as "--option FILE" or "--option=FILE".
-WindowOptions ParseWindowOptions(const std::vector<std::string>& args);
+// args: the words after the program's name, under the rules every front end
+// shares (SessionArgs.h). False with error set to one line when a word is
+// not understood or a rule is broken.
+bool ParseWindowOptions(const std::vector<std::string>& args, WindowOptions& options, std::string& error);
+
+// The message that refuses a command line: the error (as ParseWindowOptions
+// gave it, shown escaped), the options the window takes, and that nothing
+// was done. Lines end in "\n".
+std::string RefusedCommandLineText(const std::string& error);
 
 #endif

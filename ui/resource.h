@@ -17,5 +17,6 @@
 #define IDC_LOGO 1005
 #define IDC_PROGRESS 1006
 #define IDC_LAMP 1007
+#define IDC_PROTECTIONS 1008
 
 #endif

@@ -103,6 +103,15 @@ TEST_F(SignedListCliTest, UpgradeAndPlanStopBeforeTheScanUnlessTheSignatureVerif
          {"--approved", "approved.txt", "--signature", "approved.txt.sig"},
          2,
          "tolvane-cli: --signature needs --trust"},
+        // An empty name would have meant no list, or the list's own .sig.
+        {"--approved without a name",
+         {"--approved", ""},
+         2,
+         "tolvane-cli: --approved: the approved list needs a file name"},
+        {"--signature without a name",
+         {"--approved", "approved.txt", "--trust", "new.pub", "--signature", ""},
+         2,
+         "tolvane-cli: --signature: the signature needs a file name"},
     };
     for (const auto& c : cases) {
         for (const char* command : {"upgrade", "plan"}) {

@@ -80,6 +80,15 @@ protected:
 
     QColor LampPixel() { return GrabbedPixel(Lamp(), Lamp()->rect().center()); }
 
+    // Options as the command line gives them; a test's own are understood.
+    static WindowOptions Options(const std::vector<std::string>& args)
+    {
+        WindowOptions options;
+        std::string error;
+        EXPECT_TRUE(ParseWindowOptions(args, options, error)) << error;
+        return options;
+    }
+
     // The engine's log as the box must show it: the same text, with each
     // "\r\n" a line break.
     QString EngineLog() const

@@ -37,6 +37,7 @@ public:
             lamp = *colour == kLampGreen ? "green" : *colour == kLampRed ? "red" : "yellow";
     }
     void ShowCompletedMessage(const std::wstring&) override {}
+    void ShowProtections(const std::wstring&) override {}
 
     std::wstring log;
     std::string lamp;

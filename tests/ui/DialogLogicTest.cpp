@@ -65,13 +65,18 @@ public:
         boxText = text;
         calls.push_back("box");
     }
+    void ShowProtections(const std::wstring& text) override
+    {
+        line = text;
+        calls.push_back("line");
+    }
 
     // Only the calls that are not log pushes or progress moves.
     std::vector<std::string> Steps() const
     {
         std::vector<std::string> steps;
         for (const std::string& call : calls) {
-            if (call != "log" && call.rfind("progress", 0) != 0 && call.rfind("range", 0) != 0)
+            if (call != "log" && call != "line" && call.rfind("progress", 0) != 0 && call.rfind("range", 0) != 0)
                 steps.push_back(call);
         }
         return steps;
@@ -83,6 +88,7 @@ public:
     bool scanEnabled = true;
     int progress = -1;
     std::wstring boxText;
+    std::wstring line;
 };
 
 const char kIni[] = "[TargetID_U3]\n05E30610=0D13\n[HUBModule]\nHUBNumber=1\n";
@@ -108,6 +114,11 @@ protected:
 };
 
 using Steps = std::vector<std::string>;
+
+std::wstring Widened(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
 } // namespace
 
 TEST_F(DialogLogicTest, StartUpScanThatPassesMakesTheUpgradeReady)
@@ -116,7 +127,8 @@ TEST_F(DialogLogicTest, StartUpScanThatPassesMakesTheUpgradeReady)
     dialog.InitDialogLogic();
     EXPECT_EQ(dialog.Steps(),
               (Steps{"disable 1001", "press 1000", "lamp yellow", "enable 1001", "lamp green", "release 1000"}));
-    EXPECT_EQ(dialog.calls[2], "progress 0"); // the bar is reset before the lamp turns yellow
+    EXPECT_EQ(dialog.calls[1], "line");       // the protections line shows before the scan starts
+    EXPECT_EQ(dialog.calls[3], "progress 0"); // the bar is reset before the lamp turns yellow
     EXPECT_EQ(dialog.lamp, "green");
     EXPECT_TRUE(dialog.startEnabled);
     EXPECT_EQ(bUpgradeReady, 1);
@@ -166,7 +178,8 @@ TEST_F(DialogLogicTest, SuccessfulUpgradeShowsTheBoxThenResetsTheBar)
     EXPECT_EQ(dialog.boxText, L"Upgrade is completed.\r\nPlease power cycle the hub.");
     // The bar stands at 100 while the box is open and goes back to 0 after.
     const auto box = std::find(dialog.calls.begin(), dialog.calls.end(), "box");
-    EXPECT_EQ(*(box - 2), "progress 100");
+    EXPECT_EQ(*(box - 3), "progress 100");
+    EXPECT_EQ(*(box - 2), "line"); // how the run ended, before the box
     EXPECT_EQ(*(box - 1), "lamp green");
     EXPECT_EQ(*(box + 1), "progress 0");
     EXPECT_FALSE(dialog.startEnabled);
@@ -217,26 +230,37 @@ TEST_F(DialogLogicTest, ASignedListIsUsedOnlyWhenItsSignatureVerifies)
     // openssl's keys and signature, made at build time (support/make-signed-fixtures.sh).
     for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(TOLVANE_SIGNED_FIXTURES)))
         std::filesystem::copy_file(entry.path(), dir.Path() / entry.path().filename());
+    // As openssl computed it: the SHA-256 of the key's DER form.
+    const auto Fingerprint = [this](const std::string& key) { return dir.Read(key + ".fingerprint").substr(0, 64); };
     const std::string refused = "!!!Error cannot use the approved list approved.txt: ";
     const struct {
         const char* name;
         std::vector<std::string> args;
         std::string log; // the whole log of a refused press; a part of it otherwise
+        std::wstring line;
     } cases[] = {
         {"signed by the second key",
          {"--approved", "approved.txt", "--trust", "old.pub", "--trust=new.pub"},
-         "!!!Error GL.BIN differs from its approved contents, not written\r\n"},
+         "!!!Error GL.BIN differs from its approved contents, not written\r\n",
+         L"No history; approved list approved.txt, signed by key " + Widened(Fingerprint("new").substr(0, 16)) +
+             L" (SHA-256); no verification. Last upgrade: 0 of 1 hub programmed; hub 1: refused (contents differ "
+             L"from the approved list)."},
         {"signed by another key",
          {"--approved", "approved.txt", "--trust", "old.pub"},
          refused + "the signature approved.txt.sig does not verify under any trusted key: the list or the signature "
-                   "changed\r\n"},
-        {"--trust without --approved", {"--trust", "new.pub"}, "!!!Error --trust needs --approved\r\n"},
+                   "changed\r\n",
+         L"No history; approved list approved.txt (cannot be used: the signature approved.txt.sig does not verify "
+         L"under any trusted key: the list or the signature changed); no verification. Last upgrade: not started, "
+         L"the approved list cannot be used."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Hubs();
         dir.Remove("HubBench.ini.state");
-        dialog.SetOptions(ParseWindowOptions(c.args));
+        WindowOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseWindowOptions(c.args, options, error)) << error;
+        dialog.SetOptions(options);
         dialog.InitDialogLogic();
         dialog.boxText.clear();
         dialog.OnStartUpgrade();
@@ -250,5 +274,75 @@ TEST_F(DialogLogicTest, ASignedListIsUsedOnlyWhenItsSignatureVerifies)
             EXPECT_EQ(log, expected); // one line: no scan was made
         }
         EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
+        EXPECT_EQ(dialog.line, c.line);
+    }
+}
+
+// Options the command line cannot give (the window refuses them before it
+// starts) are still refused by the press itself, before any scan.
+TEST_F(DialogLogicTest, AKeyWithoutAListIsRefusedByThePressToo)
+{
+    Hubs();
+    WindowOptions options;
+    options.trust = {"new.pub"};
+    dialog.SetOptions(options);
+    dialog.InitDialogLogic();
+    dialog.OnStartUpgrade();
+    EXPECT_EQ(engine->m_strLog, L"!!!Error --trust needs --approved\r\n");
+    EXPECT_EQ(dialog.lamp, "red");
+    EXPECT_EQ(dir.Read("HubBench.ini.state"), "");
+    EXPECT_EQ(dialog.line, L"No history, no approved list, no verification. Last upgrade: not started, the options "
+                           L"are incomplete.");
+}
+
+TEST_F(DialogLogicTest, TheProtectionsLineShowsBeforeTheScanAndTellsHowEachRunEnded)
+{
+    const struct {
+        const char* name;
+        std::string hubMore;
+        std::vector<std::string> args;
+        std::wstring before;
+        std::wstring after;
+    } cases[] = {
+        {"nothing given, programmed",
+         "",
+         {},
+         L"No history, no approved list, no verification.",
+         L"No history, no approved list, no verification. Last upgrade: 1 of 1 hub programmed."},
+        {"history and verification, library refuses",
+         "UpdateResult=4\n",
+         {"--history", "h.jsonl", "--verify"},
+         L"History h.jsonl; no approved list; verification on.",
+         L"History h.jsonl; no approved list; verification on. Last upgrade: 0 of 1 hub programmed; hub 1: library "
+         L"result 4."},
+        {"history that cannot be written",
+         "",
+         {"--history", "folder"},
+         L"History folder; no approved list; no verification.",
+         L"History folder; no approved list; no verification. Last upgrade: not started, the history cannot be "
+         L"written."},
+        {"list that is missing",
+         "",
+         {"--approved", "gone.txt"},
+         L"No history; approved list gone.txt (cannot be used: ",
+         L"No history; approved list gone.txt (cannot be used: "},
+    };
+    std::filesystem::create_directories(dir.Path() / "folder");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Hubs(c.hubMore);
+        dir.Remove("HubBench.ini.state");
+        RecordingDialog window{*engine};
+        WindowOptions options;
+        std::string error;
+        ASSERT_TRUE(ParseWindowOptions(c.args, options, error)) << error;
+        window.SetOptions(options);
+        window.InitDialogLogic();
+        // Before the start-up scan's first step.
+        ASSERT_GE(window.calls.size(), 3u);
+        EXPECT_EQ(window.calls[1], "line");
+        EXPECT_EQ(window.line.rfind(c.before, 0), 0u) << std::string(window.line.begin(), window.line.end());
+        window.OnStartUpgrade();
+        EXPECT_EQ(window.line.rfind(c.after, 0), 0u) << std::string(window.line.begin(), window.line.end());
     }
 }

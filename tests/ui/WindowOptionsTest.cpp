@@ -1,79 +1,111 @@
-// The windows' command line: the options they know, and every other word
-// ignored as before.
+// The windows' command line: the session's options under the rules every
+// front end shares, and every other word refused with a message that names it.
 #include "WindowOptions.h"
 
 #include <gtest/gtest.h>
 
-TEST(WindowOptions, HistoryIsTakenInEitherFormAndOtherWordsAreIgnored)
+namespace {
+WindowOptions Parsed(const std::vector<std::string>& args)
+{
+    WindowOptions options;
+    std::string error;
+    EXPECT_TRUE(ParseWindowOptions(args, options, error)) << error;
+    EXPECT_EQ(error, "");
+    return options;
+}
+
+std::string Refusal(const std::vector<std::string>& args)
+{
+    WindowOptions options;
+    std::string error;
+    EXPECT_FALSE(ParseWindowOptions(args, options, error));
+    return error;
+}
+} // namespace
+
+TEST(WindowOptions, EveryOptionIsTakenInEitherForm)
 {
     const struct {
         std::vector<std::string> args;
         std::optional<std::string> history;
-    } cases[] = {
-        {{}, std::nullopt},
-        {{"/s", "extra"}, std::nullopt},
-        {{"--history", "h.jsonl"}, "h.jsonl"},
-        {{"--history=C:\\logs\\h.jsonl"}, "C:\\logs\\h.jsonl"},
-        {{"-x", "--history", "a", "--history", "b"}, "b"},
-        {{"--history"}, ""},
-        {{"--history="}, ""},
-        {{"--historyfile", "h"}, std::nullopt},
-        {{"--history", "--history"}, "--history"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        EXPECT_EQ(ParseWindowOptions(c.args).history, c.history);
-    }
-}
-
-TEST(WindowOptions, BothFilesAreTakenSideBySide)
-{
-    const WindowOptions options = ParseWindowOptions({"--approved=ok.txt", "x", "--history", "h.jsonl"});
-    EXPECT_EQ(options.approved, "ok.txt");
-    EXPECT_EQ(options.history, "h.jsonl");
-    EXPECT_EQ(ParseWindowOptions({"--history", "h"}).approved, std::nullopt);
-}
-
-TEST(WindowOptions, VerifyIsAFlagWithoutAFile)
-{
-    const struct {
-        std::vector<std::string> args;
-        bool verify;
-        std::optional<std::string> history;
-    } cases[] = {
-        {{}, false, std::nullopt},
-        {{"--verify"}, true, std::nullopt},
-        {{"--verify", "h.jsonl"}, true, std::nullopt},
-        {{"--history", "h.jsonl", "--verify"}, true, "h.jsonl"},
-        {{"--history", "--verify"}, false, "--verify"},
-        {{"--verify=yes"}, false, std::nullopt},
-        {{"--verifying"}, false, std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::PrintToString(c.args));
-        const WindowOptions options = ParseWindowOptions(c.args);
-        EXPECT_EQ(options.verify, c.verify);
-        EXPECT_EQ(options.history, c.history);
-    }
-}
-
-TEST(WindowOptions, EveryTrustedKeyIsKeptAndTheSignatureTakesTheLast)
-{
-    const struct {
-        std::vector<std::string> args;
+        std::optional<std::string> approved;
         std::vector<std::string> trust;
         std::optional<std::string> signature;
+        bool verify;
     } cases[] = {
-        {{"--trust", "old.pub", "--trust=new.pub"}, {"old.pub", "new.pub"}, std::nullopt},
-        {{"--trust", "a.pub", "x", "--signature", "s1", "--signature=s2"}, {"a.pub"}, "s2"},
-        {{"--trust=", "--trust"}, {"", ""}, std::nullopt},
-        {{"--trust", "--signature", "s"}, {"--signature"}, std::nullopt},
-        {{"--trusted", "k", "--sig", "s"}, {}, std::nullopt},
+        {{}, std::nullopt, std::nullopt, {}, std::nullopt, false},
+        {{"--history", "h.jsonl"}, "h.jsonl", std::nullopt, {}, std::nullopt, false},
+        {{"--history=C:\\logs\\h.jsonl"}, "C:\\logs\\h.jsonl", std::nullopt, {}, std::nullopt, false},
+        {{"--approved=ok.txt", "--history", "h"}, "h", "ok.txt", {}, std::nullopt, false},
+        {{"--verify", "--approved", "ok.txt"}, std::nullopt, "ok.txt", {}, std::nullopt, true},
+        {{"--approved", "ok.txt", "--trust", "old.pub", "--trust=new.pub"},
+         std::nullopt,
+         "ok.txt",
+         {"old.pub", "new.pub"},
+         std::nullopt,
+         false},
+        {{"--approved", "ok.txt", "--trust", "k", "--signature=s.sig"}, std::nullopt, "ok.txt", {"k"}, "s.sig", false},
+        // A file may hold "=" or begin with one dash.
+        {{"--history", "-h=1.jsonl"}, "-h=1.jsonl", std::nullopt, {}, std::nullopt, false},
+        {{"--history=--x"}, "--x", std::nullopt, {}, std::nullopt, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));
-        const WindowOptions options = ParseWindowOptions(c.args);
+        const WindowOptions options = Parsed(c.args);
+        EXPECT_EQ(options.history, c.history);
+        EXPECT_EQ(options.approved, c.approved);
         EXPECT_EQ(options.trust, c.trust);
         EXPECT_EQ(options.signature, c.signature);
+        EXPECT_EQ(options.verify, c.verify);
     }
+}
+
+TEST(WindowOptions, WordsThatAreNotUnderstoodAreRefusedByName)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } cases[] = {
+        {{"--histroy", "h.jsonl"}, "unknown option \"--histroy\""},
+        {{"--history", "h.jsonl", "--aproved", "ok.txt"}, "unknown option \"--aproved\""},
+        {{"--historyfile", "h"}, "unknown option \"--historyfile\""},
+        {{"-x"}, "unknown option \"-x\""},
+        {{"/s"}, "unexpected word \"/s\""},
+        {{"--verify", "h.jsonl"}, "unexpected word \"h.jsonl\""},
+        {{""}, "unexpected word \"\""},
+        {{"--verify=yes"}, "--verify takes no value"},
+        {{"--verify", "--verify"}, "--verify is given more than once"},
+        {{"--history"}, "--history: the history needs a file name"},
+        {{"--history="}, "--history: the history needs a file name"},
+        {{"--history", "--verify"}, "--history: the history needs a file name"},
+        {{"--approved"}, "--approved: the approved list needs a file name"},
+        {{"--approved", "a", "--trust="}, "--trust: the key needs a file name"},
+        {{"--approved", "a", "--trust", "k", "--signature"}, "--signature: the signature needs a file name"},
+        {{"--history", "a", "--history", "b"}, "--history is given more than once"},
+        {{"--approved=a", "--approved=a"}, "--approved is given more than once"},
+        {{"--approved", "a", "--trust", "k", "--signature", "s", "--signature", "s"},
+         "--signature is given more than once"},
+        {{"--trust", "k"}, "--trust needs --approved"},
+        {{"--signature", "s"}, "--signature needs --approved"},
+        {{"--approved", "a", "--signature", "s"}, "--signature needs --trust"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        EXPECT_EQ(Refusal(c.args), c.error);
+    }
+}
+
+TEST(WindowOptions, TheRefusalNamesTheWordEscapedAndListsEveryOption)
+{
+    const std::string text = RefusedCommandLineText("unknown option \"--histroy\x1b[2J\"");
+    EXPECT_EQ(text.rfind("Tolvane does not understand its command line: unknown option \"--histroy\\x1B[2J\".\n", 0),
+              0u)
+        << text;
+    EXPECT_EQ(text.find('\x1b'), std::string::npos);
+    for (const SessionArgInfo& info : kSessionArgInfo) {
+        const std::string shown = std::string("  ") + info.name + (info.value ? std::string(" ") + info.value : "");
+        EXPECT_NE(text.find("\n" + shown + " "), std::string::npos) << info.name << "\n" << text;
+    }
+    const std::string end = "\nNo hub has been scanned or upgraded.\n";
+    EXPECT_EQ(text.substr(text.size() - end.size()), end);
 }

@@ -209,9 +209,21 @@ TEST_F(TolvaneWindowTest, UpgradeThroughTheButtonKeepsTheHistory)
 {
     WriteBench(dir, Hub(1, 1));
     ASSERT_NO_FATAL_FAILURE(Start(L"--history h.jsonl"));
+    // The protections line, under every other control.
+    EXPECT_EQ(window->Text(IDC_PROTECTIONS), L"History h.jsonl; no approved list; no verification.");
+    RECT line{};
+    GetWindowRect(window->Item(IDC_PROTECTIONS), &line);
+    for (int id : {IDC_SCAN_DEVICE, IDC_START_UPGRADE, IDC_LOG, IDC_LOGO, IDC_PROGRESS, IDC_LAMP}) {
+        RECT control{};
+        GetWindowRect(window->Item(id), &control);
+        EXPECT_GE(line.top, control.bottom) << "control " << id;
+    }
     window->PressLater(IDC_START_UPGRADE);
     const HWND box = window->WaitForOwnedBox(kUpgradeMs);
     ASSERT_NE(box, nullptr) << "no success box";
+    // Told before the box opens.
+    EXPECT_EQ(window->Text(IDC_PROTECTIONS),
+              L"History h.jsonl; no approved list; no verification. Last upgrade: 1 of 1 hub programmed.");
     ASSERT_TRUE(window->CloseBox(box, kQuickMs));
 
     const std::string history = dir.Read("h.jsonl");
@@ -358,7 +370,7 @@ TEST_F(TolvaneWindowTest, At144DpiTheDialogGrowsAndCutsNothing)
     MapWindowPoints(window->Dialog(), nullptr, reinterpret_cast<POINT*>(&client), 2);
     // 172 dialog units across: at 96 DPI this font makes it some 320 pixels.
     EXPECT_GT(client.right - client.left, 430) << "the dialog did not grow with the DPI";
-    for (int id : {IDC_SCAN_DEVICE, IDC_START_UPGRADE, IDC_LOG, IDC_LOGO, IDC_PROGRESS, IDC_LAMP}) {
+    for (int id : {IDC_SCAN_DEVICE, IDC_START_UPGRADE, IDC_LOG, IDC_LOGO, IDC_PROGRESS, IDC_LAMP, IDC_PROTECTIONS}) {
         RECT control{};
         GetWindowRect(window->Item(id), &control);
         EXPECT_TRUE(Inside(control, client)) << "control " << id << " is cut";

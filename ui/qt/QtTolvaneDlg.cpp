@@ -122,6 +122,17 @@ CQtTolvaneDlg::CQtTolvaneDlg(CHubUpgrader& upgrader, QWidget* parent) : QDialog(
     m_lamp = new CLampWidget(this);
     Place(m_lamp, Entry<IDC_LAMP>());
 
+    m_protections = new QLabel(this);
+    Place(m_protections, Entry<IDC_PROTECTIONS>());
+    QFont lineFont = font();
+    lineFont.setPointSize(dialog_table::kProtectionsPoints);
+    lineFont.setBold(false);
+    m_protections->setFont(lineFont);
+    // File names are shown as text, never as markup.
+    m_protections->setTextFormat(Qt::PlainText);
+    m_protections->setWordWrap(true);
+    m_protections->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+
     connect(m_scan, &QPushButton::clicked, this, [this] { OnScanDevice(); });
     connect(m_start, &QPushButton::clicked, this, [this] { OnStartUpgrade(); });
 }
@@ -149,6 +160,8 @@ QWidget* CQtTolvaneDlg::GetDlgItem(int id) const
         return m_progress;
     case IDC_LAMP:
         return m_lamp;
+    case IDC_PROTECTIONS:
+        return m_protections;
     default:
         return nullptr;
     }
@@ -253,6 +266,12 @@ void CQtTolvaneDlg::ShowCompletedMessage(const std::wstring& text)
     box.setText(FromWindowsText(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+}
+
+void CQtTolvaneDlg::ShowProtections(const std::wstring& text)
+{
+    m_protections->setText(QString::fromStdWString(text));
+    m_protections->repaint();
 }
 
 void CQtTolvaneDlg::keyPressEvent(QKeyEvent* event)

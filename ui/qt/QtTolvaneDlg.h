@@ -49,6 +49,7 @@ protected:
     void ShowPressed(int id, bool pressed) override;
     void FillLamp(const ColourRef* colour) override;
     void ShowCompletedMessage(const std::wstring& text) override;
+    void ShowProtections(const std::wstring& text) override;
 
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,6 +67,7 @@ private:
     QLabel* m_logo = nullptr;
     QProgressBar* m_progress = nullptr;
     CLampWidget* m_lamp = nullptr;
+    QLabel* m_protections = nullptr;
 };
 
 #endif

@@ -1,7 +1,9 @@
 #include "TolvaneApp.h"
 
+#include "ExitStatus.h"
 #include "Interruption.h"
 #include "Platform.h"
+#include "ProtectionsLine.h"
 #include "TolvaneWinDlg.h"
 
 #include <commctrl.h>
@@ -31,8 +33,29 @@ void ReportNoWindow(DWORD error)
     MessageBoxW(nullptr, text.c_str(), L"Tolvane", MB_OK | MB_ICONERROR);
 }
 
+// A command line the window does not understand: told on standard error,
+// when whoever started the program gave it one, and in a box. Nothing has
+// been scanned.
+int RefuseCommandLine(const std::string& error)
+{
+    std::wstring text;
+    for (const wchar_t c : WideFromUtf8(RefusedCommandLineText(error))) {
+        if (c == L'\n')
+            text += L'\r';
+        text += c;
+    }
+    const HANDLE stderrHandle = GetStdHandle(STD_ERROR_HANDLE);
+    if (stderrHandle != nullptr && stderrHandle != INVALID_HANDLE_VALUE) {
+        const std::string bytes = tolvane::platform::WideToUtf8(text);
+        DWORD written = 0;
+        WriteFile(stderrHandle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    }
+    MessageBoxW(nullptr, text.c_str(), L"Tolvane", MB_OK | MB_ICONERROR);
+    return kExitUsage;
+}
+
 // The words after the program's name, as 8-bit paths; a word with no 8-bit
-// form stays empty, and a history named by it cannot be opened.
+// form stays empty, and is refused as a name.
 std::vector<std::string> CommandLineWords()
 {
     std::vector<std::string> words;
@@ -79,7 +102,9 @@ int WINAPI wWinMain(HINSTANCE hInstance, HINSTANCE, PWSTR, int)
 {
     IgnoreFileSizeLimitSignal();
     theApp.m_hInstance = hInstance;
-    theApp.m_options = ParseWindowOptions(CommandLineWords());
+    std::string error;
+    if (!ParseWindowOptions(CommandLineWords(), theApp.m_options, error))
+        return RefuseCommandLine(error);
     theApp.InitInstance();
     return theApp.m_nExitCode;
 }

@@ -1,9 +1,21 @@
 #include "TolvaneWinDlg.h"
 
+#include "DialogTable.h"
 #include "LogBoxKeys.h"
 #include "resource.h"
 
 #include <commctrl.h>
+
+namespace {
+// The engine sets the log, the bar and the line from inside a handler that
+// holds the window's thread for the whole run, so no WM_PAINT would reach
+// them until it ends: each is painted as soon as it is set, and the screen
+// shows what the control holds at every moment. No input is taken meanwhile.
+void PaintNow(HWND control)
+{
+    RedrawWindow(control, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+}
+} // namespace
 
 CTolvaneWinDlg::CTolvaneWinDlg(HINSTANCE hInstance, HWND hWndParent)
     : m_hInstance(hInstance), m_hWndParent(hWndParent), m_hIcon(LoadIconW(hInstance, MAKEINTRESOURCEW(IDR_MAINFRAME)))
@@ -13,6 +25,8 @@ CTolvaneWinDlg::~CTolvaneWinDlg()
 {
     if (m_brLamp)
         DeleteObject(m_brLamp);
+    if (m_protectionsFont)
+        DeleteObject(m_protectionsFont);
 }
 
 INT_PTR CTolvaneWinDlg::DoModal()
@@ -77,10 +91,27 @@ BOOL CTolvaneWinDlg::OnInitDialog()
     SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     RouteLogBoxEnterToDialog(Item(IDC_LOG));
+    SetProtectionsFont();
     // The scan runs here, before the window is first shown: the operator
     // sees the dialog only with the hubs already listed or the failure told.
     InitDialogLogic();
     return TRUE;
+}
+
+void CTolvaneWinDlg::SetProtectionsFont()
+{
+    // Scaled from the dialog's own font, so it follows the system DPI as
+    // the dialog units do.
+    LOGFONTW face{};
+    const auto dialogFont = reinterpret_cast<HFONT>(SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
+    if (dialogFont == nullptr || GetObjectW(dialogFont, sizeof face, &face) == 0)
+        return;
+    face.lfHeight = MulDiv(face.lfHeight, dialog_table::kProtectionsPoints, dialog_table::kFontPoints);
+    face.lfWidth = 0;
+    face.lfWeight = FW_NORMAL;
+    m_protectionsFont = CreateFontIndirectW(&face);
+    if (m_protectionsFont)
+        SendMessageW(Item(IDC_PROTECTIONS), WM_SETFONT, reinterpret_cast<WPARAM>(m_protectionsFont), FALSE);
 }
 
 void CTolvaneWinDlg::OnPaint()
@@ -140,16 +171,19 @@ void CTolvaneWinDlg::ShowPressed(int id, bool pressed)
 void CTolvaneWinDlg::SetProgressRange(int lower, int upper)
 {
     SendMessageW(Item(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(lower, upper));
+    PaintNow(Item(IDC_PROGRESS));
 }
 
 void CTolvaneWinDlg::SetProgressPos(int position)
 {
     SendMessageW(Item(IDC_PROGRESS), PBM_SETPOS, static_cast<WPARAM>(position), 0);
+    PaintNow(Item(IDC_PROGRESS));
 }
 
 void CTolvaneWinDlg::SetLogText(const std::wstring& text)
 {
     SetWindowTextW(Item(IDC_LOG), text.c_str());
+    PaintNow(Item(IDC_LOG));
 }
 
 void CTolvaneWinDlg::AppendLogText(const std::wstring& log, std::size_t shownLength)
@@ -175,6 +209,13 @@ void CTolvaneWinDlg::AppendLogText(const std::wstring& log, std::size_t shownLen
     SendMessageW(box, EM_SETSEL, 0, 0);
     SendMessageW(box, EM_SCROLLCARET, 0, 0);
     SendMessageW(box, EM_SETMODIFY, FALSE, 0);
+    PaintNow(box);
+}
+
+void CTolvaneWinDlg::ShowProtections(const std::wstring& text)
+{
+    SetWindowTextW(Item(IDC_PROTECTIONS), text.c_str());
+    PaintNow(Item(IDC_PROTECTIONS));
 }
 
 void CTolvaneWinDlg::ShowCompletedMessage(const std::wstring& text)

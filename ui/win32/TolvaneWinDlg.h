@@ -33,6 +33,7 @@ protected:
     void ShowPressed(int id, bool pressed) override;
     void FillLamp(const ColourRef* colour) override;
     void ShowCompletedMessage(const std::wstring& text) override;
+    void ShowProtections(const std::wstring& text) override;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -41,6 +42,8 @@ private:
     void OnPaint();
     HICON OnQueryDragIcon() const { return m_hIcon; }
     HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+    // The protections line's smaller font, made from the dialog's.
+    void SetProtectionsFont();
 
     HINSTANCE m_hInstance;
     HWND m_hWndParent;
@@ -51,6 +54,7 @@ private:
     // The lamp's current colour; none until the first fill.
     HBRUSH m_brLamp = nullptr;
     RECT m_rcLampFill{};
+    HFONT m_protectionsFont = nullptr;
 };
 
 #endif
