@@ -53,6 +53,8 @@ public:
         SessionOptions options;
         options.approval.list = "approved.txt";
         options.history = "h.jsonl";
+        // The report's records name the bytes the library was given.
+        options.reportsBytes = true;
         CHubUpgrader engine;
         engine.SetSettleMs(0);
         UpgradeSession session(engine, options);
