@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <string>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -113,3 +115,54 @@ TEST(FileHandle, AppendsWholeReadsAtAnyPlaceAndCutsBack)
     ASSERT_TRUE(moved.Close(error)) << error;
     EXPECT_EQ(dir.Read("log.txt"), "first\nthird\n");
 }
+
+// A read that fails says so, with the reason, whatever the system's error
+// variable holds; the end of the file is no failure.
+TEST(FileHandle, AFailedReadIsToldApartFromTheEnd)
+{
+    const ScratchDir dir;
+    dir.Write("data.txt", "0123456789");
+    const std::string path = (dir.Path() / "data.txt").string();
+    char buffer[32];
+    FileHandle file;
+    std::string error;
+    ASSERT_EQ(file.Open(path, Options(false, false, false, false), error), OpenStatus::Opened) << error;
+    const ReadResult whole = file.Read(0, buffer, sizeof buffer);
+    EXPECT_EQ(whole.count, 10u);
+    EXPECT_FALSE(whole.failed) << whole.error;
+    const ReadResult beyond = file.Read(100, buffer, sizeof buffer);
+    EXPECT_EQ(beyond.count, 0u);
+    EXPECT_FALSE(beyond.failed) << beyond.error;
+    ASSERT_TRUE(file.Close(error)) << error;
+    const ReadResult closed = file.Read(0, buffer, sizeof buffer);
+    EXPECT_EQ(closed.count, 0u);
+    EXPECT_TRUE(closed.failed);
+    EXPECT_FALSE(closed.error.empty());
+    bool failed = false;
+    EXPECT_EQ(file.ReadAt(0, buffer, sizeof buffer, failed), 0u);
+    EXPECT_TRUE(failed);
+}
+
+#ifdef _WIN32
+// Another handle's lock on the bytes makes the read fail for real.
+TEST(FileHandle, AReadOfLockedBytesFails)
+{
+    const ScratchDir dir;
+    dir.Write("locked.txt", std::string(1000, 'x'));
+    const std::string path = (dir.Path() / "locked.txt").string();
+    const HANDLE holder = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    OVERLAPPED at{};
+    ASSERT_TRUE(::LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1000, 0, &at));
+    FileHandle file;
+    std::string error;
+    ASSERT_EQ(file.Open(path, Options(false, false, false, false), error), OpenStatus::Opened) << error;
+    char buffer[100];
+    const ReadResult locked = file.Read(0, buffer, sizeof buffer);
+    EXPECT_TRUE(locked.failed);
+    EXPECT_FALSE(locked.error.empty());
+    ::UnlockFileEx(holder, 0, 1000, 0, &at);
+    ::CloseHandle(holder);
+}
+#endif
