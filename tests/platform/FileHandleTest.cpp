@@ -9,9 +9,7 @@
 #include <filesystem>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
@@ -142,27 +140,3 @@ TEST(FileHandle, AFailedReadIsToldApartFromTheEnd)
     EXPECT_EQ(file.ReadAt(0, buffer, sizeof buffer, failed), 0u);
     EXPECT_TRUE(failed);
 }
-
-#ifdef _WIN32
-// Another handle's lock on the bytes makes the read fail for real.
-TEST(FileHandle, AReadOfLockedBytesFails)
-{
-    const ScratchDir dir;
-    dir.Write("locked.txt", std::string(1000, 'x'));
-    const std::string path = (dir.Path() / "locked.txt").string();
-    const HANDLE holder = ::CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                        nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    OVERLAPPED at{};
-    ASSERT_TRUE(::LockFileEx(holder, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1000, 0, &at));
-    FileHandle file;
-    std::string error;
-    ASSERT_EQ(file.Open(path, Options(false, false, false, false), error), OpenStatus::Opened) << error;
-    char buffer[100];
-    const ReadResult locked = file.Read(0, buffer, sizeof buffer);
-    EXPECT_TRUE(locked.failed);
-    EXPECT_FALSE(locked.error.empty());
-    ::UnlockFileEx(holder, 0, 1000, 0, &at);
-    ::CloseHandle(holder);
-}
-#endif
