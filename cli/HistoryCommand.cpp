@@ -2,129 +2,104 @@
 
 #include "Commands.h"
 #include "ExitStatus.h"
-#include "JsonReport.h"
-#include "Platform.h"
 #include "TextEscape.h"
 
-#include <cerrno>
-#include <cstring>
+#include <cstdio>
+#include <limits>
 #include <vector>
 
-using nlohmann::json;
-
 namespace {
-std::string Counts(const std::map<std::string, std::uint64_t>& counts)
+constexpr std::uint64_t kWholeFile = std::numeric_limits<std::uint64_t>::max();
+
+void CannotRead(const std::string& path, const std::string& error)
 {
-    std::string text;
-    for (const auto& [outcome, count] : counts)
-        text += (text.empty() ? "" : ", ") + std::to_string(count) + " " + EscapeBytes(outcome);
-    return text.empty() ? "no hub" : text;
+    std::fprintf(stderr, "tolvane-cli: cannot read the history %s: %s\n",
+                 EscapeBytes(tolvane::platform::NameForShow(path)).c_str(), EscapeBytes(error).c_str());
 }
 
-std::string Where(const json& entry)
+// Output that cannot be written any more ends the reading: the exit status
+// says so (see FinishStdout), and the rest of a huge file is not worth it.
+bool OutputLost()
 {
-    std::string text = HubText(entry["hub"]);
-    if (entry["image"].is_object()) {
-        const json& name = entry["image"].value("name", json());
-        text += ", image " + (name.is_string() ? EscapeBytes(name.get<std::string>()) : std::string("?"));
+    return std::ferror(stdout) != 0;
+}
+
+int StatusOf(const HistoryReader& reader)
+{
+    return reader.AnythingOpen() ? kExitFailed : kExitDone;
+}
+
+// The text's first line holds the totals, so a first pass counts and the
+// second, over the same bytes, prints each run as it is reported.
+int TextReport(const std::string& path, tolvane::platform::ReadOnlyFile& file)
+{
+    HistoryReader counter([](const RunSummary&) {});
+    HistoryPass first;
+    std::string error;
+    if (!ReadHistoryBytes(file, counter, kWholeFile, nullptr, first, error)) {
+        CannotRead(path, error);
+        return kExitUsage;
     }
-    return text + ", line " + entry["line"].dump();
-}
-
-// "and N more" once the listed entries of a kind run out.
-std::string More(std::uint64_t count, std::size_t listed, const char* what)
-{
-    if (count <= listed)
-        return std::string();
-    return "  and " + std::to_string(count - listed) + " more " + what + "\n";
-}
-
-std::string AtRisk(const RunSummary& run)
-{
-    std::string text;
-    for (const json& entry : run.interruptedWrites)
-        text += "  " + Where(entry) + ": interrupted while writing: this hub may hold incomplete firmware\n";
-    text += More(run.interruptedCount, run.interruptedWrites.size(), "writes interrupted");
-    for (const json& entry : run.failedWrites)
-        text += "  " + Where(entry) + ": the library reported failure " + entry["libraryResult"].dump() +
-                ": this hub may hold incomplete firmware\n";
-    text += More(run.failedCount, run.failedWrites.size(), "writes the library reported failed");
-    for (const json& entry : run.unverified) {
-        const json after = entry.value("versionAfter", json());
-        text += "  " + Where(entry) + ": not verified: " +
-                (after.is_string() ? "it shows " + EscapeBytes(after.get<std::string>()) : std::string("it is gone")) +
-                "\n";
+    WriteOut(HistoryHeaderText(path, counter.Lines(), counter.RunCount()));
+    HistoryReader printer([](const RunSummary& run) { WriteOut(HistoryRunText(run)); });
+    HistoryPass second;
+    if (!ReadHistoryBytes(file, printer, first.bytes, OutputLost, second, error)) {
+        CannotRead(path, error);
+        return kExitUsage;
     }
-    return text + More(run.unverifiedCount, run.unverified.size(), "hubs not verified");
-}
-
-std::string RunText(const RunSummary& run)
-{
-    std::string text = "run " + EscapeBytes(run.run) + " " + EscapeBytes(run.time) + " on " + EscapeBytes(run.host);
-    if (run.started)
-        text += ", " + EscapeBytes(run.program);
-    text += ": " + Counts(run.counts) + "\n";
-    if (run.scanFailed)
-        text += "  the scan failed; no hub was touched\n";
-    text += AtRisk(run);
-    if (!run.interruption.empty() || !run.notStarted.empty()) {
-        text += "  stopped early" + (run.interruption.empty() ? "" : " (" + EscapeBytes(run.interruption) + ")");
-        for (std::size_t i = 0; i < run.notStarted.size(); ++i)
-            text += (i == 0 ? "; hubs not started: " : ", ") + std::to_string(run.notStarted[i]);
-        text += "\n";
+    if (second.stopped)
+        return kExitFailed;
+    if (second.bytes < first.bytes) {
+        CannotRead(path, "the file shrank while it was read");
+        return kExitUsage;
     }
-    if (!run.ended)
-        text += "  the run has no end line: it was cut short, or it is still going\n";
-    return text;
+    WriteOut(HistoryFooterText(printer));
+    return StatusOf(printer);
 }
 
-json RunJson(const RunSummary& run)
+// A read that fails after some runs were written leaves the document
+// unfinished, so that no script takes it for a whole one.
+int JsonReport(const std::string& path, tolvane::platform::ReadOnlyFile& file)
 {
-    return {{"run", run.run},
-            {"time", run.time},
-            {"host", run.host},
-            {"program", run.started ? json(run.program) : json(nullptr)},
-            {"ended", run.ended},
-            {"scanFailed", run.scanFailed},
-            {"counts", run.counts},
-            {"notStarted", run.notStarted},
-            {"interruption", run.interruption.empty() ? json(nullptr) : json(run.interruption)},
-            {"interruptedWrites", run.interruptedWrites},
-            {"interruptedWriteCount", run.interruptedCount},
-            {"failedWrites", run.failedWrites},
-            {"failedWriteCount", run.failedCount},
-            {"unverified", run.unverified},
-            {"unverifiedCount", run.unverifiedCount}};
+    HistoryJsonStream stream(path);
+    HistoryReader reader([&stream](const RunSummary& run) { WriteOut(stream.Run(run)); });
+    HistoryPass pass;
+    std::string error;
+    if (!ReadHistoryBytes(file, reader, kWholeFile, OutputLost, pass, error)) {
+        CannotRead(path, error);
+        return kExitUsage;
+    }
+    if (pass.stopped)
+        return kExitFailed;
+    const int status = StatusOf(reader);
+    WriteOut(stream.End(reader, status));
+    return status;
 }
 } // namespace
 
-std::string HistoryText(const std::string& path, const HistoryReader& reader)
+bool ReadHistoryBytes(tolvane::platform::ReadOnlyFile& file, HistoryReader& reader, std::uint64_t limit,
+                      const std::function<bool()>& stop, HistoryPass& pass, std::string& error)
 {
-    std::string text = EscapeBytes(tolvane::platform::NameForShow(path)) + ": " + std::to_string(reader.Lines()) +
-                       " lines, " + std::to_string(reader.Runs().size()) + " runs\n";
-    for (const RunSummary& run : reader.Runs())
-        text += RunText(run);
-    for (const HistoryProblem& problem : reader.Problems())
-        text += "line " + std::to_string(problem.line) + ": " + problem.problem + "\n";
-    if (reader.ProblemCount() > reader.Problems().size())
-        text += "and " + std::to_string(reader.ProblemCount() - reader.Problems().size()) + " more lines like these\n";
-    return text;
-}
-
-json HistoryDocument(const std::string& path, const HistoryReader& reader, int status)
-{
-    json runs = json::array();
-    for (const RunSummary& run : reader.Runs())
-        runs.push_back(RunJson(run));
-    json problems = json::array();
-    for (const HistoryProblem& problem : reader.Problems())
-        problems.push_back({{"line", problem.line}, {"problem", problem.problem}});
-    return {{"file", path},
-            {"lines", reader.Lines()},
-            {"runs", runs},
-            {"problems", problems},
-            {"problemCount", reader.ProblemCount()},
-            {"exitStatus", status}};
+    std::vector<char> buffer(1 << 16);
+    pass = HistoryPass{};
+    while (pass.bytes < limit) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), limit - pass.bytes));
+        const tolvane::platform::ReadResult got = file.Read(pass.bytes, buffer.data(), want);
+        if (got.failed) {
+            error = got.error.empty() ? "the read failed" : got.error;
+            return false;
+        }
+        if (got.count == 0)
+            break;
+        reader.Feed(buffer.data(), got.count);
+        pass.bytes += got.count;
+        if (stop && stop()) {
+            pass.stopped = true;
+            return true;
+        }
+    }
+    reader.End();
+    return true;
 }
 
 bool ReadHistoryFile(const std::string& path, HistoryReader& reader, std::string& error)
@@ -132,38 +107,17 @@ bool ReadHistoryFile(const std::string& path, HistoryReader& reader, std::string
     // Regular files only, opened without waiting: a FIFO or a device would
     // hold the command, a folder has no lines.
     const std::unique_ptr<tolvane::platform::ReadOnlyFile> file = tolvane::platform::OpenReadOnly(path, error);
-    if (!file)
-        return false;
-    std::vector<char> buffer(1 << 16);
-    std::uint64_t offset = 0;
-    for (;;) {
-        // A read that fails stops short with the system's reason in errno; the
-        // end of the file leaves it as it was.
-        errno = 0;
-        const std::size_t got = file->ReadAt(offset, buffer.data(), buffer.size());
-        if (got < buffer.size() && errno != 0) {
-            error = std::strerror(errno);
-            return false;
-        }
-        if (got == 0)
-            break;
-        reader.Feed(buffer.data(), got);
-        offset += got;
-    }
-    reader.End();
-    return true;
+    HistoryPass pass;
+    return file && ReadHistoryBytes(*file, reader, kWholeFile, nullptr, pass, error);
 }
 
 int RunHistoryCommand(const std::string& path, bool asJson)
 {
-    HistoryReader reader;
     std::string error;
-    if (!ReadHistoryFile(path, reader, error)) {
-        std::fprintf(stderr, "tolvane-cli: cannot read the history %s: %s\n",
-                     EscapeBytes(tolvane::platform::NameForShow(path)).c_str(), EscapeBytes(error).c_str());
+    const std::unique_ptr<tolvane::platform::ReadOnlyFile> file = tolvane::platform::OpenReadOnly(path, error);
+    if (!file) {
+        CannotRead(path, error);
         return kExitUsage;
     }
-    const int status = reader.AnythingOpen() ? kExitFailed : kExitDone;
-    WriteOut(asJson ? DumpJson(HistoryDocument(path, reader, status)) : HistoryText(path, reader));
-    return status;
+    return asJson ? JsonReport(path, *file) : TextReport(path, *file);
 }

@@ -3,6 +3,9 @@
 #include "HistoryReaderShape.h"
 #include "TextEscape.h"
 
+#include <cstring>
+
+using history::HeldRun;
 using history::LineKind;
 using history::ReadLine;
 using nlohmann::json;
@@ -13,17 +16,56 @@ json Entry(const ReadLine& line, std::uint64_t number)
     return {{"line", number}, {"time", line.time}, {"hub", line.hub}, {"image", line.image}};
 }
 
-// Keeps the first entries of a kind and counts them all.
-void Keep(std::vector<json>& listed, std::uint64_t& count, json entry)
+// Roughly what a kept value takes in memory, for the bound on waiting runs.
+std::size_t BytesOf(const json& value)
 {
-    ++count;
-    if (listed.size() < HistoryReader::kListedPerRun)
-        listed.push_back(std::move(entry));
+    std::size_t bytes = 48;
+    if (value.is_string())
+        bytes += value.get_ref<const std::string&>().size();
+    else if (value.is_object())
+        for (const auto& [key, item] : value.items())
+            bytes += 32 + key.size() + BytesOf(item);
+    else if (value.is_array())
+        for (const json& item : value)
+            bytes += BytesOf(item);
+    return bytes;
 }
 
-void Interrupted(RunSummary& run, json entry)
+// The byte count of one run and of every waiting run, kept together.
+class Account {
+public:
+    Account(HeldRun& held, std::size_t& total) : m_held(held), m_total(total) {}
+    HeldRun& Held() { return m_held; }
+    RunSummary& Run() { return m_held.run; }
+    void Add(std::size_t bytes)
+    {
+        m_held.bytes += bytes;
+        m_total += bytes;
+    }
+    void Remove(std::size_t bytes)
+    {
+        m_held.bytes -= bytes;
+        m_total -= bytes;
+    }
+
+private:
+    HeldRun& m_held;
+    std::size_t& m_total;
+};
+
+// Keeps the first entries of a kind and counts them all.
+void Keep(Account& account, std::vector<json>& listed, std::uint64_t& count, json entry)
 {
-    Keep(run.interruptedWrites, run.interruptedCount, std::move(entry));
+    ++count;
+    if (listed.size() >= HistoryReader::kListedPerRun)
+        return;
+    account.Add(BytesOf(entry));
+    listed.push_back(std::move(entry));
+}
+
+void Interrupted(Account& account, json entry)
+{
+    Keep(account, account.Run().interruptedWrites, account.Run().interruptedCount, std::move(entry));
 }
 
 unsigned IndexOf(const ReadLine& line)
@@ -31,15 +73,28 @@ unsigned IndexOf(const ReadLine& line)
     return line.hub["index"].get<unsigned>();
 }
 
-void TakeWriteStart(RunSummary& run, const ReadLine& line, std::uint64_t number)
+void TakeWriteStart(Account& account, const ReadLine& line, std::uint64_t number)
 {
+    json entry = Entry(line, number);
+    account.Add(BytesOf(entry));
     // A second start for a hub whose first has no result: the first was cut
     // short, and stays reported.
-    const auto placed = run.pending.emplace(IndexOf(line), Entry(line, number));
+    const auto placed = account.Held().pending.emplace(IndexOf(line), std::move(entry));
     if (!placed.second) {
-        Interrupted(run, std::move(placed.first->second));
+        json first = std::move(placed.first->second);
+        account.Remove(BytesOf(first));
+        Interrupted(account, std::move(first));
         placed.first->second = Entry(line, number);
     }
+}
+
+void DropPending(Account& account, unsigned index)
+{
+    const auto found = account.Held().pending.find(index);
+    if (found == account.Held().pending.end())
+        return;
+    account.Remove(BytesOf(found->second));
+    account.Held().pending.erase(found);
 }
 
 // A library that writes no hub at all (the read-only system mode) declined
@@ -49,38 +104,68 @@ bool Untouched(const std::string& outcome)
     return outcome == "not-written";
 }
 
-void TakeResult(RunSummary& run, const ReadLine& line, std::uint64_t number)
+void TakeResult(Account& account, const ReadLine& line, std::uint64_t number)
 {
-    run.pending.erase(IndexOf(line));
+    RunSummary& run = account.Run();
+    DropPending(account, IndexOf(line));
     ++run.counts[line.outcome];
     if (line.libraryResult && *line.libraryResult != 0 && !Untouched(line.outcome)) {
         json entry = Entry(line, number);
         entry["libraryResult"] = *line.libraryResult;
-        Keep(run.failedWrites, run.failedCount, std::move(entry));
+        Keep(account, run.failedWrites, run.failedCount, std::move(entry));
     }
     // Earlier versions wrote the verification into the result.
     if (line.verified == false)
-        Keep(run.unverified, run.unverifiedCount, Entry(line, number));
+        Keep(account, run.unverified, run.unverifiedCount, Entry(line, number));
 }
 
-void TakeVerify(RunSummary& run, const ReadLine& line, std::uint64_t number)
+void TakeVerify(Account& account, const ReadLine& line, std::uint64_t number)
 {
     if (line.verified != false)
         return;
     json entry = Entry(line, number);
     entry["versionAfter"] = line.versionAfter;
-    Keep(run.unverified, run.unverifiedCount, std::move(entry));
+    Keep(account, account.Run().unverified, account.Run().unverifiedCount, std::move(entry));
 }
 
 void TakeRunEnd(RunSummary& run, const ReadLine& line)
 {
     run.ended = true;
-    run.notStarted.insert(run.notStarted.end(), line.notStarted.begin(), line.notStarted.end());
-    // A run has one end; more ends of one run must not grow it without bound.
-    if (run.notStarted.size() > 32)
-        run.notStarted.resize(32);
+    run.notStarted = line.notStarted;
     if (!line.interruption.empty())
         run.interruption = line.interruption;
+}
+
+void TakeLine(Account& account, const ReadLine& line, std::uint64_t number)
+{
+    RunSummary& run = account.Run();
+    switch (line.kind) {
+    case LineKind::RunStart:
+        run.started = true;
+        run.program = line.program;
+        break;
+    case LineKind::ScanFailed:
+        run.scanFailed = true;
+        break;
+    case LineKind::WriteStart:
+        TakeWriteStart(account, line, number);
+        break;
+    case LineKind::Result:
+        TakeResult(account, line, number);
+        break;
+    case LineKind::Verify:
+        TakeVerify(account, line, number);
+        break;
+    case LineKind::RunEnd:
+        TakeRunEnd(run, line);
+        account.Held().closed = true;
+        break;
+    }
+}
+
+bool AtRisk(const RunSummary& run)
+{
+    return run.interruptedCount > 0 || run.failedCount > 0 || run.unverifiedCount > 0;
 }
 
 std::string Field(const json& value, const char* name)
@@ -94,25 +179,36 @@ std::string Number(const json& value, const char* name)
 }
 } // namespace
 
-void HistoryReader::Read(std::istream& in)
+HistoryReader::HistoryReader(RunSink sink) : m_sink(std::move(sink))
+{}
+
+HistoryReader::HistoryReader() : m_sink([this](const RunSummary& run) { m_kept.push_back(run); })
+{}
+
+bool HistoryReader::Read(std::istream& in)
 {
     char buffer[1 << 16];
     while (in.read(buffer, sizeof buffer) || in.gcount() > 0)
         Feed(buffer, static_cast<std::size_t>(in.gcount()));
     End();
+    return !in.bad();
 }
 
 void HistoryReader::Feed(const char* data, std::size_t size)
 {
-    for (std::size_t at = 0; at < size; ++at) {
-        if (data[at] == '\n') {
+    const char* const end = data + size;
+    while (data < end) {
+        const void* found = std::memchr(data, '\n', static_cast<std::size_t>(end - data));
+        const char* stop = found ? static_cast<const char*>(found) : end;
+        const std::size_t length = static_cast<std::size_t>(stop - data);
+        const std::size_t room = kMaxLine - m_text.size();
+        m_text.append(data, length < room ? length : room);
+        m_tooLong = m_tooLong || length > room;
+        data = stop;
+        if (found) {
             EndLine();
-            continue;
+            ++data;
         }
-        if (m_text.size() < kMaxLine)
-            m_text.push_back(data[at]);
-        else
-            m_tooLong = true;
     }
 }
 
@@ -133,26 +229,19 @@ void HistoryReader::End()
     if (!m_text.empty() || m_tooLong)
         EndLine(); // a last line without its end
     m_lines = m_number - 1;
-    for (RunSummary& run : m_runs) {
-        for (auto& [index, entry] : run.pending)
-            Interrupted(run, std::move(entry));
-        run.pending.clear();
-    }
-}
-
-bool HistoryReader::AnythingOpen() const
-{
-    for (const RunSummary& run : m_runs)
-        if (run.interruptedCount > 0 || run.failedCount > 0 || run.unverifiedCount > 0)
-            return true;
-    return false;
+    while (!m_held.empty())
+        ReportFront();
+    m_open.clear();
 }
 
 void HistoryReader::Take(const std::string& text, std::uint64_t number)
 {
     if (text.empty() || text == "\r")
         return;
-    const json parsed = json::parse(text, nullptr, false);
+    // A NUL ends the parser's input early: "{...}\0more" would pass for the
+    // object alone. No JSON text holds a raw NUL.
+    const json parsed =
+        text.find('\0') == std::string::npos ? json::parse(text, nullptr, false) : json(json::value_t::discarded);
     if (parsed.is_discarded()) {
         Problem(number, "torn or not JSON");
         return;
@@ -162,28 +251,45 @@ void HistoryReader::Take(const std::string& text, std::uint64_t number)
         Problem(number, "not a history line");
         return;
     }
-    RunSummary& run = RunOf(line.run, line.time, line.host);
-    switch (line.kind) {
-    case LineKind::RunStart:
-        run.started = true;
-        run.program = line.program;
-        break;
-    case LineKind::ScanFailed:
-        run.scanFailed = true;
-        break;
-    case LineKind::WriteStart:
-        TakeWriteStart(run, line, number);
-        break;
-    case LineKind::Result:
-        TakeResult(run, line, number);
-        break;
-    case LineKind::Verify:
-        TakeVerify(run, line, number);
-        break;
-    case LineKind::RunEnd:
-        TakeRunEnd(run, line);
-        break;
+    HeldRun& held = RunOf(line.run, line.time, line.host);
+    Account account(held, m_heldBytes);
+    TakeLine(account, line, number);
+    // A run that ended takes no more lines; another with its id is new.
+    if (held.closed)
+        m_open.erase(held.run.run);
+    Release();
+}
+
+// Reports the runs whose turn has come, and the earliest runs while too
+// many wait.
+void HistoryReader::Release()
+{
+    while (!m_held.empty() && m_held.front().closed)
+        ReportFront();
+    while (!m_held.empty() && (m_held.size() > kHeldRuns || m_heldBytes > kHeldBytes)) {
+        HeldRun& front = m_held.front();
+        m_open.erase(front.run.run);
+        front.run.reportedEarly = true;
+        ++m_reportedEarly;
+        ReportFront();
+        while (!m_held.empty() && m_held.front().closed)
+            ReportFront();
     }
+}
+
+void HistoryReader::ReportFront()
+{
+    HeldRun& held = m_held.front();
+    Account account(held, m_heldBytes);
+    for (auto& [index, entry] : held.pending)
+        Interrupted(account, std::move(entry));
+    held.pending.clear();
+    m_heldBytes -= held.bytes;
+    ++m_runCount;
+    m_anythingOpen = m_anythingOpen || AtRisk(held.run);
+    const RunSummary run = std::move(held.run);
+    m_held.pop_front();
+    m_sink(run);
 }
 
 void HistoryReader::Problem(std::uint64_t number, const char* problem)
@@ -193,18 +299,18 @@ void HistoryReader::Problem(std::uint64_t number, const char* problem)
         m_problems.push_back(HistoryProblem{number, problem});
 }
 
-RunSummary& HistoryReader::RunOf(const std::string& id, const std::string& time, const std::string& host)
+HeldRun& HistoryReader::RunOf(const std::string& id, const std::string& time, const std::string& host)
 {
-    const auto found = m_runIndex.find(id);
-    if (found != m_runIndex.end())
-        return m_runs[found->second];
-    m_runIndex.emplace(id, m_runs.size());
-    RunSummary run;
-    run.run = id;
-    run.time = time;
-    run.host = host;
-    m_runs.push_back(std::move(run));
-    return m_runs.back();
+    const auto found = m_open.find(id);
+    if (found != m_open.end())
+        return *found->second;
+    HeldRun held;
+    held.run.run = id;
+    held.run.time = time;
+    held.run.host = host;
+    m_held.push_back(std::move(held));
+    m_open.emplace(id, std::prev(m_held.end()));
+    return m_held.back();
 }
 
 std::string HubText(const json& hub)

@@ -2,15 +2,24 @@
 // and which hubs may hold incomplete firmware: a write that started and has
 // no result, a write the library reported failed, a verification that failed.
 // Lines that are torn or not the history's are counted with their numbers.
-// Memory stays bounded per run whatever the file holds: of each kind of hub
-// at risk the first kListedPerRun are kept and the rest counted.
+//
+// Runs are handed over one by one as a stream, so that memory is bounded by
+// the runs still waiting, not by the file: a run is reported once its
+// run-end line is read and every run that began before it is reported, in
+// the order of their first lines, as they stand in the file. At most
+// kHeldRuns runs (and kHeldBytes of their hubs) wait at once; past that the
+// earliest is reported as it stands, marked reportedEarly and counted, and a
+// later line of it starts a run of its own. Within a run, of each kind of
+// hub at risk the first kListedPerRun are kept and the rest counted.
 #ifndef TOLVANE_HISTORY_HISTORYREADER_H
 #define TOLVANE_HISTORY_HISTORYREADER_H
 
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <istream>
+#include <list>
 #include <map>
 #include <string>
 #include <unordered_map>
@@ -24,6 +33,8 @@ struct RunSummary {
     bool started = false; // its run-start line was read
     bool ended = false;   // its run-end line was read
     bool scanFailed = false;
+    // Reported before its end: too many runs were waiting at once.
+    bool reportedEarly = false;
     std::map<std::string, std::uint64_t> counts; // results by outcome
     std::vector<unsigned> notStarted;
     std::string interruption;
@@ -35,10 +46,18 @@ struct RunSummary {
     std::uint64_t interruptedCount = 0;
     std::uint64_t failedCount = 0;
     std::uint64_t unverifiedCount = 0;
+};
 
+namespace history {
+// A run waiting to be reported.
+struct HeldRun {
+    RunSummary run;
     // Write-start lines still waiting for their result, by hub index.
     std::map<unsigned, nlohmann::json> pending;
+    std::size_t bytes = 0; // what its entries take, roughly
+    bool closed = false;
 };
+} // namespace history
 
 struct HistoryProblem {
     std::uint64_t line = 0;
@@ -54,17 +73,34 @@ public:
     static constexpr std::size_t kListedProblems = 100;
     // Hubs at risk past this many of a kind in a run are counted, not listed.
     static constexpr std::size_t kListedPerRun = 100;
+    // Runs waiting to be reported (open, or ended behind an open one), and
+    // the bytes their hubs take, past which the earliest is reported early.
+    static constexpr std::size_t kHeldRuns = 1000;
+    static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
 
-    // Reads every line of in; call once, or use Feed and End.
-    void Read(std::istream& in);
+    // Called with every run as it is reported, in the order of the runs'
+    // first lines.
+    using RunSink = std::function<void(const RunSummary&)>;
+    explicit HistoryReader(RunSink sink);
+    // Keeps every run in Runs(), for histories known to be small.
+    HistoryReader();
+    HistoryReader(const HistoryReader&) = delete;
+    HistoryReader& operator=(const HistoryReader&) = delete;
+
+    // Reads every line of in and ends; false when the stream failed before
+    // its end (what was read is reported all the same).
+    bool Read(std::istream& in);
     // The history's bytes in pieces of any size, then its end.
     void Feed(const char* data, std::size_t size);
     void End();
 
-    // True when some hub may hold incomplete or unverified firmware.
-    bool AnythingOpen() const;
+    // True when some reported hub may hold incomplete or unverified firmware.
+    bool AnythingOpen() const { return m_anythingOpen; }
 
-    const std::vector<RunSummary>& Runs() const { return m_runs; }
+    // The runs kept by the reader made without a sink.
+    const std::vector<RunSummary>& Runs() const { return m_kept; }
+    std::uint64_t RunCount() const { return m_runCount; }
+    std::uint64_t RunsReportedEarly() const { return m_reportedEarly; }
     const std::vector<HistoryProblem>& Problems() const { return m_problems; }
     std::uint64_t ProblemCount() const { return m_problemCount; }
     std::uint64_t Lines() const { return m_lines; }
@@ -73,15 +109,26 @@ private:
     void EndLine();
     void Take(const std::string& text, std::uint64_t number);
     void Problem(std::uint64_t number, const char* problem);
-    RunSummary& RunOf(const std::string& id, const std::string& time, const std::string& host);
+    history::HeldRun& RunOf(const std::string& id, const std::string& time, const std::string& host);
+    void Release();
+    void ReportFront();
+
+    RunSink m_sink;
 
     // The line being gathered, and whether it outgrew kMaxLine.
     std::string m_text;
     bool m_tooLong = false;
     std::uint64_t m_number = 1;
 
-    std::vector<RunSummary> m_runs;
-    std::unordered_map<std::string, std::size_t> m_runIndex;
+    // In the order of their first lines; the open ones also by their id.
+    std::list<history::HeldRun> m_held;
+    std::unordered_map<std::string, std::list<history::HeldRun>::iterator> m_open;
+    std::size_t m_heldBytes = 0;
+
+    std::vector<RunSummary> m_kept;
+    std::uint64_t m_runCount = 0;
+    std::uint64_t m_reportedEarly = 0;
+    bool m_anythingOpen = false;
     std::vector<HistoryProblem> m_problems;
     std::uint64_t m_problemCount = 0;
     std::uint64_t m_lines = 0;

@@ -6,6 +6,8 @@
 #ifndef TOLVANE_PLATFORM_FILEHANDLE_H
 #define TOLVANE_PLATFORM_FILEHANDLE_H
 
+#include "ReadResult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -50,9 +52,17 @@ public:
     // not have reached the file.
     bool Close(std::string& error);
 
-    // Reads up to length bytes at offset; the count read, short at the end
-    // of the file or on an error, which sets failed.
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length, bool& failed);
+    // Reads up to length bytes at offset, retrying interrupted reads: the
+    // count read, short at the end of the file or on a failure, which the
+    // result says with its reason.
+    ReadResult Read(std::uint64_t offset, void* buffer, std::size_t length);
+    // The same, the count alone; a failure sets failed (and never clears it).
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length, bool& failed)
+    {
+        const ReadResult result = Read(offset, buffer, length);
+        failed = failed || result.failed;
+        return result.count;
+    }
     // Appends all of data at the file's end, retrying interrupted and
     // partial writes. A write that stops short (a
     // full disk, a file-size limit) is a failure with the reason set.

@@ -115,24 +115,31 @@ bool FileHandle::Close(std::string& error)
     return false;
 }
 
-std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t length, bool& failed)
+ReadResult FileHandle::Read(std::uint64_t offset, void* buffer, std::size_t length)
 {
     auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (m_fd >= 0 && done < length) {
-        const std::uint64_t at = offset + done;
+    ReadResult result;
+    while (m_fd >= 0 && result.count < length) {
+        const std::uint64_t at = offset + result.count;
         if (at < offset || at > static_cast<std::uint64_t>(INT64_MAX))
             break;
-        const std::size_t want = std::min<std::size_t>(length - done, 1u << 30);
-        const ssize_t got = ::pread(m_fd, out + done, want, static_cast<off_t>(at));
+        const std::size_t want = std::min<std::size_t>(length - result.count, 1u << 30);
+        const ssize_t got = ::pread(m_fd, out + result.count, want, static_cast<off_t>(at));
         if (got < 0 && errno == EINTR)
             continue;
-        failed = failed || got < 0;
+        if (got < 0) {
+            result.failed = true;
+            result.error = Reason(errno);
+        }
         if (got <= 0)
             break;
-        done += static_cast<std::size_t>(got);
+        result.count += static_cast<std::size_t>(got);
     }
-    return done;
+    if (m_fd < 0) {
+        result.failed = true;
+        result.error = Reason(EBADF);
+    }
+    return result;
 }
 
 bool FileHandle::WriteAll(const void* data, std::size_t length, std::string& error)

@@ -115,26 +115,34 @@ bool FileHandle::Close(std::string& error)
     return false;
 }
 
-std::size_t FileHandle::ReadAt(std::uint64_t offset, void* buffer, std::size_t length, bool& failed)
+ReadResult FileHandle::Read(std::uint64_t offset, void* buffer, std::size_t length)
 {
     auto* out = static_cast<unsigned char*>(buffer);
-    std::size_t done = 0;
-    while (m_handle != nullptr && done < length) {
-        const std::uint64_t at = offset + done;
+    ReadResult result;
+    while (m_handle != nullptr && result.count < length) {
+        const std::uint64_t at = offset + result.count;
         if (at < offset || at > 0x7FFFFFFFFFFFFFFFull)
             break;
         OVERLAPPED where = At(at);
-        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - done, 1u << 30));
+        const DWORD want = static_cast<DWORD>(std::min<std::size_t>(length - result.count, 1u << 30));
         DWORD got = 0;
-        if (!::ReadFile(AsHandle(m_handle), out + done, want, &got, &where)) {
-            failed = failed || ::GetLastError() != ERROR_HANDLE_EOF;
+        if (!::ReadFile(AsHandle(m_handle), out + result.count, want, &got, &where)) {
+            const DWORD failure = ::GetLastError();
+            if (failure != ERROR_HANDLE_EOF) {
+                result.failed = true;
+                result.error = SystemErrorText(failure);
+            }
             break;
         }
         if (got == 0)
             break;
-        done += got;
+        result.count += got;
     }
-    return done;
+    if (m_handle == nullptr) {
+        result.failed = true;
+        result.error = SystemErrorText(ERROR_INVALID_HANDLE);
+    }
+    return result;
 }
 
 bool FileHandle::WriteAll(const void* data, std::size_t length, std::string& error)

@@ -4,6 +4,8 @@
 #ifndef TOLVANE_PLATFORM_PLATFORM_H
 #define TOLVANE_PLATFORM_PLATFORM_H
 
+#include "ReadResult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -23,9 +25,14 @@ public:
     // The size now, from the end position (a file may grow while it is
     // open); false when it cannot be learnt.
     virtual bool Size(std::uint64_t& size) = 0;
-    // Reads up to length bytes at offset; returns the count read, 0 at the
-    // end of the file or on an error.
-    virtual std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) = 0;
+    // Reads up to length bytes at offset: the count read, short at the end
+    // of the file or on a failure, which the result tells apart.
+    virtual ReadResult Read(std::uint64_t offset, void* buffer, std::size_t length) = 0;
+    // The count alone, for readers to whom a failure is a file cut short.
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length)
+    {
+        return Read(offset, buffer, length).count;
+    }
 
 protected:
     explicit ReadOnlyFile(std::uint64_t openedSize) : m_openedSize(openedSize) {}

@@ -16,10 +16,9 @@ public:
         return m_file.Size(size, ignored);
     }
 
-    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t length) override
+    ReadResult Read(std::uint64_t offset, void* buffer, std::size_t length) override
     {
-        bool failed = false;
-        return m_file.ReadAt(offset, buffer, length, failed);
+        return m_file.Read(offset, buffer, length);
     }
 
 private:

@@ -9,7 +9,8 @@
 #   bash scripts/bench.sh            # 3 runs per case
 #   BENCH_RUNS=5 bash scripts/bench.sh
 #   BENCH_ONLY=history bash scripts/bench.sh   # only the cost of --history
-#   BENCH_ONLY=history-read bash scripts/bench.sh  # only reading a huge history
+#   BENCH_ONLY=history-read bash scripts/bench.sh  # only reading huge histories
+#   BENCH_HISTORY_RUNS=300000 ...   # runs in the history of many runs (3 million)
 #   BENCH_ONLY=upgrade-cost bash scripts/bench.sh  # only against the least an upgrade costs
 #
 # "growth" compares a case with the next smaller one of its series, per unit
@@ -206,6 +207,45 @@ history_read() {
   rm -rf "${cases:?}/history-read"
 }
 
+# Reading back a history of many short runs (BENCH_HISTORY_RUNS, 3 million
+# by default), each a run-start, a write-start, its result and a run-end,
+# every thousandth write reported failed: peak memory must stay with the runs
+# still open, not grow with the file. jq reads the same file beside it.
+history_runs_read() {
+  local dir=$cases/history-runs file count=${BENCH_HISTORY_RUNS:-3000000}
+  mkdir -p "$dir"
+  file=$dir/history.jsonl
+  awk -v runs="$count" 'BEGIN {
+    hub = ",\"hub\":{\"index\":0,\"number\":1,\"depth\":1,\"port\":1,\"vid\":\"3C5E\",\"pid\":\"0460\",\"manufacturer\":\"Tolvane Demo\",\"product\":\"USB3.2 Hub\"},\"image\":{\"name\":\"HUB460.BIN\",\"firmwareVersion\":\"9021\"}"
+    for (r = 0; r < runs; r++) {
+      stamp = sprintf("{\"time\":\"2026-12-09T06:00:00.000Z\",\"host\":\"bench-%d\",\"run\":\"%016x\"", r % 8, r)
+      print stamp ",\"kind\":\"run-start\",\"program\":\"tolvane-cli\",\"programVersion\":\"1.0.0\"}"
+      print stamp ",\"kind\":\"write-start\"" hub "}"
+      if (r % 1000 == 999)
+        print stamp ",\"kind\":\"result\"" hub ",\"outcome\":\"failed\",\"libraryResult\":5}"
+      else
+        print stamp ",\"kind\":\"result\"" hub ",\"outcome\":\"programmed\",\"libraryResult\":0}"
+      print stamp ",\"kind\":\"run-end\",\"counts\":{\"programmed\":1},\"notStarted\":[],\"interruption\":null,\"exitStatus\":0}"
+    }
+  }' >"$file"
+  printf '%-40s %9s %8s %5s\n' case median_s peak_MB exit
+  local mode args seconds peak status
+  for mode in text json; do
+    args=(history "$file")
+    [ "$mode" = json ] && args+=(--json)
+    read -r seconds peak status < <(measure_command "$dir" "$cli" "${args[@]}")
+    printf '%-40s %9.3f %8s %5s\n' "history of $count runs ($mode)" "$seconds" "$peak" "$status"
+  done
+  if command -v jq >/dev/null; then
+    read -r seconds peak status < <(measure_command "$dir" jq -c . "$file")
+    printf '%-40s %9.3f %8s %5s\n' "jq -c . on the same file" "$seconds" "$peak" "$status"
+  else
+    echo "jq is missing: bash scripts/install-deps.sh native installs it" >&2
+  fi
+  echo "history file: $(du -m "$file" | cut -f1) MB, $(wc -l <"$file") lines" >&2
+  rm -rf "${cases:?}/history-runs"
+}
+
 # Median CPU seconds, largest peak memory in MB and the last exit status of
 # runs of any command.
 measure_command() { # dir command...
@@ -236,6 +276,8 @@ fi
 
 if [ "${BENCH_ONLY:-}" = history-read ]; then
   history_read
+  echo >&2
+  history_runs_read
   exit 0
 fi
 
@@ -286,5 +328,7 @@ echo >&2
 history_cost
 echo >&2
 history_read
+echo >&2
+history_runs_read
 echo >&2
 upgrade_cost

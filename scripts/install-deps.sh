@@ -7,7 +7,8 @@
 #           header-only CLI11 and nlohmann JSON of tolvane-cli (MinGW uses
 #           them too); libcrypto for image digests; clang-format for the
 #           format check; python3-jsonschema to hold the JSON documents to
-#           their schemas
+#           their schemas; jq, which the benchmark reads a history with
+#           beside tolvane-cli
 #   all     (default) also the MinGW-w64 cross compilers, Wine (64-bit and, for
 #           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows
 # Safe to run again. Needs root (it runs apt-get).
@@ -26,7 +27,7 @@ native=(build-essential cmake pkg-config git libgtest-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
   clang libclang-rt-14-dev
   libudev-dev umockdev libumockdev-dev libcli11-dev nlohmann-json3-dev
-  libssl-dev clang-format python3-jsonschema)
+  libssl-dev clang-format python3-jsonschema jq)
 cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64

@@ -1,4 +1,5 @@
 // The history's file and lines, and reading a history back.
+#include "CountedAllocation.h"
 #include "HistoryFile.h"
 #include "HistoryLines.h"
 #include "HistoryReader.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -188,6 +190,7 @@ TEST(History, ReaderFindsTheHubsThatMayHoldIncompleteFirmware)
     const std::string start = L("run-start");
     const std::string write0 = L("write-start", Hub(0));
     const std::string done0 = L("result", Hub(0) + R"(,"outcome":"programmed","libraryResult":0)");
+    const std::string failed0 = L("result", Hub(0) + R"(,"outcome":"failed","libraryResult":5)");
     const ReadCase cases[] = {
         {"whole run", start + write0 + done0 + L("run-end"), false, 0, 0, 0, 0, 1},
         {"cut during a write",
@@ -209,6 +212,12 @@ TEST(History, ReaderFindsTheHubsThatMayHoldIncompleteFirmware)
          true, 1, 0, 0, 0, 2},
         {"last line without its end", start + write0 + done0.substr(0, done0.size() - 1), false, 0, 0, 0, 0, 1},
         {"empty", "", false, 0, 0, 0, 0, 0},
+        // The parser stops at a NUL: the line is not one JSON object.
+        {"a NUL and more after a line's object",
+         start + failed0.substr(0, failed0.size() - 1) + std::string("\0garbage\n", 9) + L("run-end"), false, 0, 0, 0,
+         1, 1},
+        {"a NUL at a line's end", start + write0.substr(0, write0.size() - 1) + std::string("\0\n", 2) + L("run-end"),
+         false, 0, 0, 0, 1, 1},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -302,4 +311,149 @@ TEST(History, ReaderKeepsOnlyTheFieldsItKnows)
     EXPECT_EQ(entry["hub"], json({{"index", 3}, {"number", 4}, {"vid", "05E3"}}));
     EXPECT_EQ(entry["image"], json({{"name", "A.BIN"}, {"size", 28801}}));
     EXPECT_EQ(HubText(entry["hub"]), "hub 4 (05E3:?, depth ?, port ?)");
+}
+
+namespace {
+// The runs a reader reports, as "id:number of the line read when it came".
+struct Reported {
+    std::vector<std::string> runs;
+    std::uint64_t linesFed = 0;
+};
+
+void FeedLines(HistoryReader& reader, Reported& reported, const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        ++reported.linesFed;
+        reader.Feed(line.data(), line.size());
+    }
+    reported.linesFed = 0; // what End reports
+    reader.End();
+}
+} // namespace
+
+// Each run is handed over once it ended and every run begun before it was
+// handed over: the order of the runs' first lines, as ever, and no later.
+TEST(History, ReaderReportsEachRunOnceItAndTheRunsBeforeItEnded)
+{
+    const auto start = [](const char* run) { return L("run-start", "", run); };
+    const auto end = [](const char* run) { return L("run-end", "", run); };
+    const auto write = [](const char* run) { return L("write-start", Hub(2), run); };
+    const struct {
+        const char* name;
+        std::vector<std::string> lines;
+        std::vector<std::string> reported; // run:line fed when reported (0: at the end)
+    } cases[] = {
+        {"in order", {start("a"), end("a"), start("b"), write("b"), end("b")}, {"a:2", "b:5"}},
+        {"interleaved, the later ends first", {start("a"), start("b"), end("b"), end("a")}, {"a:4", "b:4"}},
+        {"a run cut short holds the later ones back", {start("a"), start("b"), end("b")}, {"a:0", "b:0"}},
+        {"a run's id again after its end is a run of its own",
+         {start("a"), end("a"), write("a"), start("b"), end("b")},
+         {"a:2", "a:0", "b:0"}},
+        {"lines without a kind never end their run",
+         {L("result", Hub(0) + R"(,"outcome":"programmed")", "old")},
+         {"old:0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        Reported reported;
+        HistoryReader reader([&reported](const RunSummary& run) {
+            reported.runs.push_back(run.run + ":" + std::to_string(reported.linesFed));
+        });
+        FeedLines(reader, reported, c.lines);
+        EXPECT_EQ(reported.runs, c.reported);
+        EXPECT_EQ(reader.RunCount(), c.reported.size());
+        EXPECT_EQ(reader.RunsReportedEarly(), 0u);
+        EXPECT_TRUE(reader.Runs().empty());
+    }
+}
+
+// A run that never ends holds back no more than kHeldRuns others: then it
+// is reported as it stands, marked and counted, and its later lines make a
+// run of their own. Nothing it held is lost: its open write is reported.
+TEST(History, ReaderReportsTheEarliestRunWhenTooManyWait)
+{
+    std::vector<std::string> lines = {L("run-start", "", "stuck"), L("write-start", Hub(1), "stuck")};
+    for (std::size_t i = 0; i < HistoryReader::kHeldRuns; ++i) {
+        const std::string id = "r" + std::to_string(i);
+        lines.push_back(L("run-start", "", id));
+        lines.push_back(L("run-end", "", id));
+    }
+    lines.push_back(L("result", Hub(1) + R"(,"outcome":"failed","libraryResult":7)", "stuck"));
+    Reported reported;
+    std::vector<RunSummary> runs;
+    HistoryReader reader([&](const RunSummary& run) {
+        reported.runs.push_back(run.run + ":" + std::to_string(reported.linesFed));
+        runs.push_back(run);
+    });
+    FeedLines(reader, reported, lines);
+    ASSERT_EQ(runs.size(), HistoryReader::kHeldRuns + 2);
+    // Reported with the line that made one run too many wait.
+    EXPECT_EQ(reported.runs.front(), "stuck:" + std::to_string(2 + 2 * HistoryReader::kHeldRuns - 1));
+    EXPECT_TRUE(runs.front().reportedEarly);
+    EXPECT_EQ(runs.front().interruptedCount, 1u);
+    EXPECT_EQ(runs.back().run, "stuck");
+    EXPECT_FALSE(runs.back().reportedEarly);
+    EXPECT_EQ(runs.back().failedCount, 1u);
+    EXPECT_EQ(reader.RunsReportedEarly(), 1u);
+    EXPECT_TRUE(reader.AnythingOpen());
+}
+
+// However many runs a history holds, the reader holds those still waiting
+// and no more: a counted peak of what it allocates, on histories generated
+// line by line, never held whole. A reader that keeps its runs shows that
+// the count would see them.
+TEST(History, ReaderMemoryIsBoundedByTheRunsThatWait)
+{
+    constexpr unsigned kRuns = 10000;
+    constexpr std::size_t kBound = std::size_t{4} << 20;
+    const auto id = [](unsigned run) { return "run" + std::to_string(run); };
+    const auto write = [&](unsigned run) {
+        return L("write-start", Hub(run % 32) + R"(,"image":{"name":"HUB460.BIN","firmwareVersion":"9021"})", id(run));
+    };
+    const auto result = [&](unsigned run) {
+        return L("result", Hub(run % 32) + R"(,"outcome":"failed","libraryResult":5)", id(run));
+    };
+    const struct {
+        const char* name;
+        unsigned together; // runs whose lines interleave
+        bool ends;         // each run has its run-end
+        bool keeps;        // the reader keeps every run
+    } cases[] = {{"one run after another", 1, true, false},
+                 {"500 writers at once", 500, true, false},
+                 {"no run ends, each with a write open", 1, false, false},
+                 {"every run kept", 1, true, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::uint64_t reported = 0, interrupted = 0;
+        const auto count = [&](const RunSummary& run) {
+            ++reported;
+            interrupted += run.interruptedCount;
+        };
+        std::optional<HistoryReader> reader;
+        if (c.keeps)
+            reader.emplace();
+        else
+            reader.emplace(count);
+        const auto feed = [&reader](const std::string& line) { reader->Feed(line.data(), line.size()); };
+        counted::ResetPeak();
+        const std::size_t before = counted::Live();
+        for (unsigned first = 0; first < kRuns; first += c.together) {
+            const unsigned last = std::min(kRuns, first + c.together);
+            for (unsigned run = first; run < last; ++run)
+                feed(L("run-start", "", id(run)) + write(run));
+            for (unsigned run = first; run < last; ++run)
+                feed(c.ends ? result(run) + L("run-end", "", id(run)) : std::string());
+        }
+        reader->End();
+        EXPECT_EQ(reader->RunCount(), kRuns);
+        EXPECT_TRUE(reader->AnythingOpen());
+        if (c.keeps) {
+            EXPECT_GT(counted::Peak() - before, kBound);
+            continue;
+        }
+        EXPECT_LT(counted::Peak() - before, kBound);
+        EXPECT_EQ(reported, kRuns);
+        EXPECT_EQ(interrupted, c.ends ? 0u : kRuns);
+        EXPECT_EQ(reader->RunsReportedEarly(), c.ends ? 0u : kRuns - HistoryReader::kHeldRuns);
+    }
 }

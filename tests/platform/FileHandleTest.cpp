@@ -113,3 +113,30 @@ TEST(FileHandle, AppendsWholeReadsAtAnyPlaceAndCutsBack)
     ASSERT_TRUE(moved.Close(error)) << error;
     EXPECT_EQ(dir.Read("log.txt"), "first\nthird\n");
 }
+
+// A read that fails says so, with the reason, whatever the system's error
+// variable holds; the end of the file is no failure.
+TEST(FileHandle, AFailedReadIsToldApartFromTheEnd)
+{
+    const ScratchDir dir;
+    dir.Write("data.txt", "0123456789");
+    const std::string path = (dir.Path() / "data.txt").string();
+    char buffer[32];
+    FileHandle file;
+    std::string error;
+    ASSERT_EQ(file.Open(path, Options(false, false, false, false), error), OpenStatus::Opened) << error;
+    const ReadResult whole = file.Read(0, buffer, sizeof buffer);
+    EXPECT_EQ(whole.count, 10u);
+    EXPECT_FALSE(whole.failed) << whole.error;
+    const ReadResult beyond = file.Read(100, buffer, sizeof buffer);
+    EXPECT_EQ(beyond.count, 0u);
+    EXPECT_FALSE(beyond.failed) << beyond.error;
+    ASSERT_TRUE(file.Close(error)) << error;
+    const ReadResult closed = file.Read(0, buffer, sizeof buffer);
+    EXPECT_EQ(closed.count, 0u);
+    EXPECT_TRUE(closed.failed);
+    EXPECT_FALSE(closed.error.empty());
+    bool failed = false;
+    EXPECT_EQ(file.ReadAt(0, buffer, sizeof buffer, failed), 0u);
+    EXPECT_TRUE(failed);
+}
