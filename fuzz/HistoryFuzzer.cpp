@@ -3,7 +3,7 @@
 // what it prints is safe to show, in text and in JSON alike; fed in two
 // pieces it reads what it reads whole.
 #include "FuzzSupport.h"
-#include "HistoryCommand.h"
+#include "HistoryReport.h"
 #include "HistoryReader.h"
 #include "ShownText.h"
 

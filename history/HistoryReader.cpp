@@ -114,6 +114,14 @@ void TakeResult(Account& account, const ReadLine& line, std::uint64_t number)
         entry["libraryResult"] = *line.libraryResult;
         Keep(account, run.failedWrites, run.failedCount, std::move(entry));
     }
+    const bool notWritten =
+        line.outcome == "no-image" || line.outcome == "refused" || (line.outcome == "failed" && !line.libraryResult);
+    if (notWritten) {
+        json entry = Entry(line, number);
+        entry["outcome"] = line.outcome;
+        entry["reason"] = line.reason.empty() ? json(nullptr) : json(line.reason);
+        Keep(account, run.failures, run.failureCount, std::move(entry));
+    }
     // Earlier versions wrote the verification into the result.
     if (line.verified == false)
         Keep(account, run.unverified, run.unverifiedCount, Entry(line, number));

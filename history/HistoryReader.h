@@ -42,10 +42,14 @@ struct RunSummary {
     std::vector<nlohmann::json> interruptedWrites;
     std::vector<nlohmann::json> failedWrites;
     std::vector<nlohmann::json> unverified;
+    // Hubs that found no image, were refused, or failed before the library
+    // was called; each with its outcome and reason.
+    std::vector<nlohmann::json> failures;
     // How many of each there are, listed or not.
     std::uint64_t interruptedCount = 0;
     std::uint64_t failedCount = 0;
     std::uint64_t unverifiedCount = 0;
+    std::uint64_t failureCount = 0;
 };
 
 namespace history {

@@ -126,6 +126,8 @@ bool TakeResult(const json& line, ReadLine& out)
 {
     if (!RequiredText(line, "outcome", out.outcome) || kOutcomes.count(out.outcome) == 0)
         return false;
+    if (!OptionalText(line, "reason", out.reason))
+        return false;
     const auto result = line.find("libraryResult");
     if (result != line.end() && !result->is_null()) {
         std::int64_t number = 0;

@@ -27,6 +27,7 @@ struct ReadLine {
     nlohmann::json hub;   // index, and number, depth, port, vid, pid, ... when present
     nlohmann::json image; // null or name, firmwareVersion, size, sha256 when present
     std::string outcome;  // result
+    std::string reason;   // result: why it failed, found no image or was refused
     std::optional<std::int32_t> libraryResult;
     std::optional<bool> verified;
     nlohmann::json versionAfter;      // verify: a string or null

@@ -119,6 +119,30 @@ TEST_F(HistoryRunTest, EveryHubHasItsWriteStartResultAndVerification)
     EXPECT_NE(read.out.find(": 3 programmed\n"), std::string::npos) << read.out;
 }
 
+// A hub that is not written says why, in the history and as it is read back.
+TEST_F(HistoryRunTest, TheHistoryKeepsWhyAHubWasNotWritten)
+{
+    WriteDemo(0);
+    fs::remove("Bin/GL.BIN");
+    int status = 0;
+    CliJson({"upgrade", "--settle-ms", "0", "--history", "h.jsonl"}, status);
+    EXPECT_EQ(status, 1);
+    std::string recorded;
+    for (const json& line : Lines("h.jsonl"))
+        if (line["kind"] == "result" && line["outcome"] == "no-image")
+            recorded = line.value("reason", "");
+    EXPECT_EQ(recorded.rfind("no image fits; the nearest, HUB460.BIN: target identifier 0D12, hub needs 0D13", 0), 0u)
+        << recorded;
+
+    const ProcessResult read = Cli({"history", "h.jsonl"});
+    EXPECT_EQ(read.exitCode, 0) << read.out;
+    EXPECT_NE(read.out.find(": no-image: " + recorded + "\n"), std::string::npos) << read.out;
+    const json document = CliJson({"history", "--json", "h.jsonl"}, status);
+    ASSERT_EQ(document["runs"].size(), 1u);
+    EXPECT_EQ(document["runs"][0]["failureCount"], 1);
+    EXPECT_EQ(document["runs"][0]["failures"][0]["reason"], recorded);
+}
+
 TEST_F(HistoryRunTest, EightConcurrentRunsShareOneHistory)
 {
     WriteDemo(0);

@@ -1,6 +1,5 @@
 #include "HistoryReport.h"
 
-#include "JsonReport.h"
 #include "Platform.h"
 #include "TextEscape.h"
 
@@ -49,7 +48,13 @@ std::string HubsAtRisk(const RunSummary& run)
                 (after.is_string() ? "it shows " + EscapeBytes(after.get<std::string>()) : std::string("it is gone")) +
                 "\n";
     }
-    return text + MoreOfKind(run.unverifiedCount, run.unverified.size(), "hubs not verified");
+    text += MoreOfKind(run.unverifiedCount, run.unverified.size(), "hubs not verified");
+    for (const json& entry : run.failures) {
+        const json reason = entry.value("reason", json());
+        text += "  " + EntryPlace(entry) + ": " + EscapeBytes(entry.value("outcome", std::string())) +
+                (reason.is_string() ? ": " + EscapeBytes(reason.get<std::string>()) : std::string()) + "\n";
+    }
+    return text + MoreOfKind(run.failureCount, run.failures.size(), "hubs not written");
 }
 
 std::string StoppedEarly(const RunSummary& run)
@@ -135,7 +140,9 @@ json HistoryRunJson(const RunSummary& run)
             {"failedWrites", run.failedWrites},
             {"failedWriteCount", run.failedCount},
             {"unverified", run.unverified},
-            {"unverifiedCount", run.unverifiedCount}};
+            {"unverifiedCount", run.unverifiedCount},
+            {"failures", run.failures},
+            {"failureCount", run.failureCount}};
 }
 
 json HistoryTailJson(const HistoryReader& reader, int status)

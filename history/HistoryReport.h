@@ -1,8 +1,8 @@
 // What tolvane-cli history prints, piece by piece, so that each run can be
 // written as soon as the reader reports it: text for people, every field
 // from the file escaped; or the JSON document, the file's texts as data.
-#ifndef TOLVANE_CLI_HISTORYREPORT_H
-#define TOLVANE_CLI_HISTORYREPORT_H
+#ifndef TOLVANE_HISTORY_HISTORYREPORT_H
+#define TOLVANE_HISTORY_HISTORYREPORT_H
 
 #include "HistoryReader.h"
 
