@@ -30,7 +30,8 @@ folders (linked; examples must not write there), build/linux/bin (linked to
 the programs under test, also first on PATH) and a fresh demo bench in
 build/demo; the guide's setup blocks above it run first. In order, all of a
 guide's examples and setups run from its top, one after the other, on one
-such folder, as a reader pastes them into one terminal: each starts in the
+such folder whose hubs the demo has upgraded (as it leaves them without a
+display), as a reader pastes them into one terminal: each starts in the
 folder, with the variables and functions, that the one before left, and the
 PATH is the one the guide tells the reader to set up.
 """
@@ -126,8 +127,9 @@ def normalise(text):
     return lines
 
 
-def make_scratch(source, bin_dir, work):
-    """A folder laid out like a checkout after scripts/demo.sh."""
+def make_scratch(source, bin_dir, work, upgraded=False):
+    """A folder laid out like a checkout after scripts/demo.sh; upgraded, its
+    hubs hold the new firmware, as the demo without a display leaves them."""
     top = tempfile.mkdtemp(prefix="example-", dir=work)
     for entry in os.listdir(source):
         if entry not in ("build", ".git"):
@@ -136,6 +138,9 @@ def make_scratch(source, bin_dir, work):
     os.symlink(bin_dir, os.path.join(top, "build", "linux", "bin"))
     subprocess.run(["bash", os.path.join(source, "scripts", "make-demo-folder.sh"), bin_dir,
                     os.path.join(top, "build", "demo")], check=True, stdout=subprocess.DEVNULL)
+    if upgraded:
+        subprocess.run([os.path.join(bin_dir, "tolvane-cli"), "-C", os.path.join(top, "build", "demo"),
+                        "upgrade", "--settle-ms", "0"], check=True, stdout=subprocess.DEVNULL)
     return top
 
 
@@ -305,7 +310,7 @@ def examples(args):
         print(c)
     failures, session = len(complaints), None
     if args.order == "in-order":
-        top = make_scratch(args.source, args.bin, args.work)
+        top = make_scratch(args.source, args.bin, args.work, upgraded=True)
         session = Session(top, top + ".state")
     try:
         setups = []
