@@ -77,6 +77,8 @@ ORDER_CASES = [
      "guide.md:6: in order, exit status 1"),
     ("the bench made once, not per example",
      sh("echo x > build/demo/Bin/CUT.BIN") + sh("test -f build/demo/Bin/CUT.BIN"), False, True, ""),
+    ("in order the demo has upgraded the hubs", sh("grep -q 'Hub1=0x9021' build/demo/HubBench.ini.state"),
+     False, True, ""),
     ("the folder of a console block holds for the next",
      f"{F}console\n# example\n$ cd build\n$ cd demo\n{F}\n" + sh("ls HubBench.ini"), False, True, ""),
     ("what a failing example left holds too",
