@@ -309,7 +309,7 @@ def examples(args):
     for c in complaints:
         print(c)
     failures, session = len(complaints), None
-    if args.order == "in-order":
+    if args.order == "in-order" and blocks:
         top = make_scratch(args.source, args.bin, args.work, upgraded=True)
         session = Session(top, top + ".state")
     try:
