@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Runs the command examples of a guide and checks its relative links.
 
-  check_docs.py examples GUIDE.md --source DIR --bin DIR --work DIR
+  check_docs.py examples GUIDE.md --source DIR --bin DIR --work DIR [--order alone|in-order]
   check_docs.py links FILE.md...
 
 A command example is a fenced block whose info string starts with sh, bash,
@@ -9,6 +9,8 @@ shell or console, and whose first line says what to expect of it:
 
   # example                 run it; it must exit with 0
   # example, exits N        run it; it must exit with N
+  # setup                   what the reader does before the examples below it
+                            (the PATH, the folder); it must exit with 0
   # not run here: REASON    never run (Windows only, needs root or hubs...)
 
 A block of these kinds without such a line fails the check, so that no
@@ -22,10 +24,16 @@ error together, line ends and trailing blanks aside; a line "..." stands for
 any number of lines. Either kind runs with errexit and pipefail, so its exit
 status is that of the first command that fails, else of the last.
 
-Every example runs in a scratch folder of its own that looks like the top of
-a checkout after bash scripts/demo.sh: the source folders (linked; examples
-must not write there), build/linux/bin (linked to the programs under test,
-also first on PATH) and a fresh demo bench in build/demo.
+Alone (the default), every example runs in a scratch folder of its own that
+looks like the top of a checkout after bash scripts/demo.sh: the source
+folders (linked; examples must not write there), build/linux/bin (linked to
+the programs under test, also first on PATH) and a fresh demo bench in
+build/demo; the guide's setup blocks above it run first. In order, all of a
+guide's examples and setups run from its top, one after the other, on one
+such folder whose hubs the demo has upgraded (as it leaves them without a
+display), as a reader pastes them into one terminal: each starts in the
+folder, with the variables and functions, that the one before left, and the
+PATH is the one the guide tells the reader to set up.
 """
 import argparse
 import os
@@ -40,6 +48,7 @@ SHELL_LANGS = {"sh", "bash", "shell", "console"}
 WINDOWS_LANGS = {"bat", "batch", "cmd", "powershell", "ps1", "pwsh"}
 FENCE = re.compile(r"^(\s*)(```+|~~~+)\s*([^`\s]*)(.*)$")
 MARK_RUN = re.compile(r"^# example(?:, exits (\d+))?\s*$")
+MARK_SETUP = re.compile(r"^# setup\s*$")
 MARK_SKIP = re.compile(r"^# not run here: \S")
 MARK_SKIP_WINDOWS = re.compile(r"^(REM|::|#) not run here: \S", re.I)
 EXAMPLE_TIMEOUT = 120
@@ -118,8 +127,9 @@ def normalise(text):
     return lines
 
 
-def make_scratch(source, bin_dir, work):
-    """A folder laid out like a checkout after scripts/demo.sh."""
+def make_scratch(source, bin_dir, work, upgraded=False):
+    """A folder laid out like a checkout after scripts/demo.sh; upgraded, its
+    hubs hold the new firmware, as the demo without a display leaves them."""
     top = tempfile.mkdtemp(prefix="example-", dir=work)
     for entry in os.listdir(source):
         if entry not in ("build", ".git"):
@@ -128,23 +138,95 @@ def make_scratch(source, bin_dir, work):
     os.symlink(bin_dir, os.path.join(top, "build", "linux", "bin"))
     subprocess.run(["bash", os.path.join(source, "scripts", "make-demo-folder.sh"), bin_dir,
                     os.path.join(top, "build", "demo")], check=True, stdout=subprocess.DEVNULL)
+    if upgraded:
+        subprocess.run([os.path.join(bin_dir, "tolvane-cli"), "-C", os.path.join(top, "build", "demo"),
+                        "upgrade", "--settle-ms", "0"], check=True, stdout=subprocess.DEVNULL)
     return top
 
 
-def run_script(script, cwd, env):
+def run_script(script, cwd, env, session=None):
+    if session:
+        script = session.wrap(script)
     proc = subprocess.run(["bash", "-c", "set -eo pipefail\n" + script], cwd=cwd, env=env,
                           stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
                           timeout=EXAMPLE_TIMEOUT)
     return proc.returncode, proc.stdout.decode("utf-8", "replace")
 
 
-def check_example(block, expected_status, args, env):
-    """Runs one example; returns a list of complaints."""
-    top = make_scratch(args.source, args.bin, args.work)
+# Variables that bash sets itself or that belong to one process; a reader's
+# terminal keeps its own, so they do not pass from one example to the next.
+SHELL_OWN = ("BASH BASHOPTS BASHPID BASH_ALIASES BASH_ARGC BASH_ARGV BASH_ARGV0 BASH_CMDS BASH_COMMAND "
+             "BASH_EXECUTION_STRING BASH_LINENO BASH_REMATCH BASH_SOURCE BASH_SUBSHELL BASH_VERSINFO "
+             "BASH_VERSION COLUMNS DIRSTACK EPOCHREALTIME EPOCHSECONDS EUID FUNCNAME GROUPS HISTCMD "
+             "HOSTNAME HOSTTYPE IFS LINENO LINES MACHTYPE OLDPWD OPTARG OPTERR OPTIND OSTYPE PIPESTATUS "
+             "PPID PS4 PWD RANDOM SECONDS SHELLOPTS SHLVL SRANDOM UID _")
+
+# Written into every example of a session: on the way out, however the
+# example ends (its last command, errexit or exit), the folder, the variables
+# and the functions go to the state file, which the next example reads first.
+SAVE_STATE = """__tolvane_save() {
+  set +e
+  local __n __d __f
+  { printf 'cd -- %q\\n' "$PWD"
+    for __n in $(compgen -v); do
+      case " @OWN@ " in *" $__n "*) continue ;; esac
+      case $__n in __tolvane_*) continue ;; esac
+      __d=$(declare -p "$__n" 2>/dev/null) || continue
+      __f=${__d#declare -}; __f=${__f%% *}
+      case $__f in *r*) continue ;; esac
+      printf '%s\\n' "$__d"
+    done
+    for __n in $(compgen -A function); do
+      case $__n in __tolvane_*) ;; *) declare -f "$__n" ;; esac
+    done
+  } > @STATE@
+}
+trap __tolvane_save EXIT
+"""
+
+
+class Session:
+    """A reader's terminal across the examples of a guide: each example
+    starts where the one before it left off, in its folder, with its
+    variables (exported or not) and functions, whichever way it ended."""
+
+    def __init__(self, top, state_file):
+        self.top, self.state_file, self.alone = top, state_file, False
+        open(state_file, "w").close()
+
+    def wrap(self, script):
+        state = shlex.quote(self.state_file)
+        save = SAVE_STATE.replace("@OWN@", SHELL_OWN).replace("@STATE@", state)
+        return f". {state}\n{save}{script}"
+
+
+def run_setups(setups, top, env, session=None):
+    """Runs the guide's setup blocks, which must pass; returns the complaints."""
+    for block in setups:
+        try:
+            status, output = run_script("\n".join(block.lines[1:]) + "\n", top, env, session)
+        except subprocess.TimeoutExpired:
+            return [f"the setup at line {block.line} still running after {EXAMPLE_TIMEOUT} s"]
+        if status != 0:
+            return [f"the setup at line {block.line} exits with {status}; output:\n{output}"]
+    return []
+
+
+def check_example(block, expected_status, args, env, session=None, setups=()):
+    """Runs one example, on a fresh bench of its own after the guide's setup
+    blocks above it, or in the session; returns a list of complaints."""
+    top = session.top if session else make_scratch(args.source, args.bin, args.work)
     body = block.lines[1:]
     try:
+        if not session and setups:
+            # Alone, the setup's folder and variables reach the example as in order.
+            session = Session(top, top + ".state")
+            session.alone = True
+            problems = run_setups(setups, top, env, session)
+            if problems:
+                return problems
         if block.lang != "console":
-            status, output = run_script("\n".join(body) + "\n", top, env)
+            status, output = run_script("\n".join(body) + "\n", top, env, session)
             if status != expected_status:
                 return [f"exit status {status}, the guide says {expected_status}; output:\n{output}"]
             return []
@@ -158,7 +240,7 @@ def check_example(block, expected_status, args, env):
         # a marker line after each tells where its output ends.
         marker = "@@tolvane-example-step@@"
         script = "".join(f"{command}\necho; echo '{marker}'\n" for command, _ in steps)
-        status, output = run_script(script, top, env)
+        status, output = run_script(script, top, env, session)
         pieces = output.split(marker + "\n")
         problems = []
         for n, (command, expected) in enumerate(steps):
@@ -173,46 +255,84 @@ def check_example(block, expected_status, args, env):
             problems.append(f"exit status {status}, the guide says {expected_status}; output:\n{output}")
         return problems
     finally:
-        shutil.rmtree(top, ignore_errors=True)
+        if not session or session.alone:
+            shutil.rmtree(top, ignore_errors=True)
+        if session and session.alone:
+            os.remove(session.state_file)
 
 
-def examples(args):
-    env = dict(os.environ)
-    env["PATH"] = args.bin + os.pathsep + env.get("PATH", "")
-    env["LC_ALL"] = "C.UTF-8"
-    for name in ("TOLVANE_BENCH", "TOLVANE_HUBS"):
-        env.pop(name, None)
-    os.makedirs(args.work, exist_ok=True)
-    failures = ran = skipped = 0
-    for block in fenced_blocks(args.guide):
+SETUP = None  # the expected status of a setup block, which must exit with 0
+
+
+def runnable_blocks(guide):
+    """Each command example with the status it must exit with, and the
+    complaints about blocks that do not say what to expect of them."""
+    blocks, complaints, skipped = [], [], 0
+    for block in fenced_blocks(guide):
         first = block.lines[0] if block.lines else ""
         if block.lang in WINDOWS_LANGS:
             if MARK_SKIP_WINDOWS.match(first):
                 skipped += 1
             else:
-                print(f"{block.where()}: a {block.lang} block must start with 'REM not run here: REASON'")
-                failures += 1
+                complaints.append(f"{block.where()}: a {block.lang} block must start with "
+                                  f"'REM not run here: REASON'")
             continue
         if block.lang not in SHELL_LANGS:
             continue
         run, skip = MARK_RUN.match(first), MARK_SKIP.match(first)
         if skip:
             skipped += 1
-            continue
-        if not run:
-            print(f"{block.where()}: a {block.lang} block must start with '# example', "
-                  f"'# example, exits N' or '# not run here: REASON'")
-            failures += 1
-            continue
-        try:
-            problems = check_example(block, int(run.group(1) or 0), args, env)
-        except subprocess.TimeoutExpired:
-            problems = [f"still running after {EXAMPLE_TIMEOUT} s"]
-        ran += 1
-        for p in problems:
-            print(f"{block.where()}: {p}")
-        failures += bool(problems)
-    print(f"{args.guide}: {ran} examples run, {skipped} not run here, {failures} failed")
+        elif run:
+            blocks.append((block, int(run.group(1) or 0)))
+        elif MARK_SETUP.match(first):
+            blocks.append((block, SETUP))
+        else:
+            complaints.append(f"{block.where()}: a {block.lang} block must start with '# example', "
+                              f"'# example, exits N' or '# not run here: REASON'")
+    return blocks, complaints, skipped
+
+
+def examples(args):
+    """Alone, every example runs on a fresh bench with the programs on the
+    PATH. In order, the guide's examples run one after the other on one
+    bench, as a reader pastes them into one terminal from the guide's top:
+    the PATH is what it was, so a guide that calls the programs by their
+    bare names must first show how to put them there."""
+    env = dict(os.environ)
+    if args.order == "alone":
+        env["PATH"] = args.bin + os.pathsep + env.get("PATH", "")
+    env["LC_ALL"] = "C.UTF-8"
+    for name in ("TOLVANE_BENCH", "TOLVANE_HUBS"):
+        env.pop(name, None)
+    os.makedirs(args.work, exist_ok=True)
+    blocks, complaints, skipped = runnable_blocks(args.guide)
+    for c in complaints:
+        print(c)
+    failures, session = len(complaints), None
+    if args.order == "in-order" and blocks:
+        top = make_scratch(args.source, args.bin, args.work, upgraded=True)
+        session = Session(top, top + ".state")
+    try:
+        setups = []
+        for block, expected_status in blocks:
+            if expected_status is SETUP and session:
+                problems = run_setups([block], session.top, env, session)
+            elif expected_status is SETUP:
+                setups.append(block)
+                continue
+            else:
+                try:
+                    problems = check_example(block, expected_status, args, env, session, setups)
+                except subprocess.TimeoutExpired:
+                    problems = [f"still running after {EXAMPLE_TIMEOUT} s"]
+            for p in problems:
+                print(f"{block.where()}: {'in order, ' if session else ''}{p}")
+            failures += bool(problems)
+    finally:
+        if session:
+            shutil.rmtree(session.top, ignore_errors=True)
+            os.remove(session.state_file)
+    print(f"{args.guide}: {len(blocks)} examples run {args.order.replace('-', ' ')}, {skipped} not run here, {failures} failed")
     return 1 if failures else 0
 
 
@@ -284,6 +404,8 @@ def main():
     ex.add_argument("--source", required=True)
     ex.add_argument("--bin", required=True)
     ex.add_argument("--work", required=True)
+    ex.add_argument("--order", choices=("alone", "in-order"), default="alone",
+                    help="each example on a fresh bench, or all in order in one session")
     ln = sub.add_parser("links")
     ln.add_argument("files", nargs="+")
     args = parser.parse_args()

@@ -59,6 +59,47 @@ EXAMPLE_CASES = [
      True, "1 examples run"),
 ]
 
+
+def sh(*lines, status=0):
+    mark = "# example" + (f", exits {status}" if status else "")
+    return f"{F}sh\n{mark}\n" + "\n".join(lines) + f"\n{F}\n\n"
+
+
+# The same guide alone (each example on a fresh bench, the programs on the
+# PATH) and in order (one bench, one terminal, the PATH as the guide sets it).
+# (name, guide text, passes alone, passes in order, a text the in-order report must hold)
+ORDER_CASES = [
+    ("the second needs the first's folder and variables",
+     sh("cd build/demo; v=1; export W=2; f() { echo fn; }") +
+     sh('test -f SpiFlash.ini && test "$v$W" = 12 && f'), False, True, "2 examples run in order"),
+    ("the first changes the bench the second reads",
+     sh("rm build/demo/SpiFlash.ini") + sh("test -f build/demo/SpiFlash.ini"), True, False,
+     "guide.md:6: in order, exit status 1"),
+    ("the bench made once, not per example",
+     sh("echo x > build/demo/Bin/CUT.BIN") + sh("test -f build/demo/Bin/CUT.BIN"), False, True, ""),
+    ("in order the demo has upgraded the hubs", sh("grep -q 'Hub1=0x9021' build/demo/HubBench.ini.state"),
+     False, True, ""),
+    ("the folder of a console block holds for the next",
+     f"{F}console\n# example\n$ cd build\n$ cd demo\n{F}\n" + sh("ls HubBench.ini"), False, True, ""),
+    ("what a failing example left holds too",
+     sh("cd build/demo", "false", status=1) + sh("test -f SpiFlash.ini"), False, True, ""),
+    ("an exit keeps its status", sh("exit 3", status=3) + sh("exit 3"), False, False,
+     "guide.md:6: in order, exit status 3, the guide says 0"),
+    ("the programs by bare name need the PATH", sh("command -v tolvane-cli"), True, False,
+     "exit status 1"),
+    ("the PATH as the guide sets it",
+     sh('export PATH="$PWD/build/linux/bin:$PATH"') + sh("cd build/demo", "tolvane-cli scan --settle-ms 0"),
+     True, True, "2 examples run in order, 0 not run here, 0 failed"),
+    ("a setup runs before each example alone, once in order",
+     f"{F}sh\n# setup\ncd build/demo\n{F}\n\n" + sh("ls SpiFlash.ini") + sh("ls Bin/HUB460.BIN"), True, True,
+     "3 examples run in order, 0 not run here, 0 failed"),
+    ("a setup's PATH", f"{F}sh\n# setup\nexport PATH=/nonexistent:/usr/bin:/bin\n{F}\n\n" +
+     sh("! command -v tolvane-cli"), True, True, ""),
+    ("a setup that fails", f"{F}sh\n# setup\nfalse\n{F}\n\n" + sh("true"), False, False,
+     "the setup at line 1 exits with 1"),
+    ("an unmarked block fails in order too", f"{F}sh\ntrue\n{F}\n", False, False, "must start with"),
+]
+
 LINK_CASES = [
     ("a file that is there", "[x](other.md)\n", True),
     ("a file that is not", "[x](missing.md)\n", False),
@@ -105,6 +146,13 @@ def main():
             status, report = run(["examples", guide, "--source", args.source, "--bin", args.bin,
                                   "--work", args.work])
             failures += verdict(name, passes, needle, status, report)
+        for name, text, alone, in_order, needle in ORDER_CASES:
+            with open(guide, "w", encoding="utf-8") as f:
+                f.write(text)
+            for order, passes, want in (("alone", alone, ""), ("in-order", in_order, needle)):
+                status, report = run(["examples", guide, "--source", args.source, "--bin", args.bin,
+                                      "--work", args.work, "--order", order])
+                failures += verdict(f"{name} ({order})", passes, want, status, report)
         os.makedirs(os.path.join(folder, "sub"))
         with open(os.path.join(folder, "other.md"), "w", encoding="utf-8") as f:
             f.write("# Other\n\n## The heading's\n")
@@ -113,7 +161,7 @@ def main():
                 f.write(text)
             status, report = run(["links", guide])
             failures += verdict(name, passes, "", status, report)
-    total = len(EXAMPLE_CASES) + len(LINK_CASES)
+    total = len(EXAMPLE_CASES) + 2 * len(ORDER_CASES) + len(LINK_CASES)
     print(f"{total - failures} of {total} cases as expected")
     return 1 if failures else 0
 
