@@ -47,7 +47,7 @@ upgrade_cost() {
     base=$(cpu_of "$dir" "$PWD/$build/baseline-upgrade")
     plain=$(cpu_of "$dir" "$cli" upgrade --settle-ms 0)
     printf '%-32s %10s %10s %7s\n' "image of $((size / 1024)) KB" "$base" "$plain" \
-      "$(awk -v a="$plain" -v b="$base" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')"
+      "$(awk -v a="$plain" -v b="$base" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
     if [ "$size" = 524288 ]; then
       protected=$(cpu_of "$dir" "$cli" upgrade --settle-ms 0 --approved approved.txt --history h.jsonl --json)
       kept_plain=$plain
@@ -60,7 +60,7 @@ upgrade_cost() {
   base=$(cpu_of "$dir" "$PWD/$build/baseline-upgrade")
   plain=$(cpu_of "$dir" "$cli" upgrade --settle-ms 0)
   printf '%-32s %10s %10s %7s\n' "3000 images of 28 KB" "$base" "$plain" \
-    "$(awk -v a="$plain" -v b="$base" 'BEGIN { printf "%.2f", b > 0 ? a / b : 0 }')"
+    "$(awk -v a="$plain" -v b="$base" 'BEGIN { printf "%.2f", (b > 0 ? a / b : 0) }')"
   rm -rf "${cases:?}/$name"
   awk -v p="$protected" -v q="$kept_plain" 'BEGIN {
     printf "--approved --history --json at 512 KB: %.3f s against %.3f s plain, %.2f ms CPU per hub more (goal: at most 1)\n", p, q, (p - q) * 1000 / 32
