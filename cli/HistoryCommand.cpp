@@ -164,6 +164,9 @@ int RunHistoryCommand(const std::string& path, bool asJson)
         return kExitUsage;
     }
     const int status = reader.AnythingOpen() ? kExitFailed : kExitDone;
-    WriteOut(asJson ? DumpJson(HistoryDocument(path, reader, status)) : HistoryText(path, reader));
+    if (asJson)
+        WriteOut(DumpJson(HistoryDocument(path, reader, status)));
+    else
+        WriteText(HistoryText(path, reader));
     return status;
 }
