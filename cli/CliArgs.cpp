@@ -9,24 +9,25 @@
 #include <memory>
 
 namespace {
-const char kSynopsis[] =
-    "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
-    "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
-    "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-    "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
-    "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
-    "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
-    "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
-    "       tolvane-cli [-C DIR] hubs [--json]\n"
-    "       tolvane-cli [-C DIR] history [--json] FILE\n"
-    "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--bin DIR] [--json]\n"
-    "                                  LIST\n"
-    "       tolvane-cli [COMMAND] --help\n"
-    "\n"
-    "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
-    "that the ISP library ZQ460API reports. Standard output receives whatever\n"
-    "the upgrader writes there, then the final text of the log box in UTF-8\n"
-    "with its \"\\r\\n\" line ends; with --json, one JSON document instead.";
+const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
+                         "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
+                         "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
+                         "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
+                         "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
+                         "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
+                         "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
+                         "       tolvane-cli [-C DIR] hubs [--json]\n"
+                         "       tolvane-cli [-C DIR] history [--json] FILE\n"
+                         "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--bin DIR]\n"
+                         "                                  [--json] LIST\n"
+                         "       tolvane-cli [COMMAND] --help\n"
+                         "       tolvane-cli --version\n"
+                         "\n"
+                         "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
+                         "that the ISP library ZQ460API reports. Standard output receives whatever\n"
+                         "the upgrader writes there, then the final text of the log box in UTF-8\n"
+                         "(its \"\\r\\n\" line ends as \"\\n\" on POSIX systems); with --json, one JSON\n"
+                         "document instead, whose log keeps them.";
 
 const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
