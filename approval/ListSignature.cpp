@@ -91,6 +91,18 @@ bool ReadSignature(const std::string& path, std::string& signature, std::string&
         error = "no signature file " + path + ": " + error;
     return false;
 }
+// A signature that does not verify cannot tell which it is: a key that is
+// not trusted signed, or the bytes changed. The keys tried are named, so
+// that a wrong --trust shows.
+std::string TrustedKeysText(const std::vector<std::string>& paths)
+{
+    if (paths.size() == 1)
+        return "the trusted key " + paths.front();
+    std::string names;
+    for (const std::string& path : paths)
+        names += (names.empty() ? "" : ", ") + path;
+    return "any of the trusted keys " + names;
+}
 } // namespace
 
 std::string SignaturePath(const ApprovalOptions& options)
@@ -133,6 +145,7 @@ bool CheckListSignature(const ApprovalOptions& options, const std::string& bytes
             return false;
         }
     }
-    error = "the signature " + path + " does not verify under any trusted key: the list or the signature changed";
+    error = "the signature " + path + " does not verify under " + TrustedKeysText(options.trust) +
+            ": another key signed the list, or the list or the signature changed after signing";
     return false;
 }

@@ -5,7 +5,9 @@
 #include "FileDigest.h"
 #include "JsonReport.h"
 #include "ListSignature.h"
+#include "ShownName.h"
 #include "TextEscape.h"
+#include "UnmatchedImages.h"
 
 using nlohmann::json;
 
@@ -19,11 +21,12 @@ struct ListCheck {
     bool signatureChecked = false;
     std::string signer;
     std::string signatureError;
+    std::vector<UnmatchedEntry> unmatched; // entries no image in the folder matches
 
     bool Usable() const { return read && listError.empty() && signatureError.empty(); }
 };
 
-ListCheck Check(const ApprovalOptions& options)
+ListCheck Check(const ApprovalOptions& options, const std::string& imageFolder)
 {
     ListCheck check;
     std::string bytes;
@@ -33,7 +36,8 @@ ListCheck Check(const ApprovalOptions& options)
         return check;
     check.read = true;
     check.sha256 = digest.sha256;
-    check.list.Parse(bytes, check.listError);
+    if (check.list.Parse(bytes, check.listError))
+        check.unmatched = UnmatchedEntries(check.list, imageFolder);
     // The signature is judged over the same bytes even when a line is bad,
     // so that the report says all that is wrong at once.
     check.signatureChecked = !options.trust.empty();
@@ -56,7 +60,7 @@ std::string SignatureText(const ApprovalOptions& options, const ListCheck& check
 
 std::string Text(const ApprovalOptions& options, const ListCheck& check)
 {
-    std::string text = "list " + options.list + ": ";
+    std::string text = "list " + ShownPath(options.list) + ": ";
     if (!check.read)
         return text + "cannot be read: " + check.listError + "\nnot usable\n";
     const std::vector<ApprovedList::Listed> entries = check.list.Entries();
@@ -68,8 +72,16 @@ std::string Text(const ApprovalOptions& options, const ListCheck& check)
     for (const ApprovedList::Listed& entry : entries)
         if (check.listError.empty())
             text += "  " + entry.sha256 + "  " + EscapeBytes(entry.name) + "\n";
+    for (const UnmatchedEntry& entry : check.unmatched)
+        text += "  matches no image: " + UnmatchedText(entry) + "\n";
     text += SignatureText(options, check);
-    return text + (check.Usable() ? "usable\n" : "not usable\n");
+    if (!check.Usable())
+        return text + "not usable\n";
+    if (check.unmatched.empty())
+        return text + "usable\n";
+    const std::size_t count = check.unmatched.size();
+    return text + "usable, but " + std::to_string(count) + (count == 1 ? " entry matches" : " entries match") +
+           " no image: hubs that need " + (count == 1 ? "it" : "them") + " will be refused\n";
 }
 
 json OrNull(const std::string& text)
@@ -90,17 +102,27 @@ json Document(const ApprovalOptions& options, const ListCheck& check, int status
                      {"verified", check.signatureError.empty()},
                      {"signer", OrNull(check.signer)},
                      {"error", OrNull(check.signatureError)}};
-    return {{"list", options.list},   {"sha256", OrNull(check.sha256)},
-            {"images", images},       {"listError", OrNull(check.listError)},
-            {"signature", signature}, {"usable", check.Usable()},
+    json unmatched = json::array();
+    for (const UnmatchedEntry& entry : check.unmatched)
+        unmatched.push_back({{"line", entry.line}, {"name", EscapeBytes(entry.name)}, {"reason", entry.reason}});
+    return {{"list", options.list},
+            {"sha256", OrNull(check.sha256)},
+            {"unmatched", unmatched},
+            {"images", images},
+            {"listError", OrNull(check.listError)},
+            {"signature", signature},
+            {"usable", check.Usable()},
             {"exitStatus", status}};
 }
 } // namespace
 
-int RunApprovedCommand(const ApprovalOptions& options, bool asJson)
+int RunApprovedCommand(const ApprovalOptions& options, const std::string& imageFolder, bool asJson)
 {
-    const ListCheck check = Check(options);
+    const ListCheck check = Check(options, imageFolder);
     const int status = check.Usable() ? kExitDone : kExitUsage;
-    WriteOut(asJson ? DumpJson(Document(options, check, status)) : Text(options, check));
+    if (asJson)
+        WriteOut(DumpJson(Document(options, check, status)));
+    else
+        WriteText(Text(options, check));
     return status;
 }

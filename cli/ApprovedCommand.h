@@ -6,8 +6,11 @@
 
 #include "Approval.h"
 
+#include <string>
+
 // 0: the list can be used (with --trust: its signature verifies under one
-// of the keys); 2: it cannot.
-int RunApprovedCommand(const ApprovalOptions& options, bool json);
+// of the keys), also when some of its entries match no image in imageFolder,
+// which are named; 2: it cannot.
+int RunApprovedCommand(const ApprovalOptions& options, const std::string& imageFolder, bool json);
 
 #endif

@@ -1,8 +1,12 @@
 #include "CliArgs.h"
 
+#include "CommandSuggestion.h"
+#include "HelpFormat.h"
 #include "SessionArgs.h"
 
 #include <CLI/CLI.hpp>
+
+#include <memory>
 
 namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
@@ -14,13 +18,16 @@ const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMM
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [-C DIR] history [--json] FILE\n"
-                         "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--json] LIST\n"
+                         "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--bin DIR]\n"
+                         "                                  [--json] LIST\n"
                          "       tolvane-cli [COMMAND] --help\n"
+                         "       tolvane-cli --version\n"
                          "\n"
                          "Runs the hub firmware upgrader's sequences without a window, on the hubs\n"
                          "that the ISP library ZQ460API reports. Standard output receives whatever\n"
                          "the upgrader writes there, then the final text of the log box in UTF-8\n"
-                         "with its \"\\r\\n\" line ends; with --json, one JSON document instead.";
+                         "(its \"\\r\\n\" line ends as \"\\n\" on POSIX systems); with --json, one JSON\n"
+                         "document instead, whose log keeps them.";
 
 const char kExitStatus[] = "Exit status:\n"
                            "  0  scan, plan: the scan passed and (plan) every hub would be programmed;\n"
@@ -126,6 +133,10 @@ void AddCommands(CLI::App& app, CliOptions& options)
                                                         "its images, and whether its signature verifies");
     AddJson(*approved, options);
     AddSignature(*approved, options);
+    approved
+        ->add_option("--bin", options.imageFolder,
+                     "the image folder whose images the list's entries must match, instead of Bin (in -C DIR)")
+        ->type_name("DIR");
     approved->add_option("LIST", options.approval.list, "the approved list")->required();
     approved->callback([&options] { options.command = CliCommand::Approved; });
 }
@@ -174,8 +185,11 @@ std::string OneLine(std::string text)
 bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::string& error)
 {
     CLI::App app(kSynopsis, "tolvane-cli");
+    app.formatter(std::make_shared<HelpFormat>());
     app.footer(kExitStatus);
     app.require_subcommand(1);
+    app.set_version_flag("-V,--version", std::string(),
+                         "show the program's, the ISP library's and the build's versions");
     app.add_option("-C", options.directory, "change to DIR first; SpiFlash.ini and Bin are read there")
         ->type_name("DIR");
     app.add_option("--hubs", options.hubs,
@@ -190,8 +204,13 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
         options.command = CliCommand::Help;
         options.helpText = app.help();
         return true;
+    } catch (const CLI::CallForVersion&) {
+        options.showVersion = true;
+        return true;
     } catch (const CLI::ParseError& failure) {
-        error = OneLine(failure.what());
+        error = UnknownCommandError(app, argc, argv);
+        if (error.empty())
+            error = OneLine(failure.what());
         if (error.empty())
             error = "the command line is not understood";
         return false;

@@ -25,6 +25,8 @@ struct CliOptions {
                                                              // --signature FILE); approved LIST
     std::vector<std::string> images;                         // inspect IMAGE...
     std::string historyFile;                                 // history FILE
+    bool showVersion = false;                                // --version, -V: nothing else is done
+    std::string imageFolder = "Bin";                         // approved --bin DIR, in -C DIR
 };
 
 // False with error set (one line) when the words do not form a command line.

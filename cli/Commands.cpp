@@ -8,6 +8,7 @@
 #include "HubUpgrader.h"
 #include "Interruption.h"
 #include "JsonReport.h"
+#include "LineEnds.h"
 #include "Platform.h"
 #include "ReadOnlyNote.h"
 #include "RunRecorder.h"
@@ -40,6 +41,13 @@ bool CaptureReady(const std::unique_ptr<StdoutCapture>& capture)
     return false;
 }
 
+// The progress bar's count: the hubs whose turn has begun, of those found.
+// It only grows, so each drawing covers the one before.
+std::string HubsLabel(std::size_t begun, unsigned found)
+{
+    return CHubUpgrader::Format("hubs %u/%u", static_cast<unsigned>(begun), found);
+}
+
 std::string LogOf(const ConsoleWindow& window)
 {
     return tolvane::platform::WideToUtf8(window.LogText());
@@ -47,8 +55,8 @@ std::string LogOf(const ConsoleWindow& window)
 
 void ReportHistoryFailure(const CliOptions& options, const std::string& error)
 {
-    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n", ShownName(options.history).c_str(),
-                 error.c_str());
+    std::fprintf(stderr, "tolvane-cli: cannot write the history to %s: %s\n",
+                 ShownPath(TriedPath(options.directory, options.history)).c_str(), error.c_str());
 }
 
 SessionOptions SessionOptionsOf(const CliOptions& options)
@@ -129,6 +137,11 @@ void WriteOut(const std::string& text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+void WriteText(const std::string& text)
+{
+    WriteOut(ForStdout(text));
+}
+
 int RunScanCommand(const CliOptions& options)
 {
     ScanSession session(theHubUpgrader);
@@ -137,15 +150,17 @@ int RunScanCommand(const CliOptions& options)
     if (!CaptureReady(capture))
         return kExitFailed;
     const bool passed = session.Run(&window);
+    const int status = passed ? kExitDone : kExitFailed;
     if (!options.json) {
-        WriteOut(LogOf(window));
-        return passed ? kExitDone : kExitFailed;
+        WriteText(LogOf(window));
+        return status;
     }
     nlohmann::json document = ScanJson("scan", theHubUpgrader, session.Recorder(), passed);
+    document["exitStatus"] = status;
     document["notes"] = capture->Finish();
     document["log"] = LogOf(window);
     WriteOut(DumpJson(document));
-    return passed ? kExitDone : kExitFailed;
+    return status;
 }
 
 int RunUpgradeCommand(const CliOptions& options)
@@ -153,7 +168,7 @@ int RunUpgradeCommand(const CliOptions& options)
     UpgradeSession session(theHubUpgrader, SessionOptionsOf(options));
     if (!session.Prepare()) {
         if (session.Failure() == SessionFailure::Approval) {
-            std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.approval.list).c_str(),
+            std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownPath(options.approval.list).c_str(),
                          session.Error().c_str());
             return kExitUsage;
         }
@@ -161,6 +176,8 @@ int RunUpgradeCommand(const CliOptions& options)
         return kExitFailed;
     }
     ConsoleWindow window(tolvane::platform::IsStderrTerminal() ? stderr : nullptr);
+    window.SetLabel(
+        [&session] { return HubsLabel(session.Recorder().hubs.size(), theHubUpgrader.m_EnumInfo.hubCount); });
     auto capture = CaptureWhen(options.json);
     if (!CaptureReady(capture)) {
         session.Finish(kExitFailed);
@@ -180,7 +197,7 @@ int RunUpgradeCommand(const CliOptions& options)
     if (options.json)
         WriteOut(DumpJson(UpgradeJson(std::move(document), session, status, notes, LogOf(window))));
     else
-        WriteOut(LogOf(window) + session.VerifyLines());
+        WriteText(LogOf(window) + session.VerifyLines());
     // The history's last line names the status the program really exits
     // with, so the output's fate is learnt first.
     status = StatusAfterOutput(status);

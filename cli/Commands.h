@@ -15,7 +15,9 @@ int RunPlanCommand(const CliOptions& options);
 // The approved list's identity, as the JSON reports name it.
 nlohmann::json ApprovedListJson(const Approval& approval);
 
-// Writes text to the standard output as it is.
+// Writes bytes (a JSON document) to the standard output as they are.
 void WriteOut(const std::string& text);
+// Writes text for people, its line ends as the system's (LineEnds.h).
+void WriteText(const std::string& text);
 
 #endif

@@ -29,8 +29,10 @@ void ConsoleWindow::SetProgressPos(int position)
     const int span = std::max(1, m_upper - m_lower);
     const int done = std::clamp(position - m_lower, 0, span);
     const int filled = done * kBarWidth / span;
-    std::fprintf(m_bar, "\r[%s%s] %3d%%", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(kBarWidth - filled), ' ').c_str(), done * 100 / span);
+    const std::string label = m_label ? " " + m_label() : std::string();
+    std::fprintf(m_bar, "\r[%s%s] %3d%%%s", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(kBarWidth - filled), ' ').c_str(), done * 100 / span,
+                 label.c_str());
     std::fflush(m_bar);
     m_drawn = true;
 }

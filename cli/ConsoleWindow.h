@@ -7,7 +7,9 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <string>
+#include <utility>
 
 class ConsoleWindow : public IUpgraderWindow {
 public:
@@ -20,12 +22,15 @@ public:
     void SetProgressPos(int position) override;
     // Ends the bar's line, if one was drawn.
     void FinishProgress();
+    // What the bar counts, asked each time it is drawn (e.g. "hubs 2/3").
+    void SetLabel(std::function<std::string()> label) { m_label = std::move(label); }
 
     const std::wstring& LogText() const { return m_log; }
 
 private:
     std::FILE* m_bar;
     std::wstring m_log;
+    std::function<std::string()> m_label;
     int m_lower = 0;
     int m_upper = 100;
     bool m_drawn = false;

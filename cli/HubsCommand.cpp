@@ -33,7 +33,7 @@ int RunHubsCommand(const CliOptions& options)
     listing.targetIds = table.entryCount;
     const int status = Collect(table, listing) ? kExitDone : kExitFailed;
     if (!options.json) {
-        WriteOut(ListingText(listing));
+        WriteText(ListingText(listing));
         return status;
     }
     nlohmann::json document = ListingJson(listing);

@@ -75,12 +75,16 @@ json ScanJson(const char* command, const CHubUpgrader& upgrader, const RunRecord
     const unsigned count = scanPassed ? upgrader.m_EnumInfo.hubCount : 0;
     for (unsigned i = 0; i < count && i < kMaxHubs; ++i)
         hubs.push_back(ScannedHubJson(i, upgrader.m_EnumInfo.hubs[i]));
-    return {{"program", {{"name", "tolvane-cli"}, {"version", TOLVANE_VERSION}}},
-            {"library", library},
-            {"command", command},
-            {"scanPassed", scanPassed},
-            {"settings", SettingsJson(upgrader)},
-            {"hubs", hubs}};
+    json document = {{"program", {{"name", "tolvane-cli"}, {"version", TOLVANE_VERSION}}},
+                     {"library", library},
+                     {"command", command},
+                     {"scanPassed", scanPassed},
+                     {"settings", SettingsJson(upgrader)},
+                     {"hubs", hubs}};
+    // A scan that never began (the run stopped before it) names no step.
+    if (!scanPassed && !recorder.scanStep.empty())
+        document["failedStep"] = recorder.scanStep;
+    return document;
 }
 
 json ResultJson(const HubRecord& record)

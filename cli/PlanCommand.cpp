@@ -11,6 +11,7 @@
 #include "RunRecorder.h"
 #include "ShownName.h"
 #include "StdoutCapture.h"
+#include "UnmatchedImages.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -104,16 +105,27 @@ nlohmann::json PlanJson(const std::vector<HubRecord>& records, bool explain)
     }
     return plan;
 }
+// The plan shows the hubs the list would refuse; the entries behind them
+// are named before, where a list that still works can be mended.
+void WarnUnmatched(const ApprovalOptions& options, const Approval* approval)
+{
+    if (!approval)
+        return;
+    for (const UnmatchedEntry& entry : UnmatchedEntries(approval->list, "Bin"))
+        std::fprintf(stderr, "tolvane-cli: --approved %s: matches no image: %s\n", ShownPath(options.list).c_str(),
+                     UnmatchedText(entry).c_str());
+}
 } // namespace
 
 int RunPlanCommand(const CliOptions& options)
 {
     PlanSession session(theHubUpgrader, PlanOptions{options.approval, options.explain, options.json});
     if (!session.Prepare()) {
-        std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownName(options.approval.list).c_str(),
+        std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownPath(options.approval.list).c_str(),
                      session.Error().c_str());
         return kExitUsage;
     }
+    WarnUnmatched(options.approval, session.LoadedApproval());
     ConsoleWindow window(nullptr);
     // Text keeps the notes too, to end them before the plan starts.
     StdoutCapture capture;
@@ -128,7 +140,7 @@ int RunPlanCommand(const CliOptions& options)
     const int status = session.Status();
     const std::string log = tolvane::platform::WideToUtf8(window.LogText());
     if (!options.json) {
-        WriteOut(session.Scanned() ? AfterNotes(notes) + PlanText(session.Hubs(), options.explain) : notes + log);
+        WriteText(session.Scanned() ? AfterNotes(notes) + PlanText(session.Hubs(), options.explain) : notes + log);
         return status;
     }
     document["plan"] = PlanJson(session.Hubs(), options.explain);

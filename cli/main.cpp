@@ -12,6 +12,7 @@
 #include "Platform.h"
 #include "ShownName.h"
 #include "StdoutStatus.h"
+#include "VersionCommand.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +25,15 @@ namespace {
 void ChooseHubs(const std::string& hubs)
 {
     tolvane::platform::SetEnvironment("TOLVANE_HUBS", hubs);
+}
+
+// Output that did not reach its file is a failure, though the hubs were
+// worked on: a more specific failure keeps its status.
+int StatusAfterOutput(int status)
+{
+    if (!FinishStdout(stdout, stderr) && (status == kExitDone || status == kExitCurrent))
+        return kExitFailed;
+    return status;
 }
 
 int RunCommand(const CliOptions& options)
@@ -42,7 +52,7 @@ int RunCommand(const CliOptions& options)
     case CliCommand::History:
         return RunHistoryCommand(options.historyFile, options.json);
     case CliCommand::Approved:
-        return RunApprovedCommand(options.approval, options.json);
+        return RunApprovedCommand(options.approval, options.imageFolder, options.json);
     case CliCommand::Help:
         break;
     }
@@ -65,7 +75,7 @@ int main(int argc, char** argv)
         std::error_code failure;
         std::filesystem::current_path(options.directory, failure);
         if (failure) {
-            std::fprintf(stderr, "tolvane-cli: cannot change to %s: %s\n", ShownName(options.directory).c_str(),
+            std::fprintf(stderr, "tolvane-cli: cannot change to %s: %s\n", ShownPath(options.directory).c_str(),
                          failure.message().c_str());
             return kExitUsage;
         }
@@ -74,11 +84,8 @@ int main(int argc, char** argv)
     tolvane::platform::SetStdoutBinary();
     if (!options.hubs.empty())
         ChooseHubs(options.hubs);
+    if (options.showVersion)
+        return StatusAfterOutput(RunVersionCommand());
     theHubUpgrader.SetSettleMs(options.settleMs);
-    const int status = RunCommand(options);
-    // Output that did not reach its file is a failure, though the hubs were
-    // worked on: a more specific failure keeps its status.
-    if (!FinishStdout(stdout, stderr) && (status == kExitDone || status == kExitCurrent))
-        return kExitFailed;
-    return status;
+    return StatusAfterOutput(RunCommand(options));
 }

@@ -30,7 +30,7 @@ std::size_t PassingUtf8Length(const std::string& text, std::size_t at, EscapeFor
 {
     std::uint32_t codePoint = 0;
     const std::size_t length = utf8::DecodeAt(text, at, codePoint);
-    if (IsC1Control(codePoint) || (use == EscapeFor::People && HidesOrMovesText(codePoint)))
+    if (IsC1Control(codePoint) || (use != EscapeFor::Data && HidesOrMovesText(codePoint)))
         return 0;
     return length;
 }
@@ -59,7 +59,7 @@ std::string EscapeBytes(const std::string& bytes, EscapeFor use)
     for (std::size_t at = 0; at < bytes.size();) {
         const auto byte = static_cast<unsigned char>(bytes[at]);
         if (byte == '\\') {
-            out += "\\\\";
+            out += use == EscapeFor::Path ? "\\" : "\\\\";
             ++at;
         } else if (byte >= 0x20 && byte < 0x7F) {
             out += static_cast<char>(byte);

@@ -2,8 +2,9 @@
 // command line (image names, hub strings, image fields, history fields): the
 // result is always valid UTF-8 with no control character. Printable UTF-8
 // passes; every other byte reads \xNN, the two bytes of a C1 control too,
-// and a backslash reads \\. So a name in Latin-1 ("caf\xE9") never looks like
-// its UTF-8 twin ("café"), and nothing can move a terminal's cursor.
+// and a backslash reads \\ (in a path it stays one, EscapeFor::Path). So a
+// name in Latin-1 ("caf\xE9") never looks like its UTF-8 twin ("café"), and
+// nothing can move a terminal's cursor.
 //
 // Text for people escapes, byte by byte, the characters that show nothing
 // or move what follows as well: one of them can make a name read as another
@@ -25,7 +26,10 @@
 
 enum class EscapeFor {
     People, // text on a terminal, in a window or on standard error
-    Data,   // a JSON string: valid UTF-8, the bidirectional controls kept
+    // A path for people: as People, but a backslash, which separates the
+    // parts of a Windows path, shows as one backslash.
+    Path,
+    Data, // a JSON string: valid UTF-8, the bidirectional controls kept
 };
 
 std::string EscapeBytes(const std::string& bytes, EscapeFor use = EscapeFor::People);

@@ -74,6 +74,8 @@ public:
     // What both buttons run: the log and message texts emptied, then
     // Initialzation.
     bool Scan(IUpgraderWindow* dialog);
+    // Tells the watcher which step of the scan begins (IUpgradeObserver).
+    void ScanStep(const char* step);
     void GetDllInfo();
     bool LoadSettingFromIni();
     bool ReadHubModuleKey(const char* fileName, const char* key, void* destination, bool numeric);

@@ -18,9 +18,12 @@ bool CHubUpgrader::Initialzation(IUpgraderWindow* dialog)
     ReplaceLog("1. Initialzation()\r\n");
     PushLog();
 
+    ScanStep("GetDllInfo");
     GetDllInfo();
+    ScanStep("LoadSettingFromIni");
     if (!LoadSettingFromIni())
         return false;
+    ScanStep("IsDriverInstallNeeded");
     if (IsDriverInstallNeeded())
         return false;
 
@@ -29,7 +32,14 @@ bool CHubUpgrader::Initialzation(IUpgraderWindow* dialog)
     ReplaceLog("1. Initialzation()  Success\r\n");
     AppendLog("Start Search HUB\r\n");
     PushLog();
+    ScanStep("SearchHub");
     return SearchHub();
+}
+
+void CHubUpgrader::ScanStep(const char* step)
+{
+    if (m_pObserver)
+        m_pObserver->OnScanStep(step);
 }
 
 void CHubUpgrader::GetDllInfo()

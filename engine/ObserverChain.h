@@ -24,6 +24,7 @@ public:
     }
 
     void OnDllVersion(std::uint32_t version) override { Each(&IUpgradeObserver::OnDllVersion, version); }
+    void OnScanStep(const char* step) override { Each(&IUpgradeObserver::OnScanStep, step); }
     void OnHubStart(unsigned entry, const HubInfo& hub) override { Each(&IUpgradeObserver::OnHubStart, entry, hub); }
     void OnHubCurrent(CurrentCheck check, std::uint16_t hubVersion, std::uint16_t compared) override
     {

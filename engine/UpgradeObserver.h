@@ -85,6 +85,10 @@ public:
 
     // What the library reported as its version during the scan.
     virtual void OnDllVersion(std::uint32_t /*version*/) {}
+    // The scan begins one of its steps, named as its log names it
+    // ("GetDllInfo", "LoadSettingFromIni", "IsDriverInstallNeeded",
+    // "SearchHub"): a failed scan stopped in the last step begun.
+    virtual void OnScanStep(const char* /*step*/) {}
 
     // A hub's turn begins; every later notification concerns this hub until
     // the next OnHubStart. entry is its index in the hub table.

@@ -66,6 +66,7 @@ public:
     void TakeDigestsFrom(tolvane::platform::DigestSource digests) { m_digests = std::move(digests); }
 
     void OnDllVersion(std::uint32_t version) override { libraryVersion = version; }
+    void OnScanStep(const char* step) override { scanStep = step; }
     void OnHubStart(unsigned entry, const HubInfo& hub) override;
     void OnHubCurrent(CurrentCheck check, std::uint16_t hubVersion, std::uint16_t compared) override;
     void OnHubUnsupported(std::uint32_t vidPid) override;
@@ -83,6 +84,8 @@ public:
     void OnLibraryResult(std::int32_t result, std::uint64_t milliseconds) override;
 
     std::optional<std::uint32_t> libraryVersion;
+    // The last step the scan began; where a failed scan stopped.
+    std::string scanStep;
     // In the order the engine served the hubs: the last entry first.
     std::vector<HubRecord> hubs;
     // The hub numbers of a run that ended before them, in the run's order.

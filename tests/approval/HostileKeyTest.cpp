@@ -18,8 +18,8 @@ namespace fs = std::filesystem;
 namespace {
 const std::string kKeyRefused = "the trusted key key.pub is not a P-256 public key: ";
 const std::string kRefusedSignature = "the signature approved.txt.sig is malformed or truncated";
-const std::string kUnverified =
-    "the signature approved.txt.sig does not verify under any trusted key: the list or the signature changed";
+const std::string kUnverified = "the signature approved.txt.sig does not verify under the trusted key key.pub: "
+                                "another key signed the list, or the list or the signature changed after signing";
 
 std::string Base64(const std::string& bytes)
 {

@@ -17,8 +17,8 @@
 namespace fs = std::filesystem;
 
 namespace {
-const std::string kMismatch =
-    "the signature approved.txt.sig does not verify under any trusted key: the list or the signature changed";
+const std::string kChanged = ": another key signed the list, or the list or the signature changed after signing";
+const std::string kMismatch = "the signature approved.txt.sig does not verify under the trusted key new.pub" + kChanged;
 const std::string kMalformed = "the signature approved.txt.sig is malformed or truncated";
 
 class SignedList : public testing::Test {
@@ -97,7 +97,12 @@ TEST_F(SignedList, AnyOtherSignatureStopsTheList)
          [](std::string&, std::string& s) { s.at(12) = static_cast<char>(s.at(12) ^ 1); },
          {"new.pub"},
          kMismatch},
-        {"another key", [](std::string&, std::string&) {}, {"old.pub", "stranger.pub"}, kMismatch},
+        // The keys tried are named, so that a wrong --trust shows.
+        {"another key",
+         [](std::string&, std::string&) {},
+         {"old.pub", "stranger.pub"},
+         "the signature approved.txt.sig does not verify under any of the trusted keys old.pub, stranger.pub" +
+             kChanged},
         {"truncated", [](std::string&, std::string& s) { s.pop_back(); }, {"new.pub"}, kMalformed},
         {"a byte after it", [](std::string&, std::string& s) { s += '\0'; }, {"new.pub"}, kMalformed},
         {"empty", [](std::string&, std::string& s) { s.clear(); }, {"new.pub"}, kMalformed},

@@ -1,6 +1,7 @@
 // The report for scripts: the JSON document, the exit statuses, the
 // verification and the history of an upgrade.
 #include "CliFixture.h"
+#include "CliText.h"
 
 #include <sstream>
 
@@ -173,10 +174,10 @@ TEST_F(CliReportTest, ExitStatusTellsFailedCurrentAndUnverifiedApart)
         const ProcessResult text = Cli(args);
         EXPECT_EQ(text.exitCode, c.status);
         if (c.status == 4) {
-            EXPECT_NE(
-                text.out.find("=>Upgrade successful\r\n!!!Error Device(3):=> Verify failed, FW Version = "
-                              "0654, expected 0655\r\nDevice(2): FW Version = 9021\r\n   =>Verify successful\r\n"),
-                std::string::npos)
+            EXPECT_NE(text.out.find(
+                          CliText("=>Upgrade successful\r\n!!!Error Device(3):=> Verify failed, FW Version = "
+                                  "0654, expected 0655\r\nDevice(2): FW Version = 9021\r\n   =>Verify successful\r\n")),
+                      std::string::npos)
                 << text.out;
         }
     }
@@ -195,7 +196,8 @@ TEST_F(CliReportTest, ScanJsonCarriesTheLogAndEscapesUndecodableBytes)
     EXPECT_EQ(doc["hubs"][0]["product"], "\\x01ok");
     EXPECT_FALSE(doc.contains("results"));
     const ProcessResult text = Cli({"scan", "--settle-ms", "0"});
-    EXPECT_EQ(doc["notes"].get<std::string>() + doc["log"].get<std::string>(), text.out);
+    // The JSON keeps the log's own line ends; the text ends lines as the system does.
+    EXPECT_EQ(CliText(doc["notes"].get<std::string>() + doc["log"].get<std::string>()), text.out);
 
     // A failed scan: no hubs, the log says why, status 1.
     WriteBench(dir, "");

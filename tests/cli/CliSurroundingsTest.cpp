@@ -3,6 +3,7 @@
 // UTF-8.
 #include "Bench.h"
 #include "BenchFile.h"
+#include "CliText.h"
 #include "ImageWriter.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
@@ -46,6 +47,18 @@ std::string SiteIni(int groups)
         text += line;
     }
     return text + "[HUBModule]\nHUBNumber=1\n[HUBFWCheck]\nCheckHUBFW=0\nFWVersion=219\n";
+}
+
+// The text output's lines as the log ends them, wherever the text was written.
+std::string CrLfLines(const std::string& text)
+{
+    std::string log;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\n' && (at == 0 || text[at - 1] != '\r'))
+            log += '\r';
+        log += text[at];
+    }
+    return log;
 }
 
 // "Device(N): NAME\r\n   =>Upgrade successful" as hub number to name.
@@ -133,7 +146,7 @@ TEST_F(CliSurroundingsTest, RunsAtOnceOnOneBenchKeepEveryRecordAndAlwaysLeaveARe
             EXPECT_NE(note.find(": no image fits; the nearest, RUN" + std::to_string(run) + ".BIN: "),
                       std::string::npos)
                 << note;
-        const auto mine = Successes(results[static_cast<std::size_t>(run)].out);
+        const auto mine = Successes(CrLfLines(results[static_cast<std::size_t>(run)].out));
         EXPECT_EQ(mine.size(), static_cast<std::size_t>(kHubsPerRun)) << results[static_cast<std::size_t>(run)].out;
         for (const auto& [hub, name] : mine) {
             EXPECT_EQ(name, "RUN" + std::to_string(run) + ".BIN");
@@ -184,9 +197,9 @@ TEST_F(CliSurroundingsTest, ImageNamedInLatin1IsChosenAndProgrammed)
     const ProcessResult result = RunProgram("tolvane-cli", {"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 0) << result.out;
     // The log shows the stray byte as its Latin-1 letter, as before.
-    EXPECT_NE(result.out.find("Device(1): caf\xC3\xA9.BIN\r\n   =>Upgrade successful\r\n"), std::string::npos)
+    EXPECT_NE(result.out.find(CliText("Device(1): caf\xC3\xA9.BIN\r\n   =>Upgrade successful\r\n")), std::string::npos)
         << result.out;
-    EXPECT_EQ(result.out.find("!!!Error opening file"), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find(CliText("!!!Error opening file")), std::string::npos) << result.out;
     EXPECT_EQ(result.err, "");
     EXPECT_NE(dir.Read("HubBench.ini.state").find("Hub1=0x0702\n"), std::string::npos);
 }

@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "CliText.h"
 #include "Images.h"
 #include "RunProcess.h"
 #include "ScratchDir.h"
@@ -24,10 +25,10 @@ TEST_F(CliTest, ScanPrintsEngineOutputThenTheFinalLog)
     const ProcessResult result = Cli({"-C", "site", "scan", "--settle-ms", "0"});
     SetEnv("TOLVANE_BENCH", "");
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
-                          "2 devices found:\r\n"
-                          "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
-                          "(2)Depth2, V/PID = 05E3/0610, FW Version = 0A0B\r\n");
+    EXPECT_EQ(result.out, CliText("[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
+                                  "2 devices found:\r\n"
+                                  "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
+                                  "(2)Depth2, V/PID = 05E3/0610, FW Version = 0A0B\r\n"));
     EXPECT_EQ(result.err, "");
 }
 
@@ -37,19 +38,19 @@ TEST_F(CliTest, FailedScanExitsWithOneAndShowsWhereItStopped)
     WriteBench(dir, HubSection(1, 0x3C5E, 0x0460, 0x9021, 1), false);
     const ProcessResult result = Cli({"scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
-                          "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
-                          "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  \r\n"
-                          "\t\t3C5E0460=0D12 3  \r\n[Misc] Found  StringCompare:0  \r\n\t\t"
-                          "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n");
+    EXPECT_EQ(result.out, CliText("[HUBFWCheck] Found  \n\t\tFWCompare:1  \n\t\tFWVersion:537  \n\t\t"
+                                  "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
+                                  "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  \r\n"
+                                  "\t\t3C5E0460=0D12 3  \r\n[Misc] Found  StringCompare:0  \r\n\t\t"
+                                  "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n"));
 }
 
 TEST_F(CliTest, EmptyFolderFailsOnTheSettingsFile)
 {
     const ProcessResult result = Cli({"-C", dir.Path().string(), "scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
-                          "\t1.2 LoadSettingFromIni()\r\n\t\t!!!Error SpiFlash.ini not found!\r\n");
+    EXPECT_EQ(result.out, CliText("1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 0\r\n"
+                                  "\t1.2 LoadSettingFromIni()\r\n\t\t!!!Error SpiFlash.ini not found!\r\n"));
 }
 
 TEST_F(CliTest, UsageErrorsExitWithTwoAndPrintNothingOnStandardOutput)
@@ -119,13 +120,13 @@ TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
 
     ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, Notes(0) + "2 devices found:\r\n"
-                                     "(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
-                                     "(2)Depth2, V/PID = 05E3/0610, FW Version = 0654\r\n"
-                                     "ISP in device(2) is being upgraded.\r\n"
-                                     "Device(2): GL.BIN\r\n   =>Upgrade successful\r\n"
-                                     "ISP in device(1) is being upgraded.\r\n"
-                                     "Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n");
+    EXPECT_EQ(result.out, CliText(Notes(0) + "2 devices found:\r\n"
+                                             "(1)Depth1, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
+                                             "(2)Depth2, V/PID = 05E3/0610, FW Version = 0654\r\n"
+                                             "ISP in device(2) is being upgraded.\r\n"
+                                             "Device(2): GL.BIN\r\n   =>Upgrade successful\r\n"
+                                             "ISP in device(1) is being upgraded.\r\n"
+                                             "Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n"));
     EXPECT_EQ(result.err, ""); // no progress bar without a terminal
 
     const std::string newList = "2 devices found:\r\n"
@@ -133,7 +134,7 @@ TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
                                 "(2)Depth2, V/PID = 05E3/0610, FW Version = 0655\r\n";
     result = Cli({"scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, Notes(0) + newList);
+    EXPECT_EQ(result.out, CliText(Notes(0) + newList));
 
     // With the check on, both hubs are now current: nothing is programmed,
     // and an upgrade that programmed nothing is not a success, though no hub
@@ -142,9 +143,9 @@ TEST_F(CliTest, UpgradeProgramsEveryHubAndARescanShowsTheNewVersions)
     result = Cli({"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 3);
     EXPECT_EQ(result.out,
-              Notes(1) + newList +
-                  "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
-                  "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n");
+              CliText(Notes(1) + newList +
+                      "Device(2) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"
+                      "Device(1) firmware version is at the same as this updater.\r\n Update is unnecessary.\n\n"));
 }
 
 TEST_F(CliTest, UpgradeWithAFailingHubExitsWithOne)
@@ -157,8 +158,8 @@ TEST_F(CliTest, UpgradeWithAFailingHubExitsWithOne)
     EXPECT_EQ(result.exitCode, 1);
     const std::string tail = "ISP in device(3) is being upgraded.\r\n!!!Error Device(3):=> Upgrade failed\r\n"
                              "ISP in device(2) is being upgraded.\r\n";
-    EXPECT_NE(result.out.find(tail), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n"), std::string::npos);
+    EXPECT_NE(result.out.find(CliText(tail)), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find(CliText("Device(1): HUB460.BIN\r\n   =>Upgrade successful\r\n")), std::string::npos);
 }
 
 TEST_F(CliTest, UpgradeStopsAfterAFailedScan)
@@ -167,7 +168,7 @@ TEST_F(CliTest, UpgradeStopsAfterAFailedScan)
     WriteBench(dir, "");
     const ProcessResult result = Cli({"upgrade", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, Notes(0) + "!!!No device found!\r\n");
+    EXPECT_EQ(result.out, CliText(Notes(0) + "!!!No device found!\r\n"));
 }
 
 TEST_F(CliTest, NewOptionsBelongToTheirCommands)

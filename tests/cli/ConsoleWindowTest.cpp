@@ -31,6 +31,22 @@ TEST(ConsoleWindow, DrawsTheBarInPlaceAndEndsItsLine)
     std::fclose(bar);
 }
 
+TEST(ConsoleWindow, TheBarNamesWhatItCounts)
+{
+    std::FILE* bar = std::tmpfile();
+    ASSERT_NE(bar, nullptr);
+    ConsoleWindow window(bar);
+    int begun = 1;
+    window.SetLabel([&begun] { return "hubs " + std::to_string(begun) + "/3"; });
+    window.SetProgressPos(0);
+    begun = 2;
+    window.SetProgressPos(50);
+    window.FinishProgress();
+    EXPECT_EQ(Contents(bar), "\r[" + std::string(40, ' ') + "]   0% hubs 1/3" + "\r[" + std::string(20, '#') +
+                                 std::string(20, ' ') + "]  50% hubs 2/3\n");
+    std::fclose(bar);
+}
+
 TEST(ConsoleWindow, WithoutATerminalOnlyTheLogIsKept)
 {
     ConsoleWindow window(nullptr);

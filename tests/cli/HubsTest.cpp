@@ -1,6 +1,7 @@
 // hubs on the bench: the hubs the library reports, each with what the scan
 // makes of it.
 #include "CliFixture.h"
+#include "CliText.h"
 
 #include <algorithm>
 
@@ -170,7 +171,7 @@ TEST_F(CliFixture, HubsAndTheScanAgreeOnMoreHubsThanTheTableHolds)
             continue;
         }
         EXPECT_EQ(scan.exitCode, 1) << scan.out;
-        EXPECT_NE(scan.out.find(stop + "\r\n"), std::string::npos) << scan.out;
+        EXPECT_NE(scan.out.find(CliText(stop + "\r\n")), std::string::npos) << scan.out;
         for (const json& hub : hubs["hubs"]) {
             EXPECT_EQ(hub["scan"], "left out");
             EXPECT_EQ(hub["device"], nullptr);
@@ -188,7 +189,7 @@ TEST_F(CliFixture, HubsPutsTheDriverCheckBeforeTheHubCount)
     WriteBench(dir, "[Library]\nHubCount=33\n" + HubSection(1, 0x05E3, 0x0610, 0x0654, 1), false);
     const ProcessResult scan = Cli({"scan", "--settle-ms", "0"});
     EXPECT_EQ(scan.exitCode, 1);
-    EXPECT_NE(scan.out.find("!!!Error Filter Driver not found!!"), std::string::npos) << scan.out;
+    EXPECT_NE(scan.out.find(CliText("!!!Error Filter Driver not found!!")), std::string::npos) << scan.out;
     int status = -1;
     const json hubs = CliJson({"hubs"}, status);
     ASSERT_EQ(hubs["hubs"].size(), 32u);

@@ -1,6 +1,7 @@
 // plan names exactly what upgrade then does, and --explain says why each
 // image was passed over.
 #include "CliFixture.h"
+#include "CliText.h"
 
 #include <filesystem>
 
@@ -195,5 +196,5 @@ TEST_F(PlanTest, PlanWithoutHubsFailsLikeTheScan)
     WriteBench(dir, "");
     const ProcessResult result = Cli({"plan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "!!!No device found!\r\n");
+    EXPECT_EQ(result.out, CliText("!!!No device found!\r\n"));
 }

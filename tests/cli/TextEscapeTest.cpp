@@ -124,3 +124,26 @@ TEST(TextEscape, FieldsEndAtTheirFirstZeroOrTheirSize)
     const std::uint8_t full[3] = {'a', 0xFF, 'b'};
     EXPECT_EQ(EscapeField(full, sizeof full), "a\\xFFb");
 }
+
+// A path's backslashes separate its parts: they show as they are, and every
+// other byte as in any text for people.
+TEST(TextEscape, APathKeepsItsBackslashes)
+{
+    const struct {
+        std::string bytes;
+        std::string text;
+    } cases[] = {
+        {"C:\\no\\such\\h.jsonl", "C:\\no\\such\\h.jsonl"},
+        {"dir\\a\x01"
+         "b",
+         "dir\\a\\x01b"},
+        {"\xE2\x80\xAE"
+         "evil",
+         "\\xE2\\x80\\xAE"
+         "evil"}, // right-to-left override
+        {"caf\xE9", "caf\\xE9"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(EscapeBytes(c.bytes, EscapeFor::Path), c.text) << c.text;
+    EXPECT_EQ(EscapeBytes("C:\\no", EscapeFor::People), "C:\\\\no");
+}

@@ -247,11 +247,11 @@ TEST_F(DialogLogicTest, ASignedListIsUsedOnlyWhenItsSignatureVerifies)
              L"from the approved list)."},
         {"signed by another key",
          {"--approved", "approved.txt", "--trust", "old.pub"},
-         refused + "the signature approved.txt.sig does not verify under any trusted key: the list or the signature "
-                   "changed\r\n",
+         refused + "the signature approved.txt.sig does not verify under the trusted key old.pub: another key "
+                   "signed the list, or the list or the signature changed after signing\r\n",
          L"No history; approved list approved.txt (cannot be used: the signature approved.txt.sig does not verify "
-         L"under any trusted key: the list or the signature changed); no verification. Last upgrade: not started, "
-         L"the approved list cannot be used."},
+         L"under the trusted key old.pub: another key signed the list, or the list or the signature changed after "
+         L"signing); no verification. Last upgrade: not started, the approved list cannot be used."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
