@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved, Loop };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -25,6 +25,7 @@ struct CliOptions {
                                                              // --signature FILE); approved LIST
     std::vector<std::string> images;                         // inspect IMAGE...
     std::string historyFile;                                 // history FILE
+    unsigned boards = 0;                                     // loop --boards N, 0 for no limit
 };
 
 // False with error set (one line) when the words do not form a command line.
