@@ -74,6 +74,8 @@ public:
     void Stop() { m_stopped = true; }
 
     bool Done() const { return m_step == Step::Done; }
+    // Waiting for a new board's hubs, rather than for the last board's to go.
+    bool AwaitingArrival() const { return m_phase == Phase::Arriving && m_step != Step::Done; }
     // The number the next board's run will carry.
     unsigned NextBoard() const { return m_boards + 1; }
     unsigned Passed() const { return m_passed; }
