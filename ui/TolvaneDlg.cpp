@@ -26,7 +26,8 @@ void CTolvaneDlg::InitDialogLogic()
         StartLoop();
 }
 
-CTolvaneDlg::CTolvaneDlg(CHubUpgrader& upgrader) : m_upgrader(upgrader) {}
+CTolvaneDlg::CTolvaneDlg(CHubUpgrader& upgrader) : m_upgrader(upgrader)
+{}
 
 CTolvaneDlg::~CTolvaneDlg() = default;
 
