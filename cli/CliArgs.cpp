@@ -141,6 +141,25 @@ void AddCommands(CLI::App& app, CliOptions& options)
     approved->callback([&options] { options.command = CliCommand::Approved; });
 }
 
+// loop: upgrade's options, board after board, and how many boards.
+void AddLoopCommand(CLI::App& app, CliOptions& options)
+{
+    CLI::App* loop = app.add_subcommand("loop", "the production line: wait for a board's hubs, upgrade them as "
+                                                "upgrade does, print the board's result, wait until they are gone, "
+                                                "again; Ctrl-C ends it between boards");
+    AddSettle(*loop, options);
+    AddJson(*loop, options);
+    loop->add_flag("--verify", options.verify,
+                   "after each board's upgrade, scan again and check that every programmed hub shows its new firmware");
+    loop->add_option("--history", options.history, "keep a record of every board's run in FILE, as upgrade does")
+        ->type_name("FILE");
+    AddApproved(*loop, options);
+    loop->add_option("--boards", options.boards, "stop after N boards")
+        ->type_name("N")
+        ->check(CLI::Range(1u, 1000000u));
+    loop->callback([&options] { options.command = CliCommand::Loop; });
+}
+
 // How often the command given used an option; 0 for one it lacks.
 std::size_t TimesGiven(const CLI::App& command, const char* name)
 {
@@ -198,6 +217,7 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
         ->type_name("bench|system")
         ->check(CLI::IsMember({"bench", "system"}));
     AddCommands(app, options);
+    AddLoopCommand(app, options);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved, Loop };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -27,6 +27,7 @@ struct CliOptions {
     std::string historyFile;                                 // history FILE
     bool showVersion = false;                                // --version, -V: nothing else is done
     std::string imageFolder = "Bin";                         // approved --bin DIR, in -C DIR
+    unsigned boards = 0;                                     // loop --boards N, 0 for no limit
 };
 
 // False with error set (one line) when the words do not form a command line.

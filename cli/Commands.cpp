@@ -59,6 +59,8 @@ void ReportHistoryFailure(const CliOptions& options, const std::string& error)
                  ShownPath(TriedPath(options.directory, options.history)).c_str(), error.c_str());
 }
 
+} // namespace
+
 SessionOptions SessionOptionsOf(const CliOptions& options)
 {
     SessionOptions session;
@@ -78,6 +80,7 @@ SessionOptions SessionOptionsOf(const CliOptions& options)
     return session;
 }
 
+namespace {
 // The log says which hubs failed; a note says why, one line per hub. Where
 // the library programs nothing, the note on that says it for every hub.
 void NoteFailedHubs(const std::vector<HubRecord>& hubs)
@@ -166,6 +169,11 @@ int RunScanCommand(const CliOptions& options)
 int RunUpgradeCommand(const CliOptions& options)
 {
     UpgradeSession session(theHubUpgrader, SessionOptionsOf(options));
+    return DriveUpgrade(session, options, std::nullopt);
+}
+
+int DriveUpgrade(UpgradeSession& session, const CliOptions& options, std::optional<unsigned> board)
+{
     if (!session.Prepare()) {
         if (session.Failure() == SessionFailure::Approval) {
             std::fprintf(stderr, "tolvane-cli: --approved %s: %s\n", ShownPath(options.approval.list).c_str(),
@@ -194,10 +202,15 @@ int RunUpgradeCommand(const CliOptions& options)
         std::fprintf(stderr, "%s\n", InterruptedLine(*session.Guard()).c_str());
     NoteRefusedProgramming(window.LogText(), stderr);
     NoteFailedHubs(session.Hubs());
-    if (options.json)
-        WriteOut(DumpJson(UpgradeJson(std::move(document), session, status, notes, LogOf(window))));
-    else
+    if (options.json) {
+        nlohmann::json report = UpgradeJson(std::move(document), session, status, notes, LogOf(window));
+        // A loop's reports go one a line, each naming its board.
+        if (board)
+            report["board"] = *board;
+        WriteOut(board ? DumpJsonLine(report) : DumpJson(report));
+    } else {
         WriteText(LogOf(window) + session.VerifyLines());
+    }
     // The history's last line names the status the program really exits
     // with, so the output's fate is learnt first.
     status = StatusAfterOutput(status);

@@ -126,3 +126,8 @@ std::string DumpJson(const json& document)
 {
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
+
+std::string DumpJsonLine(const json& document)
+{
+    return document.dump(-1, ' ', false, json::error_handler_t::replace) + "\n";
+}

@@ -24,5 +24,7 @@ nlohmann::json ExplainJson(const HubRecord& record);
 
 // Always valid UTF-8: bytes that are not are replaced.
 std::string DumpJson(const nlohmann::json& document);
+// The same on one line, for reports given one a line (JSON lines).
+std::string DumpJsonLine(const nlohmann::json& document);
 
 #endif

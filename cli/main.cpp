@@ -53,6 +53,8 @@ int RunCommand(const CliOptions& options)
         return RunHistoryCommand(options.historyFile, options.json);
     case CliCommand::Approved:
         return RunApprovedCommand(options.approval, options.imageFolder, options.json);
+    case CliCommand::Loop:
+        return RunLoopCommand(options);
     case CliCommand::Help:
         break;
     }

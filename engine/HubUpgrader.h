@@ -97,6 +97,7 @@ public:
     // The pause before the enumeration lets freshly attached hubs settle.
     // Windows keep the default; the command line may shorten it.
     void SetSettleMs(std::uint32_t milliseconds) { m_nSettleMs = milliseconds; }
+    std::uint32_t SettleMs() const { return m_nSettleMs; }
     // The watcher told of every decision; null for none.
     void SetObserver(IUpgradeObserver* observer) { m_pObserver = observer; }
 

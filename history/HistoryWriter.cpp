@@ -34,6 +34,8 @@ bool HistoryWriter::Start(const std::string& path)
     line["programVersion"] = m_version;
     if (!m_approvedList.is_null())
         line["approvedList"] = m_approvedList;
+    if (m_board)
+        line["board"] = *m_board;
     return Write(line);
 }
 

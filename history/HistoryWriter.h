@@ -33,6 +33,9 @@ public:
     // returns refusal for each: such a hub is recorded as not written, not
     // as a failed write.
     void SetReadOnlyRefusal(std::int32_t refusal) { m_readOnlyRefusal = refusal; }
+    // Before Start: the run is board number board of a production loop, so
+    // that its runs are told apart in order.
+    void SetBoard(unsigned board) { m_board = board; }
     // Why the hub at hand failed or found no image, for its result line;
     // unset or empty, the line gives no reason.
     void TakeReasonsFrom(std::function<std::string()> reasons) { m_reasons = std::move(reasons); }
@@ -84,6 +87,7 @@ private:
     std::optional<Hub> m_hub;
     std::map<std::string, unsigned> m_counts;
     std::vector<unsigned> m_notStarted; // hub numbers
+    std::optional<unsigned> m_board;
     std::string m_error;
     nlohmann::json m_approvedList; // null when no list is in use
     tolvane::platform::DigestSource m_digests;

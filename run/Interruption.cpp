@@ -5,14 +5,26 @@
 
 namespace platform = tolvane::platform;
 
+namespace {
+// Guards nest: a production loop holds interruptions between its boards, and
+// each board's session guards its own run inside. Only the outermost one
+// starts and ends the hold, so an interruption caught while the loop waits is
+// not forgotten when a board begins, nor given back when a board ends.
+unsigned g_guards = 0;
+} // namespace
+
 InterruptionGuard::InterruptionGuard()
 {
+    if (g_guards++ > 0)
+        return;
     platform::ClearStop();
     platform::HoldInterruptions();
 }
 
 InterruptionGuard::~InterruptionGuard()
 {
+    if (--g_guards > 0)
+        return;
     platform::ReleaseInterruptions();
     platform::ClearStop();
 }

@@ -3,7 +3,9 @@
 // passed the checks before its write, the write and its records are made,
 // and no further hub starts. A hub whose write has not begun is not started.
 // An interruption also ends a wait at once (platform's stop flag). A second
-// interruption outside a library write ends the program at once.
+// interruption outside a library write ends the program at once. Guards
+// nest: an inner one (a board's session inside a production loop) neither
+// forgets what the outer one caught nor gives the interruptions back.
 #ifndef TOLVANE_RUN_INTERRUPTION_H
 #define TOLVANE_RUN_INTERRUPTION_H
 

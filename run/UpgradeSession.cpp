@@ -41,6 +41,8 @@ bool UpgradeSession::Prepare()
             m_history->SetApprovedList(m_approval->path, m_approval->sha256, m_approval->signer);
         if (ProgrammingRefused())
             m_history->SetReadOnlyRefusal(kReadOnlyRefusal);
+        if (m_options.board)
+            m_history->SetBoard(*m_options.board);
         // Before the scan: a history that cannot be kept touches no hub.
         if (!m_history->Start(*m_options.history))
             return false;

@@ -31,6 +31,9 @@ struct SessionOptions {
     // The front end reports the image's bytes (a JSON report), so the image
     // is taken once, as for a check or a history.
     bool reportsBytes = false;
+    // The board's number when the run is one of a production loop's; the
+    // history's first line names it.
+    std::optional<unsigned> board;
     // Runs the verification's rescan, whose notes the front end may keep
     // off its output; unset: the rescan runs as it is.
     std::function<void(const std::function<void()>& rescan)> quietly;

@@ -1,5 +1,6 @@
 #include "TolvaneDlg.h"
 
+#include "BoardLoop.h"
 #include "ExitStatus.h"
 #include "UpgradeSession.h"
 #include "resource.h"
@@ -21,7 +22,14 @@ void CTolvaneDlg::InitDialogLogic()
     }
     ShowProtectionsLine();
     OnScanDevice();
+    if (m_options.loop)
+        StartLoop();
 }
+
+CTolvaneDlg::CTolvaneDlg(CHubUpgrader& upgrader) : m_upgrader(upgrader)
+{}
+
+CTolvaneDlg::~CTolvaneDlg() = default;
 
 void CTolvaneDlg::OnScanDevice()
 {
@@ -121,6 +129,16 @@ std::string SessionEnd(const UpgradeSession& session)
 
 bool CTolvaneDlg::ScanAndUpgrade()
 {
+    if (!OptionsUsable())
+        return false;
+    UpgradeSession session(m_upgrader, WindowSessionOptions(m_options));
+    bool passed = false;
+    DriveSession(session, passed);
+    return passed;
+}
+
+bool CTolvaneDlg::OptionsUsable()
+{
     // A key or a signature without a list would check nothing: refused
     // rather than ignored.
     if (!m_options.approved && (!m_options.trust.empty() || m_options.signature)) {
@@ -144,11 +162,16 @@ bool CTolvaneDlg::ScanAndUpgrade()
         NoteRunEnd(nullptr, "not started, the options are incomplete.");
         return false;
     }
-    UpgradeSession session(m_upgrader, WindowSessionOptions(m_options));
+    return true;
+}
+
+int CTolvaneDlg::DriveSession(UpgradeSession& session, bool& passed)
+{
+    passed = false;
     if (!session.Prepare()) {
         LogSessionFailure(session);
         NoteRunEnd(&session, NotStarted(session));
-        return false;
+        return session.Failure() == SessionFailure::Approval ? kExitUsage : kExitFailed;
     }
     session.Run(this);
     if (!session.VerifyLines().empty()) {
@@ -161,11 +184,11 @@ bool CTolvaneDlg::ScanAndUpgrade()
     // A line lost after the last write: the engine has not said so.
     if (session.Failure() == SessionFailure::History && session.Upgraded())
         LogSessionFailure(session);
-    const bool passed = session.Upgraded() && status == kExitDone && session.Failure() == SessionFailure::None;
+    passed = session.Upgraded() && status == kExitDone && session.Failure() == SessionFailure::None;
     NoteRunEnd(&session, SessionEnd(session));
     if (const InterruptionGuard* guard = session.Guard())
         EndAsInterrupted(*guard);
-    return passed;
+    return status;
 }
 
 void CTolvaneDlg::LogSessionFailure(const UpgradeSession& session)
@@ -201,5 +224,7 @@ void CTolvaneDlg::ShowProtectionsLine()
     std::string line = ProtectionsSentence(m_options, m_list);
     if (!m_lastRun.empty())
         line += " Last upgrade: " + m_lastRun;
+    if (!m_loopLine.empty())
+        line += " " + m_loopLine;
     ShowProtections(WideFromUtf8(line));
 }

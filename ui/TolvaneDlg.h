@@ -21,11 +21,12 @@ extern unsigned char bUpgradeReady;
 
 extern const wchar_t kUpgradeCompletedText[];
 
+class BoardLoop;
 class UpgradeSession;
 
 class CTolvaneDlg : public IUpgraderWindow {
 public:
-    explicit CTolvaneDlg(CHubUpgrader& upgrader = theHubUpgrader) : m_upgrader(upgrader) {}
+    explicit CTolvaneDlg(CHubUpgrader& upgrader = theHubUpgrader);
 
     // The part of the dialog's initialisation that is not the toolkit's:
     // "Start Upgrade" off, the protections line, then a scan, before the
@@ -41,8 +42,16 @@ public:
     // From the program's command line, before the first press.
     void SetOptions(const WindowOptions& options) { m_options = options; }
 
+    // The production loop (--loop), started after the first scan: the
+    // toolkit's timer calls OnLoopTick every LoopPollMs while Looping.
+    bool Looping() const { return m_loop != nullptr; }
+    std::uint32_t LoopPollMs() const;
+    void OnLoopTick();
+    // The stop control and the window's close: no board starts after it.
+    void OnStopLoop();
+
 protected:
-    ~CTolvaneDlg() override = default;
+    ~CTolvaneDlg() override;
 
     virtual void EnableControl(int id, bool enable) = 0;
     // The pressed look of a push button, without clicking it.
@@ -56,12 +65,23 @@ protected:
     // The line under the controls that says what protects the run; shown
     // at once, as the log is.
     virtual void ShowProtections(const std::wstring& text) = 0;
+    // The loop's timer, at LoopPollMs, on and off, and its stop control;
+    // a window without them (a test's) calls OnLoopTick itself.
+    virtual void RunLoopTimer(bool /*run*/) {}
 
 private:
     void FillLampWith(ColourRef colour) { FillLamp(&colour); }
     // The press through the session; true when every hub was programmed,
     // kept in the history and, with --verify, shows its new firmware.
     bool ScanAndUpgrade();
+    // The checks of the options a session cannot make; false, logged, when
+    // one fails.
+    bool OptionsUsable();
+    // One press through session; passed as ScanAndUpgrade returns it.
+    int DriveSession(UpgradeSession& session, bool& passed);
+    void StartLoop();
+    void RunDueBoard();
+    void EndLoop();
     // Why the session could not start or keep its history, as one log line.
     void LogSessionFailure(const UpgradeSession& session);
     void LogError(const std::string& line);
@@ -75,6 +95,9 @@ private:
     WindowOptions m_options;
     ListState m_list;
     std::string m_lastRun;
+    std::unique_ptr<BoardLoop> m_loop;
+    bool m_loopWaitShown = false;
+    std::string m_loopLine; // the last board and the counts, for the line
 };
 
 #endif

@@ -18,5 +18,7 @@
 #define IDC_PROGRESS 1006
 #define IDC_LAMP 1007
 #define IDC_PROTECTIONS 1008
+// Made at run time, with --loop only: below the template's controls.
+#define IDC_STOP_LOOP 1009
 
 #endif

@@ -380,3 +380,46 @@ TEST_F(TolvaneWindowTest, At144DpiTheDialogGrowsAndCutsNothing)
 
     ExpectEndsWith(WM_COMMAND, IDCANCEL);
 }
+
+namespace {
+// The run-start lines of a history, in order, as their board numbers.
+std::string BoardsOf(const std::string& history)
+{
+    std::string boards;
+    for (std::size_t at = history.find("\"board\":"); at != std::string::npos; at = history.find("\"board\":", at + 1))
+        boards += history.substr(at + 8, history.find_first_of(",}", at) - at - 8) + " ";
+    return boards;
+}
+} // namespace
+
+// A short shift in the loop: a board that passes and is left in, one whose
+// hub fails, one more; the lamp waits blue between them, and the window
+// still ends as ever.
+TEST_F(TolvaneWindowTest, LoopUpgradesEachBoardOnceAndWaitsBlueBetween)
+{
+    WriteBench(dir, Hub(1, 1));
+    ASSERT_NO_FATAL_FAILURE(Start(L"--loop --boards 3 --history h.jsonl"));
+    const auto lineHas = [this](const std::wstring& text) {
+        return PollFor(kUpgradeMs, [&] { return window->Text(IDC_PROTECTIONS).find(text) != std::wstring::npos; });
+    };
+    ASSERT_TRUE(lineHas(L"board 1: PASS 1 programmed")) << dir.Read("h.jsonl");
+    EXPECT_TRUE(window->WaitForLamp(kLampGreen, kQuickMs)) << std::hex << window->LampColour();
+    Sleep(3000);
+    EXPECT_EQ(BoardsOf(dir.Read("h.jsonl")), "1 ");
+    EXPECT_FALSE(window->Enabled(IDC_SCAN_DEVICE));
+
+    WriteBench(dir, "");
+    EXPECT_TRUE(window->WaitForLamp(kLampBlue, kQuickMs)) << std::hex << window->LampColour();
+    dir.Remove("HubBench.ini.state");
+    WriteBench(dir, Hub(1, 1, "UpdateResult=4\n"));
+    ASSERT_TRUE(lineHas(L"board 2: FAIL hub 1: "));
+    EXPECT_TRUE(window->WaitForLamp(kLampRed, kQuickMs)) << std::hex << window->LampColour();
+
+    WriteBench(dir, "");
+    EXPECT_TRUE(window->WaitForLamp(kLampBlue, kQuickMs)) << std::hex << window->LampColour();
+    WriteBench(dir, Hub(1, 1));
+    ASSERT_TRUE(lineHas(L"Loop ended: 3 boards, 2 passed, 1 failed."));
+    EXPECT_EQ(BoardsOf(dir.Read("h.jsonl")), "1 2 3 ");
+    EXPECT_TRUE(window->Enabled(IDC_SCAN_DEVICE));
+    ExpectEndsWith(WM_COMMAND, IDCANCEL);
+}

@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <algorithm>
 
@@ -272,6 +273,33 @@ void CQtTolvaneDlg::ShowProtections(const std::wstring& text)
 {
     m_protections->setText(QString::fromStdWString(text));
     m_protections->repaint();
+}
+
+void CQtTolvaneDlg::RunLoopTimer(bool run)
+{
+    if (!m_loopTimer) {
+        m_loopTimer = new QTimer(this);
+        connect(m_loopTimer, &QTimer::timeout, this, [this] { OnLoopTick(); });
+        // Below the line, so that the specified controls keep their places.
+        const dialog_table::Rect& line = Entry<IDC_PROTECTIONS>().rect;
+        m_stopLoop = new QPushButton(QStringLiteral("Stop Loop"), this);
+        m_stopLoop->setAutoDefault(false);
+        m_stopLoop->setGeometry(DialogRect(m_units, line.x, line.y + line.height + 2, 60, 14));
+        setFixedSize(DialogSize(m_units, dialog_table::kWidth, dialog_table::kHeight + 18));
+        m_stopLoop->show();
+        connect(m_stopLoop, &QPushButton::clicked, this, [this] { OnStopLoop(); });
+    }
+    if (run)
+        m_loopTimer->start(static_cast<int>(LoopPollMs()));
+    else
+        m_loopTimer->stop();
+    m_stopLoop->setEnabled(Looping());
+}
+
+void CQtTolvaneDlg::done(int result)
+{
+    OnStopLoop();
+    QDialog::done(result);
 }
 
 void CQtTolvaneDlg::keyPressEvent(QKeyEvent* event)

@@ -16,6 +16,7 @@ class QLabel;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace dialog_table {
 struct Control;
@@ -50,6 +51,9 @@ protected:
     void FillLamp(const ColourRef* colour) override;
     void ShowCompletedMessage(const std::wstring& text) override;
     void ShowProtections(const std::wstring& text) override;
+    void RunLoopTimer(bool run) override;
+    // The window's close (and Escape) ends the loop first.
+    void done(int result) override;
 
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -68,6 +72,9 @@ private:
     QProgressBar* m_progress = nullptr;
     CLampWidget* m_lamp = nullptr;
     QLabel* m_protections = nullptr;
+    // --loop only: the loop's timer and its stop control below the line.
+    QTimer* m_loopTimer = nullptr;
+    QPushButton* m_stopLoop = nullptr;
 };
 
 #endif

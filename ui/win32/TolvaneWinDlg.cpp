@@ -55,6 +55,10 @@ INT_PTR CTolvaneWinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
     case WM_PAINT:
         OnPaint();
         return TRUE;
+    case WM_TIMER:
+        if (wParam == IDC_STOP_LOOP)
+            OnLoopTick();
+        return TRUE;
     case WM_QUERYDRAGICON:
         // One of the few messages whose result a dialog procedure returns
         // directly rather than through DWLP_MSGRESULT.
@@ -69,11 +73,15 @@ INT_PTR CTolvaneWinDlg::OnMessage(UINT message, WPARAM wParam, LPARAM)
         case IDC_START_UPGRADE:
             OnStartUpgrade();
             return TRUE;
+        case IDC_STOP_LOOP:
+            OnStopLoop();
+            return TRUE;
         case IDOK:
         case IDCANCEL:
             // Enter (unless a focused push button takes it), Escape and the
             // close box all end the dialog; the log box takes no Enter of
-            // its own.
+            // its own. A running loop ends first.
+            OnStopLoop();
             EndDialog(m_hWnd, LOWORD(wParam));
             return TRUE;
         default:
@@ -221,4 +229,34 @@ void CTolvaneWinDlg::ShowProtections(const std::wstring& text)
 void CTolvaneWinDlg::ShowCompletedMessage(const std::wstring& text)
 {
     MessageBoxW(m_hWnd, text.c_str(), L"", 0);
+}
+
+void CTolvaneWinDlg::RunLoopTimer(bool run)
+{
+    AddStopControl();
+    // The timer's id is the stop control's, which exists only with the loop.
+    if (run)
+        SetTimer(m_hWnd, IDC_STOP_LOOP, LoopPollMs(), nullptr);
+    else
+        KillTimer(m_hWnd, IDC_STOP_LOOP);
+    EnableWindow(m_stopLoop, Looping() ? TRUE : FALSE);
+}
+
+void CTolvaneWinDlg::AddStopControl()
+{
+    if (m_stopLoop)
+        return;
+    RECT line{};
+    GetWindowRect(Item(IDC_PROTECTIONS), &line);
+    MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&line), 2);
+    RECT size{0, 0, 60, 18};
+    MapDialogRect(m_hWnd, &size);
+    m_stopLoop = CreateWindowExW(0, L"BUTTON", L"Stop Loop", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON,
+                                 line.left, line.bottom + 2, size.right, size.bottom - 4, m_hWnd,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_STOP_LOOP)), m_hInstance, nullptr);
+    SendMessageW(m_stopLoop, WM_SETFONT, SendMessageW(m_hWnd, WM_GETFONT, 0, 0), FALSE);
+    RECT window{};
+    GetWindowRect(m_hWnd, &window);
+    SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, window.bottom - window.top + size.bottom,
+                 SWP_NOMOVE | SWP_NOZORDER);
 }

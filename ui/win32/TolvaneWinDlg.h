@@ -34,8 +34,12 @@ protected:
     void FillLamp(const ColourRef* colour) override;
     void ShowCompletedMessage(const std::wstring& text) override;
     void ShowProtections(const std::wstring& text) override;
+    void RunLoopTimer(bool run) override;
 
 private:
+    // The stop control, below the protections line, the dialog grown by its
+    // height; once.
+    void AddStopControl();
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     BOOL OnInitDialog();
@@ -55,6 +59,7 @@ private:
     HBRUSH m_brLamp = nullptr;
     RECT m_rcLampFill{};
     HFONT m_protectionsFont = nullptr;
+    HWND m_stopLoop = nullptr;
 };
 
 #endif
