@@ -12,12 +12,15 @@ namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
                          "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
+                         "                                  [--station NAME] [--lot TEXT]\n"
                          "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
                          "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
                          "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [-C DIR] history [--json] FILE\n"
+                         "       tolvane-cli [-C DIR] report [--since TIME] [--until TIME] [--station NAME]...\n"
+                         "                                  [--lot TEXT]... [--json | --csv | --html FILE] HISTORY...\n"
                          "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--bin DIR]\n"
                          "                                  [--json] LIST\n"
                          "       tolvane-cli [COMMAND] --help\n"
@@ -82,7 +85,24 @@ void AddApproved(CLI::App& command, CliOptions& options)
     AddSignature(command, options);
 }
 
-void AddCommands(CLI::App& app, CliOptions& options)
+// Where the station and the lot are held until the parse ends: CLI11 fills
+// a text, the options keep whether one was given.
+struct IdentityWords {
+    std::string station;
+    std::string lot;
+};
+
+void AddIdentity(CLI::App& command, IdentityWords& words)
+{
+    command
+        .add_option("--station", words.station,
+                    "the station the history names for the run, instead of TOLVANE_STATION or the host's name")
+        ->type_name("NAME");
+    command.add_option("--lot", words.lot, "the lot of boards the history names for the run, instead of TOLVANE_LOT")
+        ->type_name("TEXT");
+}
+
+void AddCommands(CLI::App& app, CliOptions& options, IdentityWords& words)
 {
     CLI::App* scan = app.add_subcommand("scan", "what the \"Scan Device\" button runs: read SpiFlash.ini, check the "
                                                 "hub filter driver, search and list the hubs");
@@ -101,6 +121,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
                      "keep a record in FILE: a line before every write, on disk before the hub is touched, and "
                      "one for each result; a FILE that cannot be written stops the upgrade before the scan")
         ->type_name("FILE");
+    AddIdentity(*upgrade, words);
     AddApproved(*upgrade, options);
     upgrade->callback([&options] { options.command = CliCommand::Upgrade; });
 
@@ -142,7 +163,7 @@ void AddCommands(CLI::App& app, CliOptions& options)
 }
 
 // loop: upgrade's options, board after board, and how many boards.
-void AddLoopCommand(CLI::App& app, CliOptions& options)
+void AddLoopCommand(CLI::App& app, CliOptions& options, IdentityWords& words)
 {
     CLI::App* loop = app.add_subcommand("loop", "the production line: wait for a board's hubs, upgrade them as "
                                                 "upgrade does, print the board's result, wait until they are gone, "
@@ -153,11 +174,37 @@ void AddLoopCommand(CLI::App& app, CliOptions& options)
                    "after each board's upgrade, scan again and check that every programmed hub shows its new firmware");
     loop->add_option("--history", options.history, "keep a record of every board's run in FILE, as upgrade does")
         ->type_name("FILE");
+    AddIdentity(*loop, words);
     AddApproved(*loop, options);
     loop->add_option("--boards", options.boards, "stop after N boards")
         ->type_name("N")
         ->check(CLI::Range(1u, 1000000u));
     loop->callback([&options] { options.command = CliCommand::Loop; });
+}
+
+// report: the line's view over the histories of many stations.
+void AddReportCommand(CLI::App& app, CliOptions& options)
+{
+    CLI::App* report = app.add_subcommand("report", "sum the histories of a line's stations: boards, hubs and yield "
+                                                    "per station, lot and time, failures by cause, firmware written, "
+                                                    "time per hub and board, hubs that may hold incomplete firmware");
+    CLI::Option* json = report->add_flag("--json", options.json, "write one JSON document instead of the text");
+    CLI::Option* csv = report->add_flag("--csv", options.csv, "write one CSV row per board instead of the text");
+    CLI::Option* html =
+        report->add_option("--html", options.html, "write one self-contained page to FILE instead of the text")
+            ->type_name("FILE");
+    json->excludes(csv)->excludes(html);
+    csv->excludes(html);
+    report->add_option("--since", options.since, "only runs that began at TIME (UTC) or later")->type_name("TIME");
+    report->add_option("--until", options.until, "only runs that began before TIME (UTC)")->type_name("TIME");
+    report->add_option("--station", options.reportStations, "only the runs of station NAME; again for more")
+        ->type_name("NAME")
+        ->allow_extra_args(false);
+    report->add_option("--lot", options.reportLots, "only the runs of lot TEXT; again for more")
+        ->type_name("TEXT")
+        ->allow_extra_args(false);
+    report->add_option("HISTORY", options.reportFiles, "history files; - for the standard input")->required();
+    report->callback([&options] { options.command = CliCommand::Report; });
 }
 
 // How often the command given used an option; 0 for one it lacks.
@@ -186,7 +233,20 @@ std::string SharedRulesError(const CLI::App& app, const CliOptions& options)
     if (TimesGiven(command, "--signature") > 0)
         shared.signature = options.approval.signature;
     shared.verify = options.verify;
+    shared.station = options.station;
+    shared.lot = options.lot;
     return SessionArgsError(shared);
+}
+
+void TakeIdentity(const CLI::App& app, const IdentityWords& words, CliOptions& options)
+{
+    const std::vector<CLI::App*> commands = app.get_subcommands();
+    if (commands.empty() || options.command == CliCommand::Report)
+        return;
+    if (TimesGiven(*commands.front(), "--station") > 0)
+        options.station = words.station;
+    if (TimesGiven(*commands.front(), "--lot") > 0)
+        options.lot = words.lot;
 }
 
 std::string OneLine(std::string text)
@@ -216,8 +276,10 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
                    "without it TOLVANE_HUBS decides, and bench when that is unset")
         ->type_name("bench|system")
         ->check(CLI::IsMember({"bench", "system"}));
-    AddCommands(app, options);
-    AddLoopCommand(app, options);
+    IdentityWords words;
+    AddCommands(app, options, words);
+    AddLoopCommand(app, options, words);
+    AddReportCommand(app, options);
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -235,6 +297,7 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
             error = "the command line is not understood";
         return false;
     }
+    TakeIdentity(app, words, options);
     error = SharedRulesError(app, options);
     if (!error.empty())
         return false;

@@ -6,10 +6,11 @@
 #include "HubUpgrader.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
-enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved, Loop };
+enum class CliCommand { Help, Scan, Upgrade, Plan, Inspect, Hubs, History, Approved, Loop, Report };
 
 struct CliOptions {
     CliCommand command = CliCommand::Help;
@@ -28,6 +29,15 @@ struct CliOptions {
     bool showVersion = false;                                // --version, -V: nothing else is done
     std::string imageFolder = "Bin";                         // approved --bin DIR, in -C DIR
     unsigned boards = 0;                                     // loop --boards N, 0 for no limit
+    std::optional<std::string> station;                      // upgrade, loop --station NAME
+    std::optional<std::string> lot;                          // upgrade, loop --lot TEXT
+    std::vector<std::string> reportFiles;                    // report HISTORY...
+    std::string since;                                       // report --since TIME, empty for none
+    std::string until;                                       // report --until TIME, empty for none
+    std::vector<std::string> reportStations;                 // report --station NAME...
+    std::vector<std::string> reportLots;                     // report --lot TEXT...
+    bool csv = false;                                        // report --csv
+    std::string html;                                        // report --html FILE, empty for none
 };
 
 // False with error set (one line) when the words do not form a command line.

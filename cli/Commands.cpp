@@ -70,6 +70,8 @@ SessionOptions SessionOptionsOf(const CliOptions& options)
     if (!options.history.empty())
         session.history = options.history;
     session.verify = options.verify;
+    session.station = options.station;
+    session.lot = options.lot;
     session.reportsBytes = options.json;
     // The rescan's notes are not shown.
     session.quietly = [](const std::function<void()>& rescan) {
@@ -113,6 +115,8 @@ nlohmann::json UpgradeJson(nlohmann::json document, const UpgradeSession& sessio
         results.push_back(ResultJson(record));
     document["results"] = results;
     document["exitStatus"] = status;
+    document["station"] = session.Identity().station;
+    document["lot"] = session.Identity().lot ? nlohmann::json(*session.Identity().lot) : nlohmann::json(nullptr);
     if (const Approval* approval = session.LoadedApproval())
         document["approvedList"] = ApprovedListJson(*approval);
     if (!session.Interruption().empty())

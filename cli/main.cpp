@@ -10,6 +10,7 @@
 #include "Inspect.h"
 #include "Interruption.h"
 #include "Platform.h"
+#include "ReportCommand.h"
 #include "ShownName.h"
 #include "StdoutStatus.h"
 #include "VersionCommand.h"
@@ -55,6 +56,8 @@ int RunCommand(const CliOptions& options)
         return RunApprovedCommand(options.approval, options.imageFolder, options.json);
     case CliCommand::Loop:
         return RunLoopCommand(options);
+    case CliCommand::Report:
+        return RunReportCommand(options);
     case CliCommand::Help:
         break;
     }

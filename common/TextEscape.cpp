@@ -50,6 +50,23 @@ std::size_t EscapedLength(const std::string& text, std::size_t at)
     const std::size_t length = utf8::DecodeAt(text, at, codePoint);
     return length == 0 ? 1 : length;
 }
+const char* HtmlReference(unsigned char byte)
+{
+    switch (byte) {
+    case '&':
+        return "&amp;";
+    case '<':
+        return "&lt;";
+    case '>':
+        return "&gt;";
+    case '"':
+        return "&quot;";
+    case '\'':
+        return "&#39;";
+    default:
+        return nullptr;
+    }
+}
 } // namespace
 
 std::string EscapeBytes(const std::string& bytes, EscapeFor use)
@@ -60,6 +77,9 @@ std::string EscapeBytes(const std::string& bytes, EscapeFor use)
         const auto byte = static_cast<unsigned char>(bytes[at]);
         if (byte == '\\') {
             out += use == EscapeFor::Path ? "\\" : "\\\\";
+            ++at;
+        } else if (const char* reference = use == EscapeFor::Html ? HtmlReference(byte) : nullptr) {
+            out += reference;
             ++at;
         } else if (byte >= 0x20 && byte < 0x7F) {
             out += static_cast<char>(byte);

@@ -30,6 +30,9 @@ enum class EscapeFor {
     // parts of a Windows path, shows as one backslash.
     Path,
     Data, // a JSON string: valid UTF-8, the bidirectional controls kept
+    // Text in an HTML page: as People, and & < > " ' as character
+    // references, so that no text can open a tag or leave an attribute.
+    Html,
 };
 
 std::string EscapeBytes(const std::string& bytes, EscapeFor use = EscapeFor::People);

@@ -104,10 +104,37 @@ bool Untouched(const std::string& outcome)
     return outcome == "not-written";
 }
 
+void KeepHub(Account& account, const ReadLine& line)
+{
+    RunSummary& run = account.Run();
+    ++run.hubCount;
+    if (run.hubs.size() >= HistoryReader::kListedPerRun)
+        return;
+    RunHub hub;
+    hub.index = IndexOf(line);
+    hub.vid = line.hub.value("vid", std::string());
+    hub.pid = line.hub.value("pid", std::string());
+    hub.oldVersion = line.oldVersion;
+    if (line.image.is_object()) {
+        hub.newVersion = line.image.value("firmwareVersion", std::string());
+        hub.image = line.image.value("name", std::string());
+        hub.sha256 = line.image.value("sha256", std::string());
+    }
+    hub.outcome = line.outcome;
+    hub.reason = line.reason;
+    hub.libraryResult = line.libraryResult;
+    hub.libraryMs = line.libraryMs;
+    hub.verified = line.verified;
+    account.Add(sizeof hub + hub.vid.size() + hub.pid.size() + hub.image.size() + hub.sha256.size() +
+                hub.reason.size() + hub.outcome.size());
+    run.hubs.push_back(std::move(hub));
+}
+
 void TakeResult(Account& account, const ReadLine& line, std::uint64_t number)
 {
     RunSummary& run = account.Run();
     DropPending(account, IndexOf(line));
+    KeepHub(account, line);
     ++run.counts[line.outcome];
     if (line.libraryResult && *line.libraryResult != 0 && !Untouched(line.outcome)) {
         json entry = Entry(line, number);
@@ -127,8 +154,20 @@ void TakeResult(Account& account, const ReadLine& line, std::uint64_t number)
         Keep(account, run.unverified, run.unverifiedCount, Entry(line, number));
 }
 
+// The verification belongs to the hub's latest result.
+void MarkVerified(RunSummary& run, const ReadLine& line)
+{
+    const unsigned index = IndexOf(line);
+    for (auto hub = run.hubs.rbegin(); hub != run.hubs.rend(); ++hub)
+        if (hub->index == index) {
+            hub->verified = line.verified;
+            return;
+        }
+}
+
 void TakeVerify(Account& account, const ReadLine& line, std::uint64_t number)
 {
+    MarkVerified(account.Run(), line);
     if (line.verified != false)
         return;
     json entry = Entry(line, number);
@@ -151,6 +190,10 @@ void TakeLine(Account& account, const ReadLine& line, std::uint64_t number)
     case LineKind::RunStart:
         run.started = true;
         run.program = line.program;
+        run.station = line.station.value_or(std::string());
+        run.lot = line.lot;
+        run.board = line.board;
+        run.signer = line.signer;
         break;
     case LineKind::ScanFailed:
         run.scanFailed = true;
@@ -169,6 +212,17 @@ void TakeLine(Account& account, const ReadLine& line, std::uint64_t number)
         account.Held().closed = true;
         break;
     }
+}
+
+// FNV-1a over the line and its end.
+std::uint64_t Fingerprint(std::uint64_t hash, const std::string& text)
+{
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    hash ^= '\n';
+    return hash * 1099511628211ull;
 }
 
 bool AtRisk(const RunSummary& run)
@@ -260,6 +314,8 @@ void HistoryReader::Take(const std::string& text, std::uint64_t number)
         return;
     }
     HeldRun& held = RunOf(line.run, line.time, line.host);
+    held.run.fingerprint = Fingerprint(held.run.fingerprint, text);
+    held.run.endTime = line.time;
     Account account(held, m_heldBytes);
     TakeLine(account, line, number);
     // A run that ended takes no more lines; another with its id is new.

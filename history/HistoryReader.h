@@ -21,9 +21,27 @@
 #include <istream>
 #include <list>
 #include <map>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
+
+// One hub's result as the line's report counts it; texts as the file holds
+// them, empty where it gives none.
+struct RunHub {
+    unsigned index = 0;
+    std::string vid;
+    std::string pid;
+    std::string oldVersion;
+    std::string newVersion; // the image's firmware version
+    std::string image;
+    std::string sha256;
+    std::string outcome;
+    std::string reason;
+    std::optional<std::int32_t> libraryResult;
+    std::optional<std::uint64_t> libraryMs;
+    std::optional<bool> verified; // by its verify line
+};
 
 struct RunSummary {
     std::string run;
@@ -50,6 +68,18 @@ struct RunSummary {
     std::uint64_t failedCount = 0;
     std::uint64_t unverifiedCount = 0;
     std::uint64_t failureCount = 0;
+    // From the run-start line: who the run was for, the loop's board number
+    // and the approved list's signer (empty for none).
+    std::string station;
+    std::optional<std::string> lot;
+    std::optional<unsigned> board;
+    std::string signer;
+    std::string endTime; // of the run's last line read
+    // The hubs' results, the first kListedPerRun of them, and how many.
+    std::vector<RunHub> hubs;
+    std::uint64_t hubCount = 0;
+    // Of the run's lines as read, in order: two copies of a run match.
+    std::uint64_t fingerprint = 1469598103934665603ull;
 };
 
 namespace history {

@@ -169,23 +169,62 @@ bool TakeRunEnd(const json& line, ReadLine& out)
            OptionalText(line, "interruption", out.interruption);
 }
 
+// The fields added after the reader's first version: one of another type or
+// out of range is left out, and the line is taken as it was before them.
+std::optional<std::string> LaterText(const json& object, const char* field)
+{
+    const auto found = object.find(field);
+    if (found == object.end() || !IsText(*found))
+        return std::nullopt;
+    return found->get<std::string>();
+}
+
+std::optional<std::int64_t> LaterWhole(const json& object, const char* field, std::int64_t low, std::int64_t high)
+{
+    const auto found = object.find(field);
+    std::int64_t number = 0;
+    if (found == object.end() || !WholeIn(*found, low, high, number))
+        return std::nullopt;
+    return number;
+}
+
+bool TakeRunStart(const json& line, ReadLine& out)
+{
+    std::string name = "?";
+    std::string version = "?";
+    if (!OptionalText(line, "program", name) || !OptionalText(line, "programVersion", version))
+        return false;
+    out.program = name + " " + version;
+    out.station = LaterText(line, "station");
+    out.lot = LaterText(line, "lot");
+    if (const auto board = LaterWhole(line, "board", 1, std::numeric_limits<std::uint32_t>::max()))
+        out.board = static_cast<unsigned>(*board);
+    const auto list = line.find("approvedList");
+    if (list != line.end() && list->is_object())
+        out.signer = LaterText(*list, "signer").value_or(std::string());
+    return true;
+}
+
+// The hub's version before the write and the library's time, where given.
+bool TakeHubExtras(const json& line, ReadLine& out)
+{
+    out.oldVersion = LaterText(line, "oldVersion").value_or(std::string());
+    if (const auto ms = LaterWhole(line, "libraryMs", 0, std::numeric_limits<std::int64_t>::max()))
+        out.libraryMs = static_cast<std::uint64_t>(*ms);
+    return true;
+}
+
 bool TakeKind(const json& line, ReadLine& out)
 {
     switch (out.kind) {
-    case LineKind::RunStart: {
-        std::string name = "?";
-        std::string version = "?";
-        if (!OptionalText(line, "program", name) || !OptionalText(line, "programVersion", version))
-            return false;
-        out.program = name + " " + version;
-        return true;
-    }
+    case LineKind::RunStart:
+        return TakeRunStart(line, out);
     case LineKind::ScanFailed:
         return true;
     case LineKind::WriteStart:
-        return TakeHub(line, out.hub) && TakeImage(line, out.image);
+        return TakeHub(line, out.hub) && TakeImage(line, out.image) && TakeHubExtras(line, out);
     case LineKind::Result:
-        return TakeHub(line, out.hub) && TakeResult(line, out);
+        return TakeHub(line, out.hub) && TakeResult(line, out) && TakeHubExtras(line, out);
     case LineKind::Verify:
         return TakeHub(line, out.hub) && TakeVerify(line, out);
     case LineKind::RunEnd:

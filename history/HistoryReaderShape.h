@@ -33,6 +33,13 @@ struct ReadLine {
     nlohmann::json versionAfter;      // verify: a string or null
     std::vector<unsigned> notStarted; // run-end: hub numbers
     std::string interruption;         // run-end
+    // run-start: who the run was for, its board, the approved list's signer
+    std::optional<std::string> station;
+    std::optional<std::string> lot;
+    std::optional<unsigned> board;
+    std::string signer;
+    std::string oldVersion;                 // write-start, result
+    std::optional<std::uint64_t> libraryMs; // result
 };
 
 // The longest text field taken; a longer one makes the line foreign.

@@ -36,6 +36,10 @@ bool HistoryWriter::Start(const std::string& path)
         line["approvedList"] = m_approvedList;
     if (m_board)
         line["board"] = *m_board;
+    if (m_station)
+        line["station"] = *m_station;
+    if (m_lot)
+        line["lot"] = *m_lot;
     return Write(line);
 }
 

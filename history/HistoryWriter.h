@@ -36,6 +36,12 @@ public:
     // Before Start: the run is board number board of a production loop, so
     // that its runs are told apart in order.
     void SetBoard(unsigned board) { m_board = board; }
+    // Before Start: the station and the lot the run is for, kept as data.
+    void SetIdentity(std::string station, std::optional<std::string> lot)
+    {
+        m_station = std::move(station);
+        m_lot = std::move(lot);
+    }
     // Why the hub at hand failed or found no image, for its result line;
     // unset or empty, the line gives no reason.
     void TakeReasonsFrom(std::function<std::string()> reasons) { m_reasons = std::move(reasons); }
@@ -88,6 +94,8 @@ private:
     std::map<std::string, unsigned> m_counts;
     std::vector<unsigned> m_notStarted; // hub numbers
     std::optional<unsigned> m_board;
+    std::optional<std::string> m_station;
+    std::optional<std::string> m_lot;
     std::string m_error;
     nlohmann::json m_approvedList; // null when no list is in use
     tolvane::platform::DigestSource m_digests;

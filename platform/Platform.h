@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,10 @@ std::string UtcNow();
 
 // The computer's name as UTF-8; empty when it cannot be learnt.
 std::string HostName();
+
+// The value of an environment variable of this process as UTF-8; unset when
+// the variable is not set.
+std::optional<std::string> EnvironmentValue(const std::string& name);
 
 // Sets an environment variable of this process, for the libraries it loads.
 void SetEnvironment(const std::string& name, const std::string& value);

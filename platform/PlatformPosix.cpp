@@ -96,6 +96,14 @@ std::string HostName()
     return name;
 }
 
+std::optional<std::string> EnvironmentValue(const std::string& name)
+{
+    const char* value = std::getenv(name.c_str());
+    if (value == nullptr)
+        return std::nullopt;
+    return std::string(value);
+}
+
 void SetEnvironment(const std::string& name, const std::string& value)
 {
     ::setenv(name.c_str(), value.c_str(), 1);

@@ -36,6 +36,21 @@ std::string HostName()
     return WideToUtf8(std::wstring(name, size));
 }
 
+// Read wide, so that a value outside the ANSI code page keeps its letters.
+std::optional<std::string> EnvironmentValue(const std::string& name)
+{
+    const std::wstring wide = WidenAnsi(name);
+    const DWORD size = ::GetEnvironmentVariableW(wide.c_str(), nullptr, 0);
+    if (size == 0)
+        return ::GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>(std::string());
+    std::wstring value(size, L'\0');
+    const DWORD got = ::GetEnvironmentVariableW(wide.c_str(), value.data(), size);
+    if (got == 0 || got >= size)
+        return std::string();
+    value.resize(got);
+    return WideToUtf8(value);
+}
+
 void SetEnvironment(const std::string& name, const std::string& value)
 {
     _putenv_s(name.c_str(), value.c_str());

@@ -2,12 +2,14 @@
 
 #include <cstring>
 
-const SessionArgInfo kSessionArgInfo[5] = {
+const SessionArgInfo kSessionArgInfo[7] = {
     {"--history", "FILE", false, "keep a record of every upgrade in FILE"},
     {"--approved", "FILE", false, "write only the images that FILE (as sha256sum writes it) lists"},
     {"--trust", "KEY", true, "use the list only when KEY signed it; again for each key (needs --approved)"},
     {"--signature", "FILE", false, "the list's signature instead of its name with .sig (needs --trust)"},
     {"--verify", nullptr, false, "after the upgrade, check that every hub shows its new firmware"},
+    {"--station", "NAME", false, "the station the history names (else TOLVANE_STATION, else the host)"},
+    {"--lot", "TEXT", false, "the lot of boards the history names (else TOLVANE_LOT)"},
 };
 
 ApprovalOptions SessionArgs::Approval() const
@@ -23,6 +25,10 @@ namespace {
 // Each option's own words for a value that names no file.
 std::string NoFileName(const std::string& name)
 {
+    if (name == "--station")
+        return name + ": the station needs a name";
+    if (name == "--lot")
+        return name + ": the lot needs a text";
     const char* what = name == "--history"    ? "the history"
                        : name == "--approved" ? "the approved list"
                        : name == "--trust"    ? "the key"
@@ -41,6 +47,10 @@ std::string FileRuleError(const SessionArgs& args)
             return NoFileName("--trust");
     if (args.signature && args.signature->empty())
         return NoFileName("--signature");
+    if (args.station && args.station->empty())
+        return NoFileName("--station");
+    if (args.lot && args.lot->empty())
+        return NoFileName("--lot");
     return std::string();
 }
 
@@ -61,6 +71,8 @@ bool Store(const std::string& name, const std::string& value, SessionArgs& args)
     }
     std::optional<std::string>& field = name == "--history"    ? args.history
                                         : name == "--approved" ? args.approved
+                                        : name == "--station"  ? args.station
+                                        : name == "--lot"      ? args.lot
                                                                : args.signature;
     if (field)
         return false;

@@ -1,5 +1,5 @@
 // The options that every front end hands to an upgrade session (--history,
-// --approved, --trust, --signature, --verify) and the rules they obey, kept
+// --approved, --trust, --signature, --verify, --station, --lot) and the rules they obey, kept
 // in one place: tolvane-cli checks what CLI11 parsed against these rules, and
 // the windows parse their whole command line with them. A word that breaks a
 // rule is refused, never ignored, so a misspelt protection cannot leave a
@@ -28,6 +28,10 @@ struct SessionArgs {
     // --verify: after the upgrade a fresh scan must show every programmed
     // hub with its new firmware.
     bool verify = false;
+    // --station NAME, --lot TEXT: who the run is for, as its history records
+    // it; unset for the environment's or the host's (RunIdentity.h).
+    std::optional<std::string> station;
+    std::optional<std::string> lot;
 
     // What the session's approval takes: empty fields for what was not given.
     ApprovalOptions Approval() const;
@@ -40,8 +44,8 @@ struct SessionArgInfo {
     const char* what; // one line for a usage text
 };
 
-// The five options, in the order a usage text lists them.
-extern const SessionArgInfo kSessionArgInfo[5];
+// The seven options, in the order a usage text lists them.
+extern const SessionArgInfo kSessionArgInfo[7];
 
 // The rules between the options, and that every given file has a name. Empty
 // when args keep them, else one line naming the rule broken, e.g.

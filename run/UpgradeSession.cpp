@@ -16,7 +16,8 @@ constexpr std::int32_t kReadOnlyRefusal = 82;
 } // namespace
 
 UpgradeSession::UpgradeSession(CHubUpgrader& upgrader, SessionOptions options)
-    : m_upgrader(upgrader), m_options(std::move(options))
+    : m_upgrader(upgrader), m_options(std::move(options)),
+      m_identity(ResolveRunIdentity(m_options.station, m_options.lot))
 {}
 
 UpgradeSession::~UpgradeSession() = default;
@@ -43,6 +44,7 @@ bool UpgradeSession::Prepare()
             m_history->SetReadOnlyRefusal(kReadOnlyRefusal);
         if (m_options.board)
             m_history->SetBoard(*m_options.board);
+        m_history->SetIdentity(m_identity.station, m_identity.lot);
         // Before the scan: a history that cannot be kept touches no hub.
         if (!m_history->Start(*m_options.history))
             return false;

@@ -12,6 +12,7 @@
 #include "HubUpgrader.h"
 #include "ImageTake.h"
 #include "Interruption.h"
+#include "RunIdentity.h"
 #include "RunRecorder.h"
 
 #include <functional>
@@ -34,6 +35,10 @@ struct SessionOptions {
     // The board's number when the run is one of a production loop's; the
     // history's first line names it.
     std::optional<unsigned> board;
+    // --station, --lot as given; unset: the environment or the host decides
+    // (RunIdentity.h).
+    std::optional<std::string> station;
+    std::optional<std::string> lot;
     // Runs the verification's rescan, whose notes the front end may keep
     // off its output; unset: the rescan runs as it is.
     std::function<void(const std::function<void()>& rescan)> quietly;
@@ -85,6 +90,8 @@ public:
     std::string Interruption() const;
     // Null until Prepare has passed; the guard holds until the session ends.
     const InterruptionGuard* Guard() const { return m_guard ? &*m_guard : nullptr; }
+    // The station and lot the run is for, as the history records them.
+    const RunIdentity& Identity() const { return m_identity; }
     // Whether the library is handed a private copy of each image.
     bool TakesImages() const;
 
@@ -93,6 +100,7 @@ private:
 
     CHubUpgrader& m_upgrader;
     SessionOptions m_options;
+    RunIdentity m_identity;
     std::optional<Approval> m_approval;
     std::string m_approvalError;
     std::unique_ptr<ApprovalGate> m_gate;

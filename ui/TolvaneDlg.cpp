@@ -101,6 +101,8 @@ SessionOptions WindowSessionOptions(const WindowOptions& options)
     session.version = TOLVANE_VERSION;
     session.history = options.history;
     session.verify = options.verify;
+    session.station = options.station;
+    session.lot = options.lot;
     if (options.approved)
         session.approval = options.Approval();
     return session;

@@ -15,6 +15,8 @@ SessionOptions LoopSessionOptions(const WindowOptions& options)
     session.version = TOLVANE_VERSION;
     session.history = options.history;
     session.verify = options.verify;
+    session.station = options.station;
+    session.lot = options.lot;
     if (options.approved)
         session.approval = options.Approval();
     return session;
