@@ -98,12 +98,13 @@ std::string PageYieldChart(const json& summary)
             const double x = left + step * static_cast<double>(i);
             const double y = top + (1.0 - found->second) * height;
             path += PageNumber(x) + "," + PageNumber(y) + " ";
-            svg += "<circle cx=\"" + PageNumber(x) + "\" cy=\"" + PageNumber(y) + "\" r=\"3\" fill=\"" + stroke + "\"/>";
+            svg +=
+                "<circle cx=\"" + PageNumber(x) + "\" cy=\"" + PageNumber(y) + "\" r=\"3\" fill=\"" + stroke + "\"/>";
         }
         svg += "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"" + std::string(stroke) + "\" points=\"" + path +
                "\"/>";
-        svg += "<text x=\"" + PageNumber(60 + 140.0 * static_cast<double>(colour - 1)) + "\" y=\"292\" fill=\"" + stroke +
-               "\">" + PageHtml(station) + "</text>";
+        svg += "<text x=\"" + PageNumber(60 + 140.0 * static_cast<double>(colour - 1)) + "\" y=\"292\" fill=\"" +
+               stroke + "\">" + PageHtml(station) + "</text>";
     }
     return "<section><h2>Yield over time per station</h2>" + svg + "</svg></section>";
 }
@@ -123,8 +124,9 @@ std::string PageBars(const std::vector<std::pair<std::string, double>>& bars, co
         const std::string y = std::to_string(i * 24 + 5);
         svg += "<text x=\"0\" y=\"" + std::to_string(i * 24 + 19) + "\" font-size=\"12\">" +
                PageHtml(json(bars[i].first.substr(0, 48))) + "</text><rect x=\"320\" y=\"" + y + "\" width=\"" +
-               PageNumber(length) + "\" height=\"18\" fill=\"#d62728\"/><text x=\"" + PageNumber(325 + length) + "\" y=\"" +
-               std::to_string(i * 24 + 19) + "\" font-size=\"12\">" + PageNumber(bars[i].second) + unit + "</text>";
+               PageNumber(length) + "\" height=\"18\" fill=\"#d62728\"/><text x=\"" + PageNumber(325 + length) +
+               "\" y=\"" + std::to_string(i * 24 + 19) + "\" font-size=\"12\">" + PageNumber(bars[i].second) + unit +
+               "</text>";
     }
     return "<section><h2>" + std::string(title) + "</h2>" + svg + "</svg></section>";
 }
@@ -153,7 +155,8 @@ std::string PageAtRisk(const json& summary)
         html += "<tr><td>" + PageHtml(entry["station"]) + "</td><td>" + PageHtml(entry["run"]) + "</td><td>" +
                 PageHtml(entry["time"]) + "</td><td>" + PageHtml(hub.value("number", json())) + " " +
                 PageHtml(hub.value("vid", json(""))) + ":" + PageHtml(hub.value("pid", json(""))) + "</td><td>" +
-                PageHtml(entry["kind"]) + "</td><td>" + PageHtml(entry["file"]) + ", " + entry["line"].dump() + "</td></tr>";
+                PageHtml(entry["kind"]) + "</td><td>" + PageHtml(entry["file"]) + ", " + entry["line"].dump() +
+                "</td></tr>";
     }
     return html + "</table></section>";
 }
@@ -180,11 +183,11 @@ std::string LineReportPage(const json& summary)
             " copies of runs counted once. A board tried twice counts as two "
             "boards: the records know no board's serial number.</p>";
     html += PageTallyTable(json::array({[&] {
-                           json total = summary["totals"];
-                           total["line"] = "all";
-                           return total;
-                       }()}),
-                       "Total", "line");
+                               json total = summary["totals"];
+                               total["line"] = "all";
+                               return total;
+                           }()}),
+                           "Total", "line");
     html += PageYieldChart(summary);
     html += PageTallyTable(summary["byStation"], "By station", "station");
     html += PageTallyTable(summary["byLot"], "By lot", "lot");
