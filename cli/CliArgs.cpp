@@ -12,15 +12,15 @@ namespace {
 const char kSynopsis[] = "Usage: tolvane-cli [-C DIR] [--hubs bench|system] COMMAND ...\n"
                          "       tolvane-cli [-C DIR] scan [--settle-ms N] [--json]\n"
                          "       tolvane-cli [-C DIR] upgrade [--settle-ms N] [--json] [--verify] [--history FILE]\n"
-                         "                                  [--station NAME] [--lot TEXT]\n"
+                         "                                  [--station NAME] [--lot LOT]\n"
                          "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
                          "       tolvane-cli [-C DIR] plan [--settle-ms N] [--explain] [--json]\n"
                          "                                  [--approved FILE [--trust KEY]... [--signature FILE]]\n"
                          "       tolvane-cli [-C DIR] inspect [--json] IMAGE...\n"
                          "       tolvane-cli [-C DIR] hubs [--json]\n"
                          "       tolvane-cli [-C DIR] history [--json] FILE\n"
-                         "       tolvane-cli [-C DIR] report [--since TIME] [--until TIME] [--station NAME]...\n"
-                         "                                  [--lot TEXT]... [--json | --csv | --html FILE] HISTORY...\n"
+                         "       tolvane-cli report [--since TIME] [--until TIME] [--station NAME]... [--lot LOT]...\n"
+                         "                          [--json | --csv | --html FILE] HISTORY...\n"
                          "       tolvane-cli [-C DIR] approved [--trust KEY]... [--signature FILE] [--bin DIR]\n"
                          "                                  [--json] LIST\n"
                          "       tolvane-cli [COMMAND] --help\n"
@@ -99,7 +99,7 @@ void AddIdentity(CLI::App& command, IdentityWords& words)
                     "the station the history names for the run, instead of TOLVANE_STATION or the host's name")
         ->type_name("NAME");
     command.add_option("--lot", words.lot, "the lot of boards the history names for the run, instead of TOLVANE_LOT")
-        ->type_name("TEXT");
+        ->type_name("LOT");
 }
 
 void AddCommands(CLI::App& app, CliOptions& options, IdentityWords& words)
@@ -185,9 +185,7 @@ void AddLoopCommand(CLI::App& app, CliOptions& options, IdentityWords& words)
 // report: the line's view over the histories of many stations.
 void AddReportCommand(CLI::App& app, CliOptions& options)
 {
-    CLI::App* report = app.add_subcommand("report", "sum the histories of a line's stations: boards, hubs and yield "
-                                                    "per station, lot and time, failures by cause, firmware written, "
-                                                    "time per hub and board, hubs that may hold incomplete firmware");
+    CLI::App* report = app.add_subcommand("report", "the line's view over many histories");
     CLI::Option* json = report->add_flag("--json", options.json, "write one JSON document instead of the text");
     CLI::Option* csv = report->add_flag("--csv", options.csv, "write one CSV row per board instead of the text");
     CLI::Option* html =
@@ -200,8 +198,8 @@ void AddReportCommand(CLI::App& app, CliOptions& options)
     report->add_option("--station", options.reportStations, "only the runs of station NAME; again for more")
         ->type_name("NAME")
         ->allow_extra_args(false);
-    report->add_option("--lot", options.reportLots, "only the runs of lot TEXT; again for more")
-        ->type_name("TEXT")
+    report->add_option("--lot", options.reportLots, "only the runs of lot LOT; again for more")
+        ->type_name("LOT")
         ->allow_extra_args(false);
     report->add_option("HISTORY", options.reportFiles, "history files; - for the standard input")->required();
     report->callback([&options] { options.command = CliCommand::Report; });

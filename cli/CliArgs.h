@@ -30,12 +30,12 @@ struct CliOptions {
     std::string imageFolder = "Bin";                         // approved --bin DIR, in -C DIR
     unsigned boards = 0;                                     // loop --boards N, 0 for no limit
     std::optional<std::string> station;                      // upgrade, loop --station NAME
-    std::optional<std::string> lot;                          // upgrade, loop --lot TEXT
+    std::optional<std::string> lot;                          // upgrade, loop --lot LOT
     std::vector<std::string> reportFiles;                    // report HISTORY...
     std::string since;                                       // report --since TIME, empty for none
     std::string until;                                       // report --until TIME, empty for none
     std::vector<std::string> reportStations;                 // report --station NAME...
-    std::vector<std::string> reportLots;                     // report --lot TEXT...
+    std::vector<std::string> reportLots;                     // report --lot LOT...
     bool csv = false;                                        // report --csv
     std::string html;                                        // report --html FILE, empty for none
 };

@@ -9,7 +9,7 @@ const SessionArgInfo kSessionArgInfo[7] = {
     {"--signature", "FILE", false, "the list's signature instead of its name with .sig (needs --trust)"},
     {"--verify", nullptr, false, "after the upgrade, check that every hub shows its new firmware"},
     {"--station", "NAME", false, "the station the history names (else TOLVANE_STATION, else the host)"},
-    {"--lot", "TEXT", false, "the lot of boards the history names (else TOLVANE_LOT)"},
+    {"--lot", "LOT", false, "the lot of boards the history names (else TOLVANE_LOT)"},
 };
 
 ApprovalOptions SessionArgs::Approval() const

@@ -28,7 +28,7 @@ struct SessionArgs {
     // --verify: after the upgrade a fresh scan must show every programmed
     // hub with its new firmware.
     bool verify = false;
-    // --station NAME, --lot TEXT: who the run is for, as its history records
+    // --station NAME, --lot LOT: who the run is for, as its history records
     // it; unset for the environment's or the host's (RunIdentity.h).
     std::optional<std::string> station;
     std::optional<std::string> lot;
