@@ -36,34 +36,6 @@ std::vector<std::string> LinesStarting(const std::string& text, const std::strin
     return lines;
 }
 
-std::vector<json> HistoryLines(const std::string& name)
-{
-    std::vector<json> lines;
-    std::istringstream in(ReadText(name));
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(json::parse(line, nullptr, false));
-    return lines;
-}
-
-// Waits (at most 20 s) until found says the text of the file holds what it
-// looks for.
-template <typename Found>
-bool AwaitFile(const std::string& name, Found found)
-{
-    for (int i = 0; i < 4000; ++i) {
-        if (found(ReadText(name)))
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-}
-
-bool AwaitBoards(std::size_t boards)
-{
-    return AwaitFile("out.txt",
-                     [boards](const std::string& text) { return LinesStarting(text, "board ").size() >= boards; });
-}
-
 class LoopTest : public CliFixture {
 protected:
     void SetUp() override
@@ -96,6 +68,34 @@ protected:
 
 #ifndef _WIN32
 namespace {
+std::vector<json> HistoryLines(const std::string& name)
+{
+    std::vector<json> lines;
+    std::istringstream in(ReadText(name));
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(json::parse(line, nullptr, false));
+    return lines;
+}
+
+// Waits (at most 20 s) until found says the text of the file holds what it
+// looks for.
+template <typename Found>
+bool AwaitFile(const std::string& name, Found found)
+{
+    for (int i = 0; i < 4000; ++i) {
+        if (found(ReadText(name)))
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+}
+
+bool AwaitBoards(std::size_t boards)
+{
+    return AwaitFile("out.txt",
+                     [boards](const std::string& text) { return LinesStarting(text, "board ").size() >= boards; });
+}
+
 struct Loop {
     pid_t pid = -1;
 };
