@@ -20,22 +20,6 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
-std::string ReadText(const std::string& name)
-{
-    std::ifstream in(name, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::vector<std::string> LinesStarting(const std::string& text, const std::string& start)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(start, 0) == 0)
-            lines.push_back(line);
-    return lines;
-}
-
 class LoopTest : public CliFixture {
 protected:
     void SetUp() override
@@ -68,6 +52,22 @@ protected:
 
 #ifndef _WIN32
 namespace {
+std::string ReadText(const std::string& name)
+{
+    std::ifstream in(name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> LinesStarting(const std::string& text, const std::string& start)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(start, 0) == 0)
+            lines.push_back(line);
+    return lines;
+}
+
 std::vector<json> HistoryLines(const std::string& name)
 {
     std::vector<json> lines;
