@@ -3,8 +3,8 @@
 // what it prints is safe to show, in text and in JSON alike; fed in two
 // pieces it reads what it reads whole.
 #include "FuzzSupport.h"
-#include "HistoryReport.h"
 #include "HistoryReader.h"
+#include "HistoryReport.h"
 #include "ShownText.h"
 
 #include <string>

@@ -20,6 +20,38 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
+class LoopTest : public CliFixture {
+protected:
+    void SetUp() override
+    {
+        dir.Write("SpiFlash.ini", CliIni(0));
+        WriteImage("HUB460.BIN", CliImage(0x0D12, 0x08, 0x9021));
+        WriteImage("GL.BIN", CliImage(0x0D13, 0x00, 0x0655));
+        dir.Write("approved.txt", ReferenceSha256("Bin/HUB460.BIN") + "  Bin/HUB460.BIN\n" +
+                                      ReferenceSha256("Bin/GL.BIN") + "  Bin/GL.BIN\n");
+        Plug("");
+    }
+
+    // A new board: its hubs, with no record of an earlier programming. A
+    // bench read half-written shows no hubs, as a board being plugged in.
+    void Plug(const std::string& hubs)
+    {
+        dir.Remove("HubBench.ini.state");
+        WriteBench(dir, hubs);
+    }
+    static std::string Hub460(int n, const std::string& more = "")
+    {
+        return HubSection(n, 0x3C5E, 0x0460, 0x8011, n, "PortIndex=1\nChipVersion=0xB2\n" + more);
+    }
+    static std::string Hub0610(int n, const std::string& more = "")
+    {
+        return HubSection(n, 0x05E3, 0x0610, 0x0654, n, "PortIndex=4\nChipVersion=0x10\n" + more);
+    }
+};
+} // namespace
+
+#ifndef _WIN32
+namespace {
 std::string ReadText(const std::string& name)
 {
     std::ifstream in(name, std::ios::binary);
@@ -64,38 +96,6 @@ bool AwaitBoards(std::size_t boards)
                      [boards](const std::string& text) { return LinesStarting(text, "board ").size() >= boards; });
 }
 
-class LoopTest : public CliFixture {
-protected:
-    void SetUp() override
-    {
-        dir.Write("SpiFlash.ini", CliIni(0));
-        WriteImage("HUB460.BIN", CliImage(0x0D12, 0x08, 0x9021));
-        WriteImage("GL.BIN", CliImage(0x0D13, 0x00, 0x0655));
-        dir.Write("approved.txt", ReferenceSha256("Bin/HUB460.BIN") + "  Bin/HUB460.BIN\n" +
-                                      ReferenceSha256("Bin/GL.BIN") + "  Bin/GL.BIN\n");
-        Plug("");
-    }
-
-    // A new board: its hubs, with no record of an earlier programming. A
-    // bench read half-written shows no hubs, as a board being plugged in.
-    void Plug(const std::string& hubs)
-    {
-        dir.Remove("HubBench.ini.state");
-        WriteBench(dir, hubs);
-    }
-    static std::string Hub460(int n, const std::string& more = "")
-    {
-        return HubSection(n, 0x3C5E, 0x0460, 0x8011, n, "PortIndex=1\nChipVersion=0xB2\n" + more);
-    }
-    static std::string Hub0610(int n, const std::string& more = "")
-    {
-        return HubSection(n, 0x05E3, 0x0610, 0x0654, n, "PortIndex=4\nChipVersion=0x10\n" + more);
-    }
-};
-} // namespace
-
-#ifndef _WIN32
-namespace {
 struct Loop {
     pid_t pid = -1;
 };

@@ -2,6 +2,8 @@
 // renamed or retyped field fails here. Validated by python3-jsonschema.
 #include "CliFixture.h"
 
+#include <filesystem>
+
 #ifndef _WIN32
 namespace {
 const std::string kSchemas = TOLVANE_SOURCE_DIR "/docs/schema/";
@@ -44,6 +46,13 @@ TEST_F(SchemaTest, ReportsHistoryLinesAndHistoryReportsMatchTheirSchemas)
     // A failed write, and a scan that fails.
     WriteDemo(0, "UpdateResult=4\n");
     Keep("failed.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 1);
+    // Hubs refused by the list, and one that finds no image: each with its reason.
+    dir.Write("other.txt",
+              std::string(64, 'a') + "  Bin/HUB460.BIN\n" + ReferenceSha256("Bin/GL.BIN") + "  Bin/GL.BIN\n");
+    Keep("refused.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl", "--approved", "other.txt"},
+         1);
+    std::filesystem::remove("Bin/GL.BIN");
+    Keep("noimage.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 1);
     dir.Write("HubBench.ini", "[Library]\nVersion=1\n");
     Keep("noscan.json", {"upgrade", "--settle-ms", "0", "--json", "--history", "h.jsonl"}, 1);
     // An earlier version's line, and one that is not the history's.
@@ -58,7 +67,7 @@ TEST_F(SchemaTest, ReportsHistoryLinesAndHistoryReportsMatchTheirSchemas)
     Keep("problems.json", {"history", "--json", "h.jsonl"}, 1);
 
     ExpectValid("report.schema.json", {"scan.json", "plan.json", "upgrade.json", "again.json", "approvedplan.json",
-                                       "approved.json", "failed.json", "noscan.json"});
+                                       "approved.json", "failed.json", "refused.json", "noimage.json", "noscan.json"});
     ExpectValid("history-line.schema.json", {"lines.jsonl"});
     ExpectValid("history-report.schema.json", {"history.json", "problems.json"});
 }

@@ -78,10 +78,10 @@ std::string ListLine(unsigned number, unsigned depth, unsigned pid, unsigned ver
 {
     char line[96];
     if (pid == 0x0460 || pid == 0x0461)
-        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 3C5E/%04X, FW Version = V%X.%X%X\r\n", number, depth,
-                      pid, version >> 4 & 0xF, version & 0xF, version >> 12);
+        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 3C5E/%04X, FW Version = V%X.%X%X\n", number, depth, pid,
+                      version >> 4 & 0xF, version & 0xF, version >> 12);
     else
-        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 05E3/%04X, FW Version = %04X\r\n", number, depth, pid,
+        std::snprintf(line, sizeof line, "(%u)Depth%u, V/PID = 05E3/%04X, FW Version = %04X\n", number, depth, pid,
                       version);
     return line;
 }
@@ -91,9 +91,9 @@ TEST_F(Umockdev, SpecialChainIsListedFromTheRootDown)
 {
     const ProcessResult result = Cli("chain-3c5e-0460", "scan");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
-                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
-                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n");
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\n"
+                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\n"
+                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\n");
     EXPECT_EQ(result.err, "");
 }
 
@@ -101,9 +101,9 @@ TEST_F(Umockdev, OrdinaryHubShowsItsUsb2AndUsb3PartsByBus)
 {
     const ProcessResult result = Cli("ordinary-u2-u3", "scan");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
-                                                "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
-                                                "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n");
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\n"
+                                                "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\n"
+                                                "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\n");
 }
 
 TEST_F(Umockdev, TreesWithoutAMatchingHubFindNoDevice)
@@ -113,7 +113,7 @@ TEST_F(Umockdev, TreesWithoutAMatchingHubFindNoDevice)
     for (const char* devices : {"foreign-hub", "not-a-hub", ""}) {
         const ProcessResult result = Cli(devices, "scan");
         EXPECT_EQ(result.exitCode, 1) << devices;
-        EXPECT_EQ(result.out, std::string(kNotes) + "!!!No device found!\r\n") << devices;
+        EXPECT_EQ(result.out, std::string(kNotes) + "!!!No device found!\n") << devices;
         EXPECT_EQ(result.err, "") << devices;
     }
 }
@@ -122,7 +122,7 @@ TEST_F(Umockdev, MoreThan32HubsListTheFirst32InTreeOrder)
 {
     const ProcessResult result = Cli("many-hubs", "scan");
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    std::string expected = std::string(kNotes) + "32 devices found:\r\n";
+    std::string expected = std::string(kNotes) + "32 devices found:\n";
     unsigned number = 0;
     // Port 10 after port 9, although "2-10" sorts before "2-9" as text.
     for (unsigned a : {1u, 2u, 3u, 4u, 9u, 10u}) {
@@ -162,11 +162,11 @@ TEST_F(Umockdev, AHubWithoutTheKernelsHubDriverCountsAsAMissingFilterDriver)
         const ProcessResult result = Cli(devices, "scan");
         EXPECT_EQ(result.exitCode, 1) << devices;
         EXPECT_EQ(result.out, std::string(kNotes) +
-                                  "1. Initialzation()\r\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\r\n"
-                                  "\t1.2 LoadSettingFromIni()\r\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \r\n"
-                                  "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \r\n"
-                                  "[Misc] Found  StringCompare:0  \r\n\t\t"
-                                  "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\r\n")
+                                  "1. Initialzation()\n\t1.1 GetDllInfo()\tAPI Version: 4c010000\n"
+                                  "\t1.2 LoadSettingFromIni()\n\t\t[TargetID_U3] Found  [TargetID_U2] Found  \n"
+                                  "\t\t3C5E0460=0D12 3  3C5E0461=0D12 3  05E30610=0D13 3  05E30612=0D14 2  \n"
+                                  "[Misc] Found  StringCompare:0  \n\t\t"
+                                  "\t1.3 IsDriverInstallNeeded()!!!Error Filter Driver not found!!\n")
             << devices;
     }
 }
@@ -176,13 +176,13 @@ TEST_F(Umockdev, UpgradeHandsEveryHubToTheLibraryWhichRefusesIt)
     WriteSpecialImage(dir);
     const ProcessResult result = Cli("chain-3c5e-0460", "upgrade");
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\r\n"
-                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
-                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n"
-                                                "ISP in device(2) is being upgraded.\r\n"
-                                                "!!!Error Device(2):=> Upgrade failed\r\n"
-                                                "ISP in device(1) is being upgraded.\r\n"
-                                                "!!!Error Device(1):=> Upgrade failed\r\n");
+    EXPECT_EQ(result.out, std::string(kNotes) + "2 devices found:\n"
+                                                "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\n"
+                                                "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\n"
+                                                "ISP in device(2) is being upgraded.\n"
+                                                "!!!Error Device(2):=> Upgrade failed\n"
+                                                "ISP in device(1) is being upgraded.\n"
+                                                "!!!Error Device(1):=> Upgrade failed\n");
     EXPECT_EQ(result.err, kRefusedNote);
 }
 
@@ -206,13 +206,13 @@ TEST_F(Umockdev, OrdinaryHubsFindNoImageWithoutTheirChipVersion)
     WriteSpecialImage(dir);
     const ProcessResult result = Cli("ordinary-u2-u3", "upgrade");
     EXPECT_EQ(result.exitCode, 1);
-    const std::string noImage = "  !!!Error. Either the FW not found\r\n  Or FW is incorrect for HUB chip version\r\n";
+    const std::string noImage = "  !!!Error. Either the FW not found\n  Or FW is incorrect for HUB chip version\n";
     EXPECT_EQ(result.out, std::string(kNotes) +
-                              "2 devices found:\r\n"
-                              "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\r\n"
-                              "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\r\n" +
-                              noImage + "!!!Error Device(2):=> Upgrade failed\r\n" + noImage +
-                              "!!!Error Device(1):=> Upgrade failed\r\n");
+                              "2 devices found:\n"
+                              "(1)Depth1, V/PID = 05E3/0612, FW Version = 0654\n"
+                              "(2)Depth1, V/PID = 05E3/0610, FW Version = 0654\n" +
+                              noImage + "!!!Error Device(2):=> Upgrade failed\n" + noImage +
+                              "!!!Error Device(1):=> Upgrade failed\n");
     // No hub reached the library; each note says why no image fits.
     EXPECT_EQ(result.err, "tolvane-cli: hub 2: no image fits; the nearest, HUB460.BIN: target identifier 0D12, hub "
                           "needs 0D13 ([TargetID_U3] 05E30610=0D13)\n"
@@ -225,17 +225,17 @@ TEST_F(Umockdev, AnUnknownSelectionIsReportedAndFindsNothing)
     SetEnv("TOLVANE_HUBS", "real");
     const ProcessResult result = Cli("chain-3c5e-0460", "scan");
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_NE(result.out.find("\tAPI Version: 0\r\n"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("!!!Error Filter Driver not found!!\r\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\tAPI Version: 0\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("!!!Error Filter Driver not found!!\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.err, "ZQ460API: TOLVANE_HUBS=real is neither bench nor system; no hubs reported\n");
 }
 
 // The option and the variable choose alike; the option wins over the variable.
 TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
 {
-    const std::string chain = std::string(kNotes) + "2 devices found:\r\n"
-                                                    "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\r\n"
-                                                    "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\r\n";
+    const std::string chain = std::string(kNotes) + "2 devices found:\n"
+                                                    "(1)Depth1, V/PID = 3C5E/0460, FW Version = V2.19\n"
+                                                    "(2)Depth2, V/PID = 3C5E/0460, FW Version = V1.18\n";
     SetEnv("TOLVANE_HUBS", "");
     ProcessResult result = Run("chain-3c5e-0460", "tolvane-cli", {"--hubs", "system", "scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 0) << result.err;
@@ -244,7 +244,7 @@ TEST_F(Umockdev, HubsOptionChoosesTheTreeOrTheBench)
     SetEnv("TOLVANE_HUBS", "system");
     result = Run("chain-3c5e-0460", "tolvane-cli", {"--hubs", "bench", "scan", "--settle-ms", "0"});
     EXPECT_EQ(result.exitCode, 1) << "no bench here: no filter driver key";
-    EXPECT_NE(result.out.find("API Version: 0\r\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("API Version: 0\n"), std::string::npos) << result.out;
     EXPECT_EQ(result.out.find("devices found"), std::string::npos) << result.out;
 }
 
