@@ -93,7 +93,6 @@ void CTolvaneDlg::SetLamp(std::uint8_t state)
     }
 }
 
-namespace {
 SessionOptions WindowSessionOptions(const WindowOptions& options)
 {
     SessionOptions session;
@@ -108,6 +107,7 @@ SessionOptions WindowSessionOptions(const WindowOptions& options)
     return session;
 }
 
+namespace {
 // Why a session whose Prepare failed did not start, in one sentence.
 std::string NotStarted(const UpgradeSession& session)
 {

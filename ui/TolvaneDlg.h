@@ -23,6 +23,10 @@ extern const wchar_t kUpgradeCompletedText[];
 
 class BoardLoop;
 class UpgradeSession;
+struct SessionOptions;
+
+// What a press (and each board of the loop) hands the upgrade session.
+SessionOptions WindowSessionOptions(const WindowOptions& options);
 
 class CTolvaneDlg : public IUpgraderWindow {
 public:

@@ -8,20 +8,6 @@
 #include "resource.h"
 
 namespace {
-SessionOptions LoopSessionOptions(const WindowOptions& options)
-{
-    SessionOptions session;
-    session.program = "Tolvane";
-    session.version = TOLVANE_VERSION;
-    session.history = options.history;
-    session.verify = options.verify;
-    session.station = options.station;
-    session.lot = options.lot;
-    if (options.approved)
-        session.approval = options.Approval();
-    return session;
-}
-
 std::string LoopCounts(const BoardLoop& loop)
 {
     return BoardCounts(loop.Passed(), loop.Failed());
@@ -83,7 +69,7 @@ void CTolvaneDlg::RunDueBoard()
     FillLampWith(kLampYellow);
     bool passed = false;
     const BoardResult result =
-        m_loop->RunBoard(LoopSessionOptions(m_options), [this, &passed](UpgradeSession& session) {
+        m_loop->RunBoard(WindowSessionOptions(m_options), [this, &passed](UpgradeSession& session) {
             return OptionsUsable() ? DriveSession(session, passed) : static_cast<int>(kExitUsage);
         });
     FillLampWith(result.Passed() ? kLampGreen : kLampRed);
