@@ -8,7 +8,9 @@
 #           them too); libcrypto for image digests; clang-format for the
 #           format check; python3-jsonschema to hold the JSON documents to
 #           their schemas; jq, which the benchmark reads a history with
-#           beside tolvane-cli
+#           beside tolvane-cli; Chromium, its WebDriver and Pillow, with
+#           which a test opens the line report's page in a browser and
+#           looks at its screenshot
 #   all     (default) also the MinGW-w64 cross compilers, Wine (64-bit and, for
 #           the 32-bit launcher, 32-bit), Xvfb and fonts for the windows
 # Safe to run again. Needs root (it runs apt-get).
@@ -27,7 +29,8 @@ native=(build-essential cmake pkg-config git libgtest-dev googletest
   qt6-base-dev qt6-base-dev-tools libgl-dev fonts-liberation
   clang libclang-rt-14-dev
   libudev-dev umockdev libumockdev-dev libcli11-dev nlohmann-json3-dev
-  libssl-dev clang-format python3-jsonschema jq)
+  libssl-dev clang-format python3-jsonschema jq
+  chromium chromium-driver python3-pil)
 cross=(
   mingw-w64 g++-mingw-w64-x86-64 g++-mingw-w64-i686 binutils-mingw-w64
   wine wine64
