@@ -214,6 +214,8 @@ void TakeLine(Account& account, const ReadLine& line, std::uint64_t number)
     }
 }
 
+constexpr std::uint64_t kFingerprintStart = 1469598103934665603ull;
+
 // FNV-1a over the line and its end.
 std::uint64_t Fingerprint(std::uint64_t hash, const std::string& text)
 {
@@ -313,14 +315,20 @@ void HistoryReader::Take(const std::string& text, std::uint64_t number)
         Problem(number, "not a history line");
         return;
     }
+    const std::uint64_t fingerprint = Fingerprint(kFingerprintStart, text);
+    if (Repeats(line.run, fingerprint)) {
+        Problem(number, "a repeat of an earlier line of its run");
+        return;
+    }
     HeldRun& held = RunOf(line.run, line.time, line.host);
+    Remember(held, fingerprint);
     held.run.fingerprint = Fingerprint(held.run.fingerprint, text);
     held.run.endTime = line.time;
     Account account(held, m_heldBytes);
     TakeLine(account, line, number);
     // A run that ended takes no more lines; another with its id is new.
     if (held.closed)
-        m_open.erase(held.run.run);
+        Retire(held);
     Release();
 }
 
@@ -332,7 +340,8 @@ void HistoryReader::Release()
         ReportFront();
     while (!m_held.empty() && (m_held.size() > kHeldRuns || m_heldBytes > kHeldBytes)) {
         HeldRun& front = m_held.front();
-        m_open.erase(front.run.run);
+        if (!front.closed)
+            Retire(front);
         front.run.reportedEarly = true;
         ++m_reportedEarly;
         ReportFront();
@@ -361,6 +370,40 @@ void HistoryReader::Problem(std::uint64_t number, const char* problem)
     ++m_problemCount;
     if (m_problems.size() < kListedProblems)
         m_problems.push_back(HistoryProblem{number, problem});
+}
+
+bool HistoryReader::Repeats(const std::string& id, std::uint64_t line) const
+{
+    const auto open = m_open.find(id);
+    if (open != m_open.end())
+        return open->second->lines.count(line) > 0;
+    for (const auto& [ended, lines] : m_ended)
+        if (ended == id && lines.count(line) > 0)
+            return true;
+    return false;
+}
+
+// Roughly what a fingerprint takes in a hash set.
+constexpr std::size_t kRememberedBytes = 32;
+
+void HistoryReader::Remember(HeldRun& held, std::uint64_t line)
+{
+    if (held.lines.size() >= kRememberedLines)
+        return;
+    held.lines.insert(line);
+    Account(held, m_heldBytes).Add(kRememberedBytes);
+}
+
+// The run takes no more lines; its own are remembered a while among the
+// ended runs'.
+void HistoryReader::Retire(HeldRun& held)
+{
+    m_open.erase(held.run.run);
+    Account(held, m_heldBytes).Remove(held.lines.size() * kRememberedBytes);
+    m_ended.emplace_front(held.run.run, std::move(held.lines));
+    held.lines.clear();
+    if (m_ended.size() > kEndedRemembered)
+        m_ended.pop_back();
 }
 
 HeldRun& HistoryReader::RunOf(const std::string& id, const std::string& time, const std::string& host)

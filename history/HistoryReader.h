@@ -11,12 +11,21 @@
 // earliest is reported as it stands, marked reportedEarly and counted, and a
 // later line of it starts a run of its own. Within a run, of each kind of
 // hub at risk the first kListedPerRun are kept and the rest counted.
+//
+// A line that repeats one of its run byte for byte (every line carries its
+// time to the millisecond, so no run writes the same line twice) was
+// delivered twice, as a log shipper does after a restart: it is left out and
+// counted, so that a doubled write-start is no false interrupted write and a
+// doubled result no second hub. Repeats are known within the runs still open
+// and the last kEndedRemembered runs that ended, up to kRememberedLines lines
+// each.
 #ifndef TOLVANE_HISTORY_HISTORYREADER_H
 #define TOLVANE_HISTORY_HISTORYREADER_H
 
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <istream>
 #include <list>
@@ -24,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 // One hub's result as the line's report counts it; texts as the file holds
@@ -88,6 +98,8 @@ struct HeldRun {
     RunSummary run;
     // Write-start lines still waiting for their result, by hub index.
     std::map<unsigned, nlohmann::json> pending;
+    // Its lines' fingerprints, by which a repeat is known.
+    std::unordered_set<std::uint64_t> lines;
     std::size_t bytes = 0; // what its entries take, roughly
     bool closed = false;
 };
@@ -111,6 +123,8 @@ public:
     // the bytes their hubs take, past which the earliest is reported early.
     static constexpr std::size_t kHeldRuns = 1000;
     static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
+    static constexpr std::size_t kEndedRemembered = 64;
+    static constexpr std::size_t kRememberedLines = 1024;
 
     // Called with every run as it is reported, in the order of the runs'
     // first lines.
@@ -146,6 +160,9 @@ private:
     history::HeldRun& RunOf(const std::string& id, const std::string& time, const std::string& host);
     void Release();
     void ReportFront();
+    bool Repeats(const std::string& id, std::uint64_t line) const;
+    void Remember(history::HeldRun& held, std::uint64_t line);
+    void Retire(history::HeldRun& held);
 
     RunSink m_sink;
 
@@ -158,6 +175,8 @@ private:
     std::list<history::HeldRun> m_held;
     std::unordered_map<std::string, std::list<history::HeldRun>::iterator> m_open;
     std::size_t m_heldBytes = 0;
+    // The lines of the runs that ended last, newest first.
+    std::deque<std::pair<std::string, std::unordered_set<std::uint64_t>>> m_ended;
 
     std::vector<RunSummary> m_kept;
     std::uint64_t m_runCount = 0;

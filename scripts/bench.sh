@@ -185,10 +185,13 @@ history_read() {
   local dir=$cases/history-read file
   mkdir -p "$dir"
   file=$dir/history.jsonl
+  # Each line at a moment of its own, as a station writes them: the same
+  # line twice would be taken for one delivered twice.
   awk 'BEGIN {
     stamp = "{\"time\":\"2026-12-09T06:00:00.000Z\",\"host\":\"bench-7\",\"run\":\"00000000000000aa\""
     print stamp ",\"kind\":\"run-start\",\"program\":\"tolvane-cli\",\"programVersion\":\"1.0.0\"}"
     for (i = 0; i < 300000; i++) {
+      stamp = sprintf("{\"time\":\"2026-12-09T%02d:%02d:%02d.%03dZ\",\"host\":\"bench-7\",\"run\":\"00000000000000aa\"", 6 + int(i / 3600000), int(i / 60000) % 60, int(i / 1000) % 60, i % 1000)
       hub = sprintf(",\"hub\":{\"index\":%d,\"number\":%d,\"depth\":1,\"port\":1,\"vid\":\"3C5E\",\"pid\":\"0460\",\"manufacturer\":\"Tolvane Demo\",\"product\":\"USB3.2 Hub\"},\"oldVersion\":\"8011\",\"image\":{\"name\":\"HUB460.BIN\",\"firmwareVersion\":\"9021\"}", i % 32, i % 32 + 1)
       print stamp ",\"kind\":\"write-start\"" hub "}"
       if (i % 2 == 0)

@@ -5,6 +5,7 @@
 
 #include "Utf8.h"
 
+#include <cstdio>
 #include <filesystem>
 
 #ifndef _WIN32
@@ -117,9 +118,16 @@ TEST_F(HistoryHostileTest, EveryHostileHistoryIsAnsweredSafely)
 {
     const std::string write0 = Line("write-start", Hub(0) + Image("HUB.BIN"));
     const std::string done0 = Result(0, R"(,"outcome":"programmed","libraryResult":0,"verified":null)");
+    // Each at its own millisecond: the same line twice is a repeat.
     std::string many;
-    for (unsigned i = 0; i < 300; ++i)
-        many += Line("write-start", Hub(i % 32) + Image("HUB.BIN"));
+    for (unsigned i = 0; i < 300; ++i) {
+        std::string line = Line("write-start", Hub(i % 32) + Image("HUB.BIN"));
+        char ms[4];
+        std::snprintf(ms, sizeof ms, "%03u", i);
+        line.replace(line.find(".000Z"), 5, std::string(".") + ms + "Z");
+        many += line;
+    }
+    const std::string end = Line("run-end");
     const HostileCase cases[] = {
         {"a whole run", Start() + write0 + done0 + Line("run-end"), 0, "1 programmed", nullptr, 0},
         {"an image name of the wrong type", Start() + Line("write-start", Hub(0) + R"(,"image":{"name":5})"), 0,
@@ -152,6 +160,13 @@ TEST_F(HistoryHostileTest, EveryHostileHistoryIsAnsweredSafely)
         {"a verification of the wrong type", Start() + Line("verify", Hub(0) + R"(,"verified":"no")"), 0,
          "line 2: not a history line", nullptr, 1},
         {"300 open writes in one run", Start() + many, 1, "and 200 more writes interrupted", nullptr, 0},
+        {"a write-start delivered twice", Start() + write0 + write0 + done0 + end, 0,
+         "line 3: a repeat of an earlier line of its run", "interrupted", 1},
+        {"a result delivered twice", Start() + write0 + done0 + done0 + end, 0, ": 1 programmed\n", nullptr, 1},
+        {"a batch delivered again after its run ended", Start() + write0 + done0 + end + done0 + end, 0,
+         "6 lines, 1 runs", "interrupted", 2},
+        {"the same time but another hub", Start() + write0 + Line("write-start", Hub(1) + Image("HUB.BIN")), 1,
+         "line 3: interrupted while writing", "repeat", 0},
         {"bytes that are not UTF-8", Start() + "{\"run\":\"\xFF\"}\n" + write0, 1, "line 2: torn or not JSON", nullptr,
          1},
     };

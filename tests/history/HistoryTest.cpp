@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -172,6 +173,16 @@ std::string L(const std::string& kind, const std::string& more = "", const std::
            "}\n";
 }
 
+// line at its own moment, the n-th millisecond of the hour: no run writes
+// the same line twice, and the reader takes a repeat for one delivered twice.
+std::string At(std::string line, unsigned n)
+{
+    char moment[16];
+    std::snprintf(moment, sizeof moment, "%02u:%02u.%03uZ", n / 60000 % 60, n / 1000 % 60, n % 1000);
+    line.replace(line.find("00:00.000Z"), 10, moment);
+    return line;
+}
+
 std::string Hub(unsigned index)
 {
     return R"(,"hub":{"index":)" + std::to_string(index) + R"(,"number":)" + std::to_string(index + 1) + "}";
@@ -261,10 +272,10 @@ TEST(History, ReaderKeepsABoundedNumberOfEntriesPerRun)
     constexpr unsigned kEach = 2000; // twenty times what is listed
     std::string text = L("run-start");
     for (unsigned i = 0; i < kEach; ++i) {
-        text += L("write-start", Hub(i % 32));
-        text += L("write-start", Hub(i % 32)); // the first of the two never ended
-        text += L("result", Hub(i % 32) + R"(,"outcome":"failed","libraryResult":-1)");
-        text += L("verify", Hub(i % 32) + R"(,"verified":false,"versionAfter":null)");
+        text += At(L("write-start", Hub(i % 32)), 4 * i);
+        text += At(L("write-start", Hub(i % 32)), 4 * i + 1); // the first of the two never ended
+        text += At(L("result", Hub(i % 32) + R"(,"outcome":"failed","libraryResult":-1)"), 4 * i + 2);
+        text += At(L("verify", Hub(i % 32) + R"(,"verified":false,"versionAfter":null)"), 4 * i + 3);
     }
     text += L("write-start", Hub(5));
     const struct {
