@@ -288,7 +288,9 @@ bool ParseCliArgs(int argc, const char* const* argv, CliOptions& options, std::s
         options.showVersion = true;
         return true;
     } catch (const CLI::ParseError& failure) {
-        error = UnknownCommandError(app, argc, argv);
+        error = UnknownOptionError(app, argc, argv);
+        if (error.empty())
+            error = UnknownCommandError(app, argc, argv);
         if (error.empty())
             error = OneLine(failure.what());
         if (error.empty())

@@ -22,4 +22,9 @@ std::string UnknownCommandText(const std::string& word, const std::vector<std::s
 // names none of app's commands; empty when there is no such word.
 std::string UnknownCommandError(const CLI::App& app, int argc, const char* const* argv);
 
+// The line for the first word of the command line that looks like an option
+// but names none of its command's (or the program's own), with the nearest
+// of the command's options; empty when there is no such word.
+std::string UnknownOptionError(const CLI::App& app, int argc, const char* const* argv);
+
 #endif

@@ -86,6 +86,31 @@ TEST_F(CliConventionsTest, AnUnknownCommandSuggestsTheNearest)
     EXPECT_EQ(Cli({"-C", "upgrad"}).err.find("did you mean"), std::string::npos);
 }
 
+TEST_F(CliConventionsTest, AnUnknownOptionSuggestsTheNearestOfItsCommand)
+{
+    const struct {
+        std::vector<std::string> args;
+        std::string said;
+    } cases[] = {
+        {{"upgrade", "--histroy", "h.jsonl"}, "unknown option \"--histroy\" of upgrade; did you mean \"--history\"?"},
+        {{"--hbus", "bench", "scan"}, "unknown option \"--hbus\"; did you mean \"--hubs\"? ("},
+        {{"report", "--sinc=2026", "a.jsonl"}, "unknown option \"--sinc\" of report; did you mean \"--since\"?"},
+        // A value that starts with a dash is its option's, not an option.
+        {{"upgrade", "--station", "-x", "--jsn"}, "unknown option \"--jsn\" of upgrade; did you mean \"--json\"?"},
+        {{"-C.", "upgrade", "--verfy"}, "unknown option \"--verfy\" of upgrade; did you mean \"--verify\"?"},
+        {{"scan", "--xyzzy"}, "unknown option \"--xyzzy\" of scan (see"},
+        // Before its command, the word that names none is the error.
+        {{"-C", ".", "sacn", "--jsn"}, "unknown command \"sacn\"; did you mean \"scan\"?"},
+    };
+    for (const auto& c : cases) {
+        const ProcessResult result = Cli(c.args);
+        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(c.args);
+        EXPECT_EQ(result.out, "");
+        EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
+        EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
+    }
+}
+
 TEST_F(CliConventionsTest, HelpHasOneUsageBlockNoParserHintsAndEachCommandItsOwnExits)
 {
     const struct {
