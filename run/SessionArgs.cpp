@@ -156,11 +156,15 @@ bool ParseSessionArgs(const std::vector<std::string>& words, SessionArgs& args, 
 std::string SessionArgsUsage()
 {
     std::string usage;
-    for (const SessionArgInfo& info : kSessionArgInfo) {
-        std::string left = std::string("  ") + info.name + (info.value ? std::string(" ") + info.value : "");
-        if (left.size() < 20)
-            left.resize(20, ' ');
-        usage += left + " " + info.what + "\n";
-    }
+    for (const SessionArgInfo& info : kSessionArgInfo)
+        usage += UsageRow(info.name, info.value, info.what);
     return usage;
+}
+
+std::string UsageRow(const char* name, const char* value, const char* what)
+{
+    std::string left = std::string("  ") + name + (value ? std::string(" ") + value : "");
+    if (left.size() < 20)
+        left.resize(20, ' ');
+    return left + " " + what + "\n";
 }

@@ -64,5 +64,7 @@ bool ParseSessionArgs(const std::vector<std::string>& words, SessionArgs& args, 
 // The options as a usage text lists them, one a line, each line ending in
 // "\n": the name, its value and what it does.
 std::string SessionArgsUsage();
+// One such line, for an option of a front end's own.
+std::string UsageRow(const char* name, const char* value, const char* what);
 
 #endif

@@ -71,9 +71,8 @@ std::string RefusedCommandLineText(const std::string& error)
     return "Tolvane does not understand its command line: " + EscapeBytes(tolvane::platform::NameForShow(error)) +
            ".\n\n"
            "Usage: Tolvane [--history FILE] [--approved FILE [--trust KEY]... [--signature FILE]] [--verify]\n"
-           "               [--loop [--boards N]]\n" +
+           "               [--station NAME] [--lot LOT] [--loop [--boards N]]\n" +
            SessionArgsUsage() +
-           "  --loop               upgrade board after board: wait for its hubs, upgrade, wait until they go\n"
-           "  --boards N           end the loop after N boards\n"
-           "\nNo hub has been scanned or upgraded.\n";
+           UsageRow("--loop", nullptr, "upgrade board after board: wait for its hubs, upgrade, wait until they go") +
+           UsageRow("--boards", "N", "end the loop after N boards") + "\nNo hub has been scanned or upgraded.\n";
 }

@@ -102,9 +102,18 @@ TEST(WindowOptions, TheRefusalNamesTheWordEscapedAndListsEveryOption)
               0u)
         << text;
     EXPECT_EQ(text.find('\x1b'), std::string::npos);
-    for (const SessionArgInfo& info : kSessionArgInfo) {
-        const std::string shown = std::string("  ") + info.name + (info.value ? std::string(" ") + info.value : "");
-        EXPECT_NE(text.find("\n" + shown + " "), std::string::npos) << info.name << "\n" << text;
+    std::vector<std::pair<std::string, std::string>> options{{"--loop", ""}, {"--boards", "N"}};
+    for (const SessionArgInfo& info : kSessionArgInfo)
+        options.emplace_back(info.name, info.value ? info.value : "");
+    // Each option in the usage line and in a row of its own, whose text
+    // begins where every other row's does.
+    const std::string usage = text.substr(0, text.find("\n  --"));
+    for (const auto& [name, value] : options) {
+        const std::string shown = name + (value.empty() ? "" : " " + value);
+        EXPECT_NE(usage.find("[" + shown), std::string::npos) << name << "\n" << usage;
+        const std::size_t row = text.find("\n  " + shown + " ");
+        ASSERT_NE(row, std::string::npos) << name << "\n" << text;
+        EXPECT_EQ(text.find_first_not_of(' ', row + 3 + shown.size()) - row, 22u) << name << "\n" << text;
     }
     const std::string end = "\nNo hub has been scanned or upgraded.\n";
     EXPECT_EQ(text.substr(text.size() - end.size()), end);
