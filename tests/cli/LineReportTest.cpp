@@ -3,6 +3,7 @@
 // its figures against counts made from the lines themselves, copies counted
 // once, torn and endless runs, the time window, and its three formats.
 #include "CliFixture.h"
+#include "ProgramFolder.h"
 
 #include <sstream>
 
@@ -240,6 +241,50 @@ TEST_F(LineReportTest, JsonMatchesItsSchemaAndCsvHasTheJsonsBoards)
     const ProcessResult same = RunExecutable("/usr/bin/python3", {"-c", compare});
     EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
 }
+
+// One station's bad hour by real runs: a hub that ignores its new firmware,
+// the board tried again and passing, a run killed while it writes.
+TEST_F(LineReportTest, VerificationFailuresRetriesAndKilledRunsAreCountedAsTheLinesSayThem)
+{
+    WriteDemo(0, "NoVersionChange=1\n");
+    Upgrade("d.jsonl", {"--verify", "--station", "D", "--lot", "L9"}, 4);
+    WriteDemo(0);
+    Upgrade("d.jsonl", {"--verify", "--station", "D", "--lot", "L9"}, 0);
+    WriteDemo(0, "UpdateMs=20000\n");
+    std::error_code ignored;
+    fs::remove(dir.Path() / "HubBench.ini.state", ignored);
+    const ProcessResult killed = RunExecutable(
+        "/usr/bin/timeout", {"-s", "KILL", "3", (ProgramFolder() / "tolvane-cli").string(), "upgrade", "--settle-ms",
+                             "0", "--verify", "--station", "D", "--lot", "L9", "--history", "d.jsonl"});
+    // timeout passes the kill on to itself.
+    ASSERT_NE(killed.exitCode, 0) << killed.err;
+    const std::string lines = dir.Read("d.jsonl");
+    ASSERT_NE(lines.rfind("\"kind\":\"write-start\""), std::string::npos);
+    ASSERT_GT(lines.rfind("\"kind\":\"write-start\""), lines.rfind("\"kind\":\"run-start\"")) << lines;
+
+    const json report = Report({"d.jsonl"}, 1);
+    const std::map<std::string, int> outcomes = Outcomes({"d.jsonl"});
+    const json& totals = report["totals"];
+    const struct {
+        const char* field;
+        int expected;
+    } figures[] = {
+        {"boards", 3},
+        {"boardsPassed", 1},
+        {"unverified", 1},
+        {"interrupted", 1},
+        {"programmed", outcomes.at("programmed")},
+        {"hubs", outcomes.at("programmed") + 1},
+    };
+    for (const auto& f : figures)
+        EXPECT_EQ(totals[f.field], f.expected) << f.field << "\n" << totals.dump(2);
+    EXPECT_EQ(Find(report["failures"], "cause", "verification failed")["count"], 1);
+    EXPECT_EQ(Find(report["failures"], "cause", "interrupted while writing")["count"], 1);
+    EXPECT_EQ(Find(report["failures"], "cause", "no end line")["count"], 1);
+    EXPECT_EQ(report["atRiskCount"], 2);
+    EXPECT_EQ(Find(report["byLot"], "lot", "L9")["boards"], 3);
+}
+
 #endif
 
 TEST_F(LineReportTest, ThePageEscapesEveryTextAndStandsAlone)
