@@ -15,7 +15,10 @@ namespace {
 const char kStyle[] = "body{font:14px sans-serif;max-width:1200px;margin:1em auto;color:#222}"
                       "table{border-collapse:collapse;margin:.5em 0 1.5em}td,th{border:1px solid #bbb;"
                       "padding:2px 6px;text-align:right}td:first-child,th:first-child{text-align:left}"
-                      "svg{display:block;margin:.5em 0 1.5em;max-width:100%;height:auto}"
+                      "td{overflow-wrap:anywhere}"
+                      "svg{display:block;margin:.5em 0 .5em;max-width:100%;height:auto}"
+                      ".key{list-style:none;padding:0;margin:0 0 1.5em;display:flex;flex-wrap:wrap;gap:.2em 1.5em}"
+                      ".key li::before{content:\"\\25A0  \"}"
                       "@media print{body{max-width:none;font-size:10pt}section{break-inside:avoid}}";
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#17becf"};
 
@@ -80,7 +83,7 @@ std::string PageYieldChart(const json& summary)
     std::sort(periods.begin(), periods.end());
     const double width = 900, height = 240, left = 50, top = 10;
     const double step = periods.size() > 1 ? (width - left - 20) / static_cast<double>(periods.size() - 1) : 0;
-    std::string svg = "<svg viewBox=\"0 0 900 300\" width=\"900\" height=\"300\" role=\"img\" "
+    std::string svg = "<svg viewBox=\"0 0 900 280\" width=\"900\" height=\"280\" role=\"img\" "
                       "aria-label=\"yield over time per station\">";
     svg += "<line x1=\"50\" y1=\"250\" x2=\"880\" y2=\"250\" stroke=\"#888\"/><text x=\"5\" y=\"15\">100%</text>"
            "<text x=\"5\" y=\"250\">0%</text>";
@@ -88,6 +91,7 @@ std::string PageYieldChart(const json& summary)
         svg += "<text x=\"" + PageNumber(left + step * static_cast<double>(i)) + "\" y=\"270\" font-size=\"10\">" +
                PageHtml(periods[i]) + "</text>";
     std::size_t colour = 0;
+    std::string legend;
     for (const auto& [station, points] : lines) {
         const char* stroke = kColours[colour++ % (sizeof kColours / sizeof kColours[0])];
         std::string path;
@@ -103,10 +107,12 @@ std::string PageYieldChart(const json& summary)
         }
         svg += "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"" + std::string(stroke) + "\" points=\"" + path +
                "\"/>";
-        svg += "<text x=\"" + PageNumber(60 + 140.0 * static_cast<double>(colour - 1)) + "\" y=\"292\" fill=\"" +
-               stroke + "\">" + PageHtml(station) + "</text>";
+        // The key is text of the page, not of the picture: long station
+        // names wrap there instead of running into each other.
+        legend += "<li style=\"color:" + std::string(stroke) + "\">" + PageHtml(station) + "</li>";
     }
-    return "<section><h2>Yield over time per station</h2>" + svg + "</svg></section>";
+    return "<section><h2>Yield over time per station</h2>" + svg + "</svg><ul class=\"key\">" + legend +
+           "</ul></section>";
 }
 
 // Horizontal bars, longest first.

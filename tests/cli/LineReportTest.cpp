@@ -3,6 +3,7 @@
 // its figures against counts made from the lines themselves, copies counted
 // once, torn and endless runs, the time window, and its three formats.
 #include "CliFixture.h"
+#include "ProgramFolder.h"
 
 #include <sstream>
 
@@ -239,6 +240,30 @@ TEST_F(LineReportTest, JsonMatchesItsSchemaAndCsvHasTheJsonsBoards)
                           "sys.exit(0 if rows == want and len(rows) == 6 else print(rows, want) or 1)\n";
     const ProcessResult same = RunExecutable("/usr/bin/python3", {"-c", compare});
     EXPECT_EQ(same.exitCode, 0) << same.out << same.err;
+}
+
+// What a person sees in a real browser: every figure of the page, found by
+// its row's label and column's header, against the JSON of the same lines;
+// a page drawn, no sideways scroll at 1280 x 800, and a printout. The
+// screenshot stays in the build's screenshots folder.
+TEST_F(LineReportTest, ThePageInABrowserShowsTheJsonsFigures)
+{
+    WriteLine();
+    dir.Write("h.jsonl", HandRun("2026-12-08T10:00:00.000Z", "0000000000000001", "=HYPERLINK(\"x\"),\n<b>\\") +
+                             HandRun("2026-12-08T11:00:00.000Z", "0000000000000002", "A", false));
+    const std::vector<std::string> files{"a.jsonl", "b.jsonl", "c.jsonl", "h.jsonl"};
+    std::vector<std::string> args{"report", "--json"};
+    args.insert(args.end(), files.begin(), files.end());
+    dir.Write("report.json", Cli(args).out);
+    args[1] = "--html";
+    args.insert(args.begin() + 2, "page.html");
+    ASSERT_EQ(Cli(args).exitCode, 1);
+    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
+    fs::create_directories(folder);
+    const ProcessResult seen =
+        RunExecutable("/usr/bin/python3", {TOLVANE_SOURCE_DIR "/tests/cli/check_report_page.py", "page.html",
+                                           "report.json", (folder / "line-report-test.png").string()});
+    EXPECT_EQ(seen.exitCode, 0) << seen.out << seen.err;
 }
 #endif
 
