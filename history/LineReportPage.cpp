@@ -19,7 +19,9 @@ const char kStyle[] = "body{font:14px sans-serif;max-width:1200px;margin:1em aut
                       "svg{display:block;margin:.5em 0 .5em;max-width:100%;height:auto}"
                       ".key{list-style:none;padding:0;margin:0 0 1.5em;display:flex;flex-wrap:wrap;gap:.2em 1.5em}"
                       ".key li::before{content:\"\\25A0  \"}"
-                      "@media print{body{max-width:none;font-size:10pt}section{break-inside:avoid}}";
+                      // Printed, the twelve columns of a tally fit the width of an A4 page.
+                      "@media print{body{max-width:none;margin:0;font-size:9pt}td,th{padding:1px 3px}"
+                      "section{break-inside:avoid}}";
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#17becf"};
 
 std::string PageHtml(const json& value)
@@ -68,6 +70,21 @@ std::string PageCountTable(const json& list, const char* title, const char* key)
     return html + "</table></section>";
 }
 
+const double kPlotTop = 10, kPlotBottom = 250, kPlotRight = 860;
+
+// The yield axis: a grid line and its label every 25 %.
+std::string PageYieldAxis()
+{
+    std::string svg;
+    for (int percent = 0; percent <= 100; percent += 25) {
+        const std::string y = PageNumber(kPlotBottom - (kPlotBottom - kPlotTop) * percent / 100.0);
+        svg += "<line x1=\"60\" y1=\"" + y + "\" x2=\"" + PageNumber(kPlotRight + 10) + "\" y2=\"" + y +
+               "\" stroke=\"" + (percent == 0 ? "#888" : "#ddd") + "\"/><text x=\"52\" y=\"" + y +
+               "\" dy=\"4\" font-size=\"12\" text-anchor=\"end\">" + std::to_string(percent) + "%</text>";
+    }
+    return svg;
+}
+
 // One line per station over the periods, yield from 0 to 100 %.
 std::string PageYieldChart(const json& summary)
 {
@@ -81,15 +98,20 @@ std::string PageYieldChart(const json& summary)
             lines[row["station"].get<std::string>()][period] = row["yield"].get<double>();
     }
     std::sort(periods.begin(), periods.end());
-    const double width = 900, height = 240, left = 50, top = 10;
-    const double step = periods.size() > 1 ? (width - left - 20) / static_cast<double>(periods.size() - 1) : 0;
-    std::string svg = "<svg viewBox=\"0 0 900 280\" width=\"900\" height=\"280\" role=\"img\" "
-                      "aria-label=\"yield over time per station\">";
-    svg += "<line x1=\"50\" y1=\"250\" x2=\"880\" y2=\"250\" stroke=\"#888\"/><text x=\"5\" y=\"15\">100%</text>"
-           "<text x=\"5\" y=\"250\">0%</text>";
-    for (std::size_t i = 0; i < periods.size(); ++i)
-        svg += "<text x=\"" + PageNumber(left + step * static_cast<double>(i)) + "\" y=\"270\" font-size=\"10\">" +
+    const double left = 70;
+    const double step = periods.size() > 1 ? (kPlotRight - left) / static_cast<double>(periods.size() - 1) : 0;
+    std::string svg = "<svg viewBox=\"0 0 900 330\" width=\"900\" height=\"330\" role=\"img\" "
+                      "aria-label=\"yield over time per station\">" +
+                      PageYieldAxis();
+    // Slanted period names need about 16 units each; beyond that only every
+    // so many is named, the first always.
+    const std::size_t every = step > 0 && step < 16 ? static_cast<std::size_t>(16 / step) + 1 : 1;
+    for (std::size_t i = 0; i < periods.size(); i += every) {
+        const std::string x = PageNumber(left + step * static_cast<double>(i));
+        svg += "<text x=\"" + x + "\" y=\"" + PageNumber(kPlotBottom + 14) + "\" font-size=\"11\" " +
+               "text-anchor=\"end\" transform=\"rotate(-40 " + x + " " + PageNumber(kPlotBottom + 14) + ")\">" +
                PageHtml(periods[i]) + "</text>";
+    }
     std::size_t colour = 0;
     std::string legend;
     for (const auto& [station, points] : lines) {
@@ -100,7 +122,7 @@ std::string PageYieldChart(const json& summary)
             if (found == points.end())
                 continue;
             const double x = left + step * static_cast<double>(i);
-            const double y = top + (1.0 - found->second) * height;
+            const double y = kPlotTop + (1.0 - found->second) * (kPlotBottom - kPlotTop);
             path += PageNumber(x) + "," + PageNumber(y) + " ";
             svg +=
                 "<circle cx=\"" + PageNumber(x) + "\" cy=\"" + PageNumber(y) + "\" r=\"3\" fill=\"" + stroke + "\"/>";

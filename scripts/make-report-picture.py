@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws docs/line-report.png, the line report's page for the line
 engineer's guide: three stations upgrade the demo bench for real with the
-built tolvane-cli (station B's last board fails on its third hub), then
+built tolvane-cli over what looks like four hours (each board's lines are
+moved back by whole hours once written, the only change made to them), then
 `tolvane-cli report --html` makes the page and headless Chromium takes its
 picture at 1280 pixels wide, the whole page long. Needs the native build of
 tolvane-cli, tolvane-mkimage and the simulated library, and Chromium with
@@ -9,10 +10,11 @@ chromedriver (scripts/install-deps.sh).
 
     python3 scripts/make-report-picture.py [BIN_DIR [OUTPUT.png]]
 
-The times in the page are those of the run, so the picture differs from one
-run to the next only there.
+Only the times in the page change from one drawing to the next.
 """
 
+import datetime
+import json
 import os
 import re
 import subprocess
@@ -25,17 +27,31 @@ sys.path.insert(0, os.path.join(SOURCE, "tests", "support"))
 from webdriver import Browser  # noqa: E402
 
 WIDTH = 1280
-# Station, lot, the options of each board's upgrade, and whether the
+HOURS = 4
+# Hour, station, lot, the options of the board's upgrade, and whether the
 # bench's third hub fails its write on that board.
 BOARDS = [
-    ("A", "L1", ["--verify"], False),
-    ("A", "L1", ["--verify"], False),
-    ("A", "L2", ["--verify"], False),
-    ("B", "L1", [], False),
-    ("B", "L2", ["--verify"], True),
-    ("C", "L2", ["--verify"], False),
-    ("C", "L2", ["--verify"], False),
+    (0, "A", "L1", ["--verify"], False),
+    (0, "B", "L1", [], False),
+    (0, "C", "L1", ["--verify"], False),
+    (1, "A", "L1", ["--verify"], False),
+    (1, "B", "L1", ["--verify"], False),
+    (1, "C", "L1", [], False),
+    (2, "A", "L2", ["--verify"], True),
+    (2, "B", "L2", ["--verify"], False),
+    (2, "C", "L2", ["--verify"], False),
+    (3, "A", "L2", ["--verify"], False),
+    (3, "B", "L2", ["--verify"], True),
+    (3, "C", "L2", ["--verify"], False),
 ]
+
+
+def moved(line, hours):
+    """A history line with its time hours earlier."""
+    record = json.loads(line)
+    when = datetime.datetime.strptime(record["time"], "%Y-%m-%dT%H:%M:%S.%fZ") - datetime.timedelta(hours=hours)
+    record["time"] = when.strftime("%Y-%m-%dT%H:%M:%S.") + "%03dZ" % (when.microsecond // 1000)
+    return json.dumps(record, ensure_ascii=False, separators=(",", ":")) + "\n"
 
 
 def bench(work, fail_third):
@@ -58,16 +74,22 @@ def main():
     with tempfile.TemporaryDirectory(prefix="tolvane-report-picture-") as work:
         subprocess.run(["bash", os.path.join(HERE, "make-demo-folder.sh"), bin_dir, work], check=True)
         histories = []
-        for station, lot, options, fail_third in BOARDS:
+        board_history = os.path.join(work, "board.jsonl")
+        for hour, station, lot, options, fail_third in BOARDS:
             bench(work, fail_third)
-            history = f"{station}.jsonl"
-            if history not in histories:
-                histories.append(history)
-            command = [cli, "-C", work, "upgrade", "--settle-ms", "0", "--history", history,
+            command = [cli, "-C", work, "upgrade", "--settle-ms", "0", "--history", board_history,
                        "--station", station, "--lot", lot] + options
             result = subprocess.run(command, stdout=subprocess.DEVNULL)
             if result.returncode != (1 if fail_third else 0):
                 sys.exit(f"make-report-picture: {' '.join(command)} ended with {result.returncode}")
+            history = f"{station}.jsonl"
+            if history not in histories:
+                histories.append(history)
+            with open(board_history, encoding="utf-8") as f:
+                lines = [moved(line, HOURS - 1 - hour) for line in f if line.strip()]
+            os.remove(board_history)
+            with open(os.path.join(work, history), "a", encoding="utf-8") as f:
+                f.writelines(lines)
         page = os.path.join(work, "report.html")
         subprocess.run([cli, "-C", work, "report", "--html", page] + histories, stdout=subprocess.DEVNULL)
         with Browser(WIDTH, 800) as browser:

@@ -39,6 +39,19 @@ return Array.from(document.querySelectorAll('section')).map(section => ({
 }));
 """
 
+# The page's own print rules applied on screen, so that the layout a printer
+# gets can be measured at the width of a printed page.
+PRINT_RULES_ON_SCREEN = """
+for (const sheet of Array.from(document.styleSheets))
+  for (const rule of Array.from(sheet.cssRules))
+    if (rule.media && rule.media.mediaText.includes('print'))
+      for (const inner of Array.from(rule.cssRules))
+        sheet.insertRule(inner.cssText, sheet.cssRules.length);
+return [document.documentElement.scrollWidth, window.innerWidth];
+"""
+# A4 upright at 96 pixels an inch, less Chromium's margins of 1 cm.
+PRINTED_WIDTH = 718
+
 TALLY_COLUMNS = {
     "boards": "boards",
     "passed": "boardsPassed",
@@ -153,10 +166,15 @@ def check_timing(check, section, summary):
 
 
 def check_yield_chart(check, section, summary):
-    """Each station's points sit at its periods' yields (0 % at 250, 100 % at 10)."""
+    """Each station's points, left to right, sit at its periods' yields
+    (0 % at 250, 100 % at 10), under the period's name where one is shown."""
     periods = sorted({row["period"] for row in summary["byStationPeriod"]})
-    axis = [t for t in section["texts"] if t["y"] == 270]
-    check.equal("yield chart: periods", [t["text"] for t in axis], [shown(p) for p in periods])
+    axis = [t for t in section["texts"] if t["y"] > 250]
+    names = [t["text"] for t in axis]
+    shown_periods = [shown(p) for p in periods]
+    check.true(f"yield chart: periods {names} are not a selection of {shown_periods} from the first",
+               names and names[0] == shown_periods[0] and all(n in shown_periods for n in names)
+               and names == sorted(names, key=shown_periods.index))
     x_of = {t["text"]: t["x"] for t in axis}
     legend = {norm(item["text"]): item["colour"] for item in section["legend"]}
     stations = sorted({shown(row["station"]) for row in summary["byStationPeriod"] if row["yield"] is not None})
@@ -167,11 +185,14 @@ def check_yield_chart(check, section, summary):
             continue
         got = sorted((p["x"], round(p["y"], 1)) for p in section["points"] if p["fill"] == colour)
         want = sorted(
-            (x_of.get(shown(row["period"])), round(10 + (1 - row["yield"]) * 240, 1))
+            (shown(row["period"]), round(10 + (1 - row["yield"]) * 240, 1))
             for row in summary["byStationPeriod"]
             if shown(row["station"]) == station and row["yield"] is not None
         )
-        check.equal(f"yield chart: {station}'s points", got, want)
+        check.equal(f"yield chart: {station}'s yields", [y for _, y in got], [y for _, y in want])
+        for (x, _), (period, _) in zip(got, want):
+            if period in x_of:
+                check.equal(f"yield chart: {station}'s point of {period}", x, x_of[period])
 
 
 def check_at_risk(check, section, summary):
@@ -256,6 +277,9 @@ def main():
             pdf = browser.print_pdf()
             pages = len(re.findall(rb"/Type\s*/Page\b", pdf))
             check.true(f"printing gave no page ({len(pdf)} bytes)", pdf.startswith(b"%PDF") and pages >= 1)
+            browser.resize(PRINTED_WIDTH, HEIGHT)
+            width = browser.run(PRINT_RULES_ON_SCREEN)
+            check.true(f"printed, the page is {width[0]} wide on a page {width[1]} wide", width[0] <= width[1])
     except BrowserError as error:
         print(f"check_report_page: {error}", file=sys.stderr)
         return 2
