@@ -206,8 +206,11 @@ std::string LineReportPage(const json& summary)
                        "<meta name=\"viewport\" content=\"width=device-width\"><title>Tolvane line report</title>"
                        "<style>" +
                        std::string(kStyle) + "</style></head><body><h1>Line report</h1>";
-    html += "<p>Runs from " + PageHtml(summary["since"]) + " until " + PageHtml(summary["until"]) + "; " +
-            summary["duplicateRuns"].dump() +
+    // Without a window the report takes every run the histories hold.
+    const json& since = summary["since"];
+    const json& until = summary["until"];
+    html += "<p>Runs from " + (since.is_null() ? std::string("the first") : PageHtml(since)) + " until " +
+            (until.is_null() ? std::string("the last") : PageHtml(until)) + "; " + summary["duplicateRuns"].dump() +
             " copies of runs counted once. A board tried twice counts as two "
             "boards: the records know no board's serial number.</p>";
     html += PageTallyTable(json::array({[&] {

@@ -251,10 +251,13 @@ TEST_F(LineReportTest, ThePageInABrowserShowsTheJsonsFigures)
     WriteLine();
     dir.Write("h.jsonl", HandRun("2026-12-08T10:00:00.000Z", "0000000000000001", "=HYPERLINK(\"x\"),\n<b>\\") +
                              HandRun("2026-12-08T11:00:00.000Z", "0000000000000002", "A", false));
-    const std::vector<std::string> files{"a.jsonl", "b.jsonl", "c.jsonl", "h.jsonl"};
-    std::vector<std::string> args{"report", "--json"};
-    args.insert(args.end(), files.begin(), files.end());
+    // A copy and a window, for the page's opening line.
+    std::vector<std::string> args{"report",  "--json",  "--since", "2026-12-01", "a.jsonl",
+                                  "b.jsonl", "c.jsonl", "h.jsonl", "a.jsonl"};
     dir.Write("report.json", Cli(args).out);
+    const json report = json::parse(dir.Read("report.json"));
+    ASSERT_EQ(report["duplicateRuns"], 2);
+    ASSERT_EQ(report["totals"]["boards"], 7);
     args[1] = "--html";
     args.insert(args.begin() + 2, "page.html");
     ASSERT_EQ(Cli(args).exitCode, 1);

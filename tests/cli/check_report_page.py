@@ -209,6 +209,15 @@ def check_at_risk(check, section, summary):
     check.equal("at-risk rows", got, want)
 
 
+def check_intro(check, text, summary):
+    window = re.match(r"Runs from (.*) until (.*?); (\d+) copies of runs counted once", norm(text))
+    check.true(f"the opening line reads {text!r}", window)
+    if window:
+        check.equal("runs from", window.group(1), summary["since"] or "the first")
+        check.equal("runs until", window.group(2), summary["until"] or "the last")
+        check.equal("copies of runs", int(window.group(3)), summary["duplicateRuns"])
+
+
 def check_sections(check, sections, summary):
     by_title = {norm(s["title"]): s for s in sections}
     period_title = "By hour" if summary["period"] == "hour" else "By day"
@@ -273,6 +282,7 @@ def main():
             check_picture(check, browser.screenshot(), picture)
             width = browser.run("return [document.documentElement.scrollWidth, window.innerWidth]")
             check.true(f"the page scrolls sideways: {width[0]} wide in {width[1]}", width[0] <= width[1])
+            check_intro(check, browser.run("return document.querySelector('body > p').innerText"), summary)
             check_sections(check, browser.run(READ_PAGE), summary)
             pdf = browser.print_pdf()
             pages = len(re.findall(rb"/Type\s*/Page\b", pdf))
