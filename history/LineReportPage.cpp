@@ -15,8 +15,13 @@ namespace {
 const char kStyle[] = "body{font:14px sans-serif;max-width:1200px;margin:1em auto;color:#222}"
                       "table{border-collapse:collapse;margin:.5em 0 1.5em}td,th{border:1px solid #bbb;"
                       "padding:2px 6px;text-align:right}td:first-child,th:first-child{text-align:left}"
-                      "svg{display:block;margin:.5em 0 1.5em;max-width:100%;height:auto}"
-                      "@media print{body{max-width:none;font-size:10pt}section{break-inside:avoid}}";
+                      "td{overflow-wrap:anywhere}"
+                      "svg{display:block;margin:.5em 0 .5em;max-width:100%;height:auto}"
+                      ".key{list-style:none;padding:0;margin:0 0 1.5em;display:flex;flex-wrap:wrap;gap:.2em 1.5em}"
+                      ".key li::before{content:\"\\25A0  \"}"
+                      // Printed, the twelve columns of a tally fit the width of an A4 page.
+                      "@media print{body{max-width:none;margin:0;font-size:9pt}td,th{padding:1px 3px}"
+                      "section{break-inside:avoid}}";
 const char* const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e", "#8c564b", "#17becf"};
 
 std::string PageHtml(const json& value)
@@ -65,6 +70,21 @@ std::string PageCountTable(const json& list, const char* title, const char* key)
     return html + "</table></section>";
 }
 
+const double kPlotTop = 10, kPlotBottom = 250, kPlotRight = 860;
+
+// The yield axis: a grid line and its label every 25 %.
+std::string PageYieldAxis()
+{
+    std::string svg;
+    for (int percent = 0; percent <= 100; percent += 25) {
+        const std::string y = PageNumber(kPlotBottom - (kPlotBottom - kPlotTop) * percent / 100.0);
+        svg += "<line x1=\"60\" y1=\"" + y + "\" x2=\"" + PageNumber(kPlotRight + 10) + "\" y2=\"" + y +
+               "\" stroke=\"" + (percent == 0 ? "#888" : "#ddd") + "\"/><text x=\"52\" y=\"" + y +
+               "\" dy=\"4\" font-size=\"12\" text-anchor=\"end\">" + std::to_string(percent) + "%</text>";
+    }
+    return svg;
+}
+
 // One line per station over the periods, yield from 0 to 100 %.
 std::string PageYieldChart(const json& summary)
 {
@@ -78,16 +98,22 @@ std::string PageYieldChart(const json& summary)
             lines[row["station"].get<std::string>()][period] = row["yield"].get<double>();
     }
     std::sort(periods.begin(), periods.end());
-    const double width = 900, height = 240, left = 50, top = 10;
-    const double step = periods.size() > 1 ? (width - left - 20) / static_cast<double>(periods.size() - 1) : 0;
-    std::string svg = "<svg viewBox=\"0 0 900 300\" width=\"900\" height=\"300\" role=\"img\" "
-                      "aria-label=\"yield over time per station\">";
-    svg += "<line x1=\"50\" y1=\"250\" x2=\"880\" y2=\"250\" stroke=\"#888\"/><text x=\"5\" y=\"15\">100%</text>"
-           "<text x=\"5\" y=\"250\">0%</text>";
-    for (std::size_t i = 0; i < periods.size(); ++i)
-        svg += "<text x=\"" + PageNumber(left + step * static_cast<double>(i)) + "\" y=\"270\" font-size=\"10\">" +
+    const double left = 70;
+    const double step = periods.size() > 1 ? (kPlotRight - left) / static_cast<double>(periods.size() - 1) : 0;
+    std::string svg = "<svg viewBox=\"0 0 900 330\" width=\"900\" height=\"330\" role=\"img\" "
+                      "aria-label=\"yield over time per station\">" +
+                      PageYieldAxis();
+    // Slanted period names need about 16 units each; beyond that only every
+    // so many is named, the first always.
+    const std::size_t every = step > 0 && step < 16 ? static_cast<std::size_t>(16 / step) + 1 : 1;
+    for (std::size_t i = 0; i < periods.size(); i += every) {
+        const std::string x = PageNumber(left + step * static_cast<double>(i));
+        svg += "<text x=\"" + x + "\" y=\"" + PageNumber(kPlotBottom + 14) + "\" font-size=\"11\" " +
+               "text-anchor=\"end\" transform=\"rotate(-40 " + x + " " + PageNumber(kPlotBottom + 14) + ")\">" +
                PageHtml(periods[i]) + "</text>";
+    }
     std::size_t colour = 0;
+    std::string legend;
     for (const auto& [station, points] : lines) {
         const char* stroke = kColours[colour++ % (sizeof kColours / sizeof kColours[0])];
         std::string path;
@@ -96,17 +122,19 @@ std::string PageYieldChart(const json& summary)
             if (found == points.end())
                 continue;
             const double x = left + step * static_cast<double>(i);
-            const double y = top + (1.0 - found->second) * height;
+            const double y = kPlotTop + (1.0 - found->second) * (kPlotBottom - kPlotTop);
             path += PageNumber(x) + "," + PageNumber(y) + " ";
             svg +=
                 "<circle cx=\"" + PageNumber(x) + "\" cy=\"" + PageNumber(y) + "\" r=\"3\" fill=\"" + stroke + "\"/>";
         }
         svg += "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"" + std::string(stroke) + "\" points=\"" + path +
                "\"/>";
-        svg += "<text x=\"" + PageNumber(60 + 140.0 * static_cast<double>(colour - 1)) + "\" y=\"292\" fill=\"" +
-               stroke + "\">" + PageHtml(station) + "</text>";
+        // The key is text of the page, not of the picture: long station
+        // names wrap there instead of running into each other.
+        legend += "<li style=\"color:" + std::string(stroke) + "\">" + PageHtml(station) + "</li>";
     }
-    return "<section><h2>Yield over time per station</h2>" + svg + "</svg></section>";
+    return "<section><h2>Yield over time per station</h2>" + svg + "</svg><ul class=\"key\">" + legend +
+           "</ul></section>";
 }
 
 // Horizontal bars, longest first.
@@ -178,8 +206,11 @@ std::string LineReportPage(const json& summary)
                        "<meta name=\"viewport\" content=\"width=device-width\"><title>Tolvane line report</title>"
                        "<style>" +
                        std::string(kStyle) + "</style></head><body><h1>Line report</h1>";
-    html += "<p>Runs from " + PageHtml(summary["since"]) + " until " + PageHtml(summary["until"]) + "; " +
-            summary["duplicateRuns"].dump() +
+    // Without a window the report takes every run the histories hold.
+    const json& since = summary["since"];
+    const json& until = summary["until"];
+    html += "<p>Runs from " + (since.is_null() ? std::string("the first") : PageHtml(since)) + " until " +
+            (until.is_null() ? std::string("the last") : PageHtml(until)) + "; " + summary["duplicateRuns"].dump() +
             " copies of runs counted once. A board tried twice counts as two "
             "boards: the records know no board's serial number.</p>";
     html += PageTallyTable(json::array({[&] {

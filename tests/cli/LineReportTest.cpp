@@ -285,6 +285,32 @@ TEST_F(LineReportTest, VerificationFailuresRetriesAndKilledRunsAreCountedAsTheLi
     EXPECT_EQ(Find(report["byLot"], "lot", "L9")["boards"], 3);
 }
 
+// What a person sees in a real browser: every figure of the page, found by
+// its row's label and column's header, against the JSON of the same lines;
+// a page drawn, no sideways scroll at 1280 x 800, and a printout. The
+// screenshot stays in the build's screenshots folder.
+TEST_F(LineReportTest, ThePageInABrowserShowsTheJsonsFigures)
+{
+    WriteLine();
+    dir.Write("h.jsonl", HandRun("2026-12-08T10:00:00.000Z", "0000000000000001", "=HYPERLINK(\"x\"),\n<b>\\") +
+                             HandRun("2026-12-08T11:00:00.000Z", "0000000000000002", "A", false));
+    // A copy and a window, for the page's opening line.
+    std::vector<std::string> args{"report",  "--json",  "--since", "2026-12-01", "a.jsonl",
+                                  "b.jsonl", "c.jsonl", "h.jsonl", "a.jsonl"};
+    dir.Write("report.json", Cli(args).out);
+    const json report = json::parse(dir.Read("report.json"));
+    ASSERT_EQ(report["duplicateRuns"], 2);
+    ASSERT_EQ(report["totals"]["boards"], 7);
+    args[1] = "--html";
+    args.insert(args.begin() + 2, "page.html");
+    ASSERT_EQ(Cli(args).exitCode, 1);
+    const fs::path folder = ProgramFolder().parent_path() / "screenshots";
+    fs::create_directories(folder);
+    const ProcessResult seen =
+        RunExecutable("/usr/bin/python3", {TOLVANE_SOURCE_DIR "/tests/cli/check_report_page.py", "page.html",
+                                           "report.json", (folder / "line-report-test.png").string()});
+    EXPECT_EQ(seen.exitCode, 0) << seen.out << seen.err;
+}
 #endif
 
 TEST_F(LineReportTest, ThePageEscapesEveryTextAndStandsAlone)
