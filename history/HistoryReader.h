@@ -113,8 +113,9 @@ public:
     static constexpr std::size_t kHeldBytes = std::size_t{64} << 20;
 
     // Called with every run as it is reported, in the order of the runs'
-    // first lines.
-    using RunSink = std::function<void(const RunSummary&)>;
+    // first lines. The run is the sink's to keep: a sink that queues runs
+    // moves them instead of copying their hubs and entries.
+    using RunSink = std::function<void(RunSummary&&)>;
     explicit HistoryReader(RunSink sink);
     // Keeps every run in Runs(), for histories known to be small.
     HistoryReader();
