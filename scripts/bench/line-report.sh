@@ -74,7 +74,7 @@ line_report_write() { # folder runs files
     shaL = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"
     signer = "2c26b46b68ffc68ff99b453c1d30413413422d706483bfa0f98a5e886266e7ae"
     per = int(runs / files)
-    step = 5 * 86400000 / per
+    step = 5 * 86400000 / (per > 0 ? per : 1)
     for (f = 0; f < files; f++) {
       out = sprintf("%s/line-%02d.jsonl", folder, f + 1)
       for (r = 0; r < per + (f < runs % files ? 1 : 0); r++) {
