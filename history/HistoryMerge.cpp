@@ -6,7 +6,7 @@ void HistoryMerge::Add(std::string name, Source source)
     input->name = std::move(name);
     input->source = std::move(source);
     Input* kept = input.get();
-    input->reader = std::make_unique<HistoryReader>([kept](const RunSummary& run) { kept->runs.push_back(run); });
+    input->reader = std::make_unique<HistoryReader>([kept](RunSummary&& run) { kept->runs.push_back(std::move(run)); });
     m_inputs.push_back(std::move(input));
 }
 

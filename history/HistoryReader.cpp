@@ -246,7 +246,7 @@ std::string Number(const json& value, const char* name)
 HistoryReader::HistoryReader(RunSink sink) : m_sink(std::move(sink))
 {}
 
-HistoryReader::HistoryReader() : m_sink([this](const RunSummary& run) { m_kept.push_back(run); })
+HistoryReader::HistoryReader() : m_sink([this](RunSummary&& run) { m_kept.push_back(std::move(run)); })
 {}
 
 bool HistoryReader::Read(std::istream& in)
@@ -360,9 +360,9 @@ void HistoryReader::ReportFront()
     m_heldBytes -= held.bytes;
     ++m_runCount;
     m_anythingOpen = m_anythingOpen || AtRisk(held.run);
-    const RunSummary run = std::move(held.run);
+    RunSummary run = std::move(held.run);
     m_held.pop_front();
-    m_sink(run);
+    m_sink(std::move(run));
 }
 
 void HistoryReader::Problem(std::uint64_t number, const char* problem)

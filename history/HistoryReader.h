@@ -127,8 +127,9 @@ public:
     static constexpr std::size_t kRememberedLines = 1024;
 
     // Called with every run as it is reported, in the order of the runs'
-    // first lines.
-    using RunSink = std::function<void(const RunSummary&)>;
+    // first lines. The run is the sink's to keep: a sink that queues runs
+    // moves them instead of copying their hubs and entries.
+    using RunSink = std::function<void(RunSummary&&)>;
     explicit HistoryReader(RunSink sink);
     // Keeps every run in Runs(), for histories known to be small.
     HistoryReader();

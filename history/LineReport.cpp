@@ -187,7 +187,7 @@ bool LineReport::Add(const std::string& file, const RunSummary& run, BoardRow& r
         ++m_outside;
         return false;
     }
-    if (!m_seen.insert(mark).second) {
+    if (!m_seen.Insert(mark)) {
         ++m_duplicates;
         return false;
     }

@@ -10,6 +10,7 @@
 
 #include "HistoryReader.h"
 #include "MsHistogram.h"
+#include "RunMarks.h"
 
 #include <nlohmann/json.hpp>
 
@@ -17,7 +18,6 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 namespace history {
@@ -89,7 +89,7 @@ private:
     void KeepAtRisk(const std::string& file, const RunSummary& run);
 
     ReportFilter m_filter;
-    std::unordered_set<std::uint64_t> m_seen;
+    RunMarks m_seen;
     std::uint64_t m_duplicates = 0;
     std::uint64_t m_outside = 0;
     Tally m_total;

@@ -12,6 +12,8 @@
 #   BENCH_ONLY=history-read bash scripts/bench.sh  # only reading huge histories
 #   BENCH_HISTORY_RUNS=300000 ...   # runs in the history of many runs (3 million)
 #   BENCH_ONLY=upgrade-cost bash scripts/bench.sh  # only against the least an upgrade costs
+#   BENCH_ONLY=line-report bash scripts/bench.sh   # only the line's report over 20 histories
+#   BENCH_LINE_RUNS=100000 ...      # runs across those histories (1 million)
 #
 # "growth" compares a case with the next smaller one of its series, per unit
 # of input: 1.0 is linear, and anything well above 1.5 grows faster than its
@@ -272,6 +274,11 @@ measure_command() { # dir command...
 }
 
 source scripts/bench/upgrade-cost.sh
+source scripts/bench/line-report.sh
+if [ "${BENCH_ONLY:-}" = line-report ]; then
+  line_report
+  exit 0
+fi
 if [ "${BENCH_ONLY:-}" = upgrade-cost ]; then
   upgrade_cost
   exit 0
@@ -333,5 +340,7 @@ echo >&2
 history_read
 echo >&2
 history_runs_read
+echo >&2
+line_report
 echo >&2
 upgrade_cost
