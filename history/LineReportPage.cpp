@@ -137,6 +137,15 @@ std::string PageYieldChart(const json& summary)
            "</ul></section>";
 }
 
+// At most 48 bytes of a bar's name, never half a character.
+std::string BarName(const std::string& text)
+{
+    std::size_t end = std::min<std::size_t>(text.size(), 48);
+    while (end > 0 && end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
 // Horizontal bars, longest first.
 std::string PageBars(const std::vector<std::pair<std::string, double>>& bars, const char* title, const char* unit)
 {
@@ -151,7 +160,7 @@ std::string PageBars(const std::vector<std::pair<std::string, double>>& bars, co
         const double length = top > 0 ? bars[i].second / top * 500 : 0;
         const std::string y = std::to_string(i * 24 + 5);
         svg += "<text x=\"0\" y=\"" + std::to_string(i * 24 + 19) + "\" font-size=\"12\">" +
-               PageHtml(json(bars[i].first.substr(0, 48))) + "</text><rect x=\"320\" y=\"" + y + "\" width=\"" +
+               PageHtml(json(BarName(bars[i].first))) + "</text><rect x=\"320\" y=\"" + y + "\" width=\"" +
                PageNumber(length) + "\" height=\"18\" fill=\"#d62728\"/><text x=\"" + PageNumber(325 + length) +
                "\" y=\"" + std::to_string(i * 24 + 19) + "\" font-size=\"12\">" + PageNumber(bars[i].second) + unit +
                "</text>";

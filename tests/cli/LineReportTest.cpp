@@ -326,6 +326,22 @@ TEST_F(LineReportTest, ThePageEscapesEveryTextAndStandsAlone)
     EXPECT_NE(page.find("<svg"), std::string::npos);
 }
 
+TEST_F(LineReportTest, ABarsNameIsCutBetweenCharacters)
+{
+    std::string e19;
+    for (int i = 0; i < 19; ++i)
+        e19 += "\xC3\xA9";
+    // "refused: " and 19 two-byte letters are 47 bytes; the 20th would be split.
+    dir.Write("h.jsonl", Line("2026-12-08T10:00:00.000Z", "0000000000000001",
+                              "\"kind\":\"result\",\"hub\":{\"index\":0,\"number\":1},\"outcome\":\"refused\","
+                              "\"reason\":\"" +
+                                  e19 + "\xC3\xA9\xC3\xA9\""));
+    ASSERT_EQ(Cli({"report", "--html", "page.html", "h.jsonl"}).exitCode, 0);
+    const std::string page = dir.Read("page.html");
+    EXPECT_NE(page.find(">refused: " + e19 + "</text>"), std::string::npos) << page;
+    EXPECT_EQ(page.find("\\xC3"), std::string::npos);
+}
+
 TEST_F(LineReportTest, TheStationAndLotReachTheHistoryAndTheReport)
 {
     WriteDemo(0);

@@ -150,7 +150,9 @@ def bar_pairs(section):
 
 
 def check_failure_bars(check, section, failures):
-    want = [(shown(f["cause"])[:48], "%.1f" % f["count"]) for f in failures[:20]]
+    # A bar names at most the first 48 bytes of its cause, in whole characters.
+    want = [(shown(f["cause"].encode("utf-8")[:48].decode("utf-8", "ignore")), "%.1f" % f["count"])
+            for f in failures[:20]]
     got = [(norm(label), value) for label, value in bar_pairs(section)]
     want = [(norm(label), value) for label, value in want]
     check.equal("failure bars", got, want)
