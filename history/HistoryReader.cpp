@@ -214,17 +214,17 @@ void TakeLine(Account& account, const ReadLine& line, std::uint64_t number)
     }
 }
 
-constexpr std::uint64_t kFingerprintStart = 1469598103934665603ull;
+constexpr std::uint64_t kFingerprintPrime = 1099511628211ull;
 
-// FNV-1a over the line and its end.
-std::uint64_t Fingerprint(std::uint64_t hash, const std::string& text)
+// FNV-1a over the line.
+std::uint64_t Fingerprint(const std::string& text)
 {
+    std::uint64_t hash = 1469598103934665603ull;
     for (const char c : text) {
         hash ^= static_cast<unsigned char>(c);
-        hash *= 1099511628211ull;
+        hash *= kFingerprintPrime;
     }
-    hash ^= '\n';
-    return hash * 1099511628211ull;
+    return hash;
 }
 
 bool AtRisk(const RunSummary& run)
@@ -315,14 +315,15 @@ void HistoryReader::Take(const std::string& text, std::uint64_t number)
         Problem(number, "not a history line");
         return;
     }
-    const std::uint64_t fingerprint = Fingerprint(kFingerprintStart, text);
+    const std::uint64_t fingerprint = Fingerprint(text);
     if (Repeats(line.run, fingerprint)) {
         Problem(number, "a repeat of an earlier line of its run");
         return;
     }
     HeldRun& held = RunOf(line.run, line.time, line.host);
     Remember(held, fingerprint);
-    held.run.fingerprint = Fingerprint(held.run.fingerprint, text);
+    // The run's lines in their order, each by its own fingerprint.
+    held.run.fingerprint = (held.run.fingerprint ^ fingerprint) * kFingerprintPrime;
     held.run.endTime = line.time;
     Account account(held, m_heldBytes);
     TakeLine(account, line, number);

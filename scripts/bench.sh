@@ -179,6 +179,19 @@ history_cost() {
   rm -rf "${cases:?}/$name"
 }
 
+# tolvane-cli history over file as text and as JSON: one row of the table
+# each, labelled "label (mode)".
+history_read_modes() { # dir file label
+  local mode args seconds peak status
+  printf '%-40s %9s %8s %5s\n' case median_s peak_MB exit
+  for mode in text json; do
+    args=(history "$2")
+    [ "$mode" = json ] && args+=(--json)
+    read -r seconds peak status < <(measure_command "$1" "$cli" "${args[@]}")
+    printf '%-40s %9.3f %8s %5s\n' "$3 ($mode)" "$seconds" "$peak" "$status"
+  done
+}
+
 # Reading back a history of 300,000 open writes in one run (half of them cut
 # short, half reported failed by the library), as text and as JSON: peak
 # memory must not grow with the writes, which are listed up to 100 of each
@@ -200,14 +213,7 @@ history_read() {
         print stamp ",\"kind\":\"result\"" hub ",\"outcome\":\"failed\",\"libraryResult\":5,\"verified\":null}"
     }
   }' >"$file"
-  printf '%-40s %9s %8s %5s\n' case median_s peak_MB exit
-  local mode args seconds peak status
-  for mode in text json; do
-    args=(history "$file")
-    [ "$mode" = json ] && args+=(--json)
-    read -r seconds peak status < <(measure_command "$dir" "$cli" "${args[@]}")
-    printf '%-40s %9.3f %8s %5s\n' "history of 300000 open writes ($mode)" "$seconds" "$peak" "$status"
-  done
+  history_read_modes "$dir" "$file" "history of 300000 open writes"
   echo "history file: $(du -m "$file" | cut -f1) MB, $(wc -l <"$file") lines" >&2
   rm -rf "${cases:?}/history-read"
 }
@@ -233,14 +239,8 @@ history_runs_read() {
       print stamp ",\"kind\":\"run-end\",\"counts\":{\"programmed\":1},\"notStarted\":[],\"interruption\":null,\"exitStatus\":0}"
     }
   }' >"$file"
-  printf '%-40s %9s %8s %5s\n' case median_s peak_MB exit
-  local mode args seconds peak status
-  for mode in text json; do
-    args=(history "$file")
-    [ "$mode" = json ] && args+=(--json)
-    read -r seconds peak status < <(measure_command "$dir" "$cli" "${args[@]}")
-    printf '%-40s %9.3f %8s %5s\n' "history of $count runs ($mode)" "$seconds" "$peak" "$status"
-  done
+  history_read_modes "$dir" "$file" "history of $count runs"
+  local seconds peak status
   if command -v jq >/dev/null; then
     read -r seconds peak status < <(measure_command "$dir" jq -c . "$file")
     printf '%-40s %9.3f %8s %5s\n' "jq -c . on the same file" "$seconds" "$peak" "$status"

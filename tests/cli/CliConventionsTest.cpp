@@ -63,6 +63,19 @@ TEST(CommandSuggestion, EditDistanceCountsSingleCharacterChanges)
         EXPECT_EQ(EditDistance(c.from, c.to), c.distance) << c.from << " " << c.to;
 }
 
+namespace {
+// A usage error: exit 2, nothing on the standard output, and one line that
+// says said.
+void ExpectOneLineRefusal(const std::vector<std::string>& args, const std::string& said)
+{
+    const ProcessResult result = RunProgram("tolvane-cli", args);
+    EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(args);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find(said), std::string::npos) << result.err;
+    EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
+}
+} // namespace
+
 TEST_F(CliConventionsTest, AnUnknownCommandSuggestsTheNearest)
 {
     const struct {
@@ -75,13 +88,8 @@ TEST_F(CliConventionsTest, AnUnknownCommandSuggestsTheNearest)
         {{"--hubs=bench", "histroy"}, "did you mean \"history\"?"},
         {{"xyzzy"}, "unknown command \"xyzzy\"; the commands are scan, upgrade, plan, inspect, hubs, history"},
     };
-    for (const auto& c : cases) {
-        const ProcessResult result = Cli(c.args);
-        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(c.args);
-        EXPECT_EQ(result.out, "");
-        EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
-        EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
-    }
+    for (const auto& c : cases)
+        ExpectOneLineRefusal(c.args, c.said);
     // The value of -C is no command, however it is spelt.
     EXPECT_EQ(Cli({"-C", "upgrad"}).err.find("did you mean"), std::string::npos);
 }
@@ -102,13 +110,8 @@ TEST_F(CliConventionsTest, AnUnknownOptionSuggestsTheNearestOfItsCommand)
         // Before its command, the word that names none is the error.
         {{"-C", ".", "sacn", "--jsn"}, "unknown command \"sacn\"; did you mean \"scan\"?"},
     };
-    for (const auto& c : cases) {
-        const ProcessResult result = Cli(c.args);
-        EXPECT_EQ(result.exitCode, 2) << testing::PrintToString(c.args);
-        EXPECT_EQ(result.out, "");
-        EXPECT_NE(result.err.find(c.said), std::string::npos) << result.err;
-        EXPECT_EQ(Count(result.err, "\n"), 1u) << result.err;
-    }
+    for (const auto& c : cases)
+        ExpectOneLineRefusal(c.args, c.said);
 }
 
 TEST_F(CliConventionsTest, HelpHasOneUsageBlockNoParserHintsAndEachCommandItsOwnExits)
